@@ -1,0 +1,46 @@
+#include "TarnTheme.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace TarnTheme {
+
+QColor background() {
+    return QColor::fromRgbF(0.047f, 0.055f, 0.059f);
+}
+
+QColor surface() {
+    return QColor::fromRgbF(0.081f, 0.091f, 0.095f);
+}
+
+QColor text() {
+    return QColor::fromRgbF(0.93f, 0.94f, 0.9f);
+}
+
+QColor muted() {
+    return QColor::fromRgbF(0.56f, 0.6f, 0.59f);
+}
+
+QColor line() {
+    return QColor::fromRgbF(1, 1, 1, 0.08f);
+}
+
+QColor color(const QString& hex) {
+    const uint value = hex.mid(1).toUInt(nullptr, 16);
+    return QColor::fromRgbF(((value >> 16) & 0xFF) / 255.0f, ((value >> 8) & 0xFF) / 255.0f,
+                            (value & 0xFF) / 255.0f);
+}
+
+std::optional<QString> hex(const QColor& color) {
+    if (!color.isValid())
+        return std::nullopt;
+    // Extended RGB keeps components outside 0...1, which are then clamped like any other.
+    const QColor rgb = color.toExtendedRgb();
+    const auto component = [](float value) {
+        return int(std::lround(std::clamp(double(value), 0.0, 1.0) * 255));
+    };
+    return QString::asprintf("#%02x%02x%02x", component(rgb.redF()), component(rgb.greenF()),
+                             component(rgb.blueF()));
+}
+
+} // namespace TarnTheme

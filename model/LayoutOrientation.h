@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QSizeF>
+#include <QString>
+#include <optional>
+
+enum class LayoutOrientation { horizontal, vertical };
+
+QString rawValue(LayoutOrientation orientation);
+std::optional<LayoutOrientation> orientationNamed(const QString& raw);
+
+// The logical canvas: 1920 x 540 points, or its transpose.
+QSizeF canvasSize(LayoutOrientation orientation);
+double aspectRatio(LayoutOrientation orientation);

@@ -1,0 +1,46 @@
+#include "Shortcut.h"
+
+#include "JsonCoding.h"
+
+Shortcut Shortcut::make(const QString& name, const QString& bundleID, const QString& symbol) {
+    return Shortcut{QUuid::createUuid(), name, bundleID, symbol, std::nullopt};
+}
+
+QList<Shortcut> Shortcut::standard() {
+    return {
+            make(QStringLiteral("Finder"), QStringLiteral("com.apple.finder"),
+                 QStringLiteral("folder")),
+            make(QStringLiteral("Safari"), QStringLiteral("com.apple.Safari"),
+                 QStringLiteral("safari")),
+            make(QStringLiteral("Music"), QStringLiteral("com.apple.Music"),
+                 QStringLiteral("music.note")),
+            make(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"),
+                 QStringLiteral("note.text")),
+            make(QStringLiteral("Terminal"), QStringLiteral("com.apple.Terminal"),
+                 QStringLiteral("terminal")),
+            make(QStringLiteral("Settings"), QStringLiteral("com.apple.systempreferences"),
+                 QStringLiteral("slider.horizontal.3")),
+    };
+}
+
+Shortcut Shortcut::fromJson(const QJsonObject& object) {
+    return Shortcut{
+            Json::uuidValue(object.value(QStringLiteral("id")), QStringLiteral("id")),
+            Json::requiredString(object, QStringLiteral("name")),
+            Json::requiredString(object, QStringLiteral("bundleID")),
+            Json::requiredString(object, QStringLiteral("symbol")),
+            Json::optionalString(object, QStringLiteral("path")),
+    };
+}
+
+QJsonObject Shortcut::toJson() const {
+    QJsonObject object{
+            {QStringLiteral("id"), Json::uuidText(id)},
+            {QStringLiteral("name"), name},
+            {QStringLiteral("bundleID"), bundleID},
+            {QStringLiteral("symbol"), symbol},
+    };
+    if (path)
+        object.insert(QStringLiteral("path"), *path);
+    return object;
+}
