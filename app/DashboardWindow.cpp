@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QScreen>
 
 DashboardWindow::DashboardWindow(QWidget* parent) : QMainWindow(parent) {
     QPalette colours = palette();
@@ -21,6 +22,8 @@ DashboardWindow::DashboardWindow(QWidget* parent) : QMainWindow(parent) {
 void DashboardWindow::showPreview() {
     setWindowTitle(QStringLiteral("Tablora — Preview"));
     resize(previewSize);
+    if (const QScreen* display = screen())
+        move(display->availableGeometry().center() - rect().center());
     showNormal();
     raise();
     activateWindow();

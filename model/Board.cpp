@@ -1,5 +1,7 @@
 #include "Board.h"
 
+#include "RawValue.h"
+
 QString rawValue(Board board) {
     switch (board) {
     case Board::overview:
@@ -14,11 +16,7 @@ QString rawValue(Board board) {
 }
 
 std::optional<Board> boardNamed(const QString& raw) {
-    for (Board board : allBoards) {
-        if (rawValue(board) == raw)
-            return board;
-    }
-    return std::nullopt;
+    return caseNamed<Board>(raw, allBoards);
 }
 
 int pageNumber(Board board) {

@@ -1,16 +1,14 @@
 #include "LayoutOrientation.h"
 
+#include "RawValue.h"
+
 QString rawValue(LayoutOrientation orientation) {
     return orientation == LayoutOrientation::horizontal ? QStringLiteral("horizontal")
                                                         : QStringLiteral("vertical");
 }
 
 std::optional<LayoutOrientation> orientationNamed(const QString& raw) {
-    for (auto orientation : {LayoutOrientation::horizontal, LayoutOrientation::vertical}) {
-        if (rawValue(orientation) == raw)
-            return orientation;
-    }
-    return std::nullopt;
+    return caseNamed<LayoutOrientation>(raw, allOrientations);
 }
 
 QSizeF canvasSize(LayoutOrientation orientation) {

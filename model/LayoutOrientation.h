@@ -2,9 +2,13 @@
 
 #include <QSizeF>
 #include <QString>
+#include <array>
 #include <optional>
 
 enum class LayoutOrientation { horizontal, vertical };
+
+inline constexpr std::array<LayoutOrientation, 2> allOrientations = {LayoutOrientation::horizontal,
+                                                                     LayoutOrientation::vertical};
 
 QString rawValue(LayoutOrientation orientation);
 std::optional<LayoutOrientation> orientationNamed(const QString& raw);

@@ -1,5 +1,7 @@
 #include "Palette.h"
 
+#include "RawValue.h"
+
 QString rawValue(Palette palette) {
     switch (palette) {
     case Palette::mint:
@@ -13,11 +15,7 @@ QString rawValue(Palette palette) {
 }
 
 std::optional<Palette> paletteNamed(const QString& raw) {
-    for (Palette palette : allPalettes) {
-        if (rawValue(palette) == raw)
-            return palette;
-    }
-    return std::nullopt;
+    return caseNamed<Palette>(raw, allPalettes);
 }
 
 QString accentHex(Palette palette) {

@@ -413,3 +413,16 @@ TEST(PageLayoutResizing, OnlyValidResultsAreTaken) {
     layout.resize("L", Axis::width, 0.7, horizontal);
     EXPECT_EQ(layout, before);
 }
+
+TEST(PageLayoutEditing, UnknownIdsChangeNothing) {
+    PageLayout layout = PageLayout::example(Board::focus);
+    const PageLayout before = layout;
+    layout.place(kind("notes"), "nope");
+    layout.clear("nope");
+    layout.stack("nope", 3, horizontal);
+    layout.split("nope", true, 2, horizontal);
+    layout.resize("nope", Axis::width, 0.5, horizontal);
+    layout.resize("nope", Axis::height, 0.5, vertical);
+    EXPECT_EQ(layout, before);
+    EXPECT_FALSE(layout.resizeRange("nope", Axis::width, vertical));
+}
