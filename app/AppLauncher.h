@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+// Finds and opens the applications of launcher shortcuts.
+class AppLauncher {
+public:
+    // Called once with the error text when opening failed, or with nothing on success.
+    using Completion = std::function<void(const std::optional<QString>& error)>;
+
+    virtual ~AppLauncher() = default;
+    // The location of the application with this identifier, if one is installed.
+    virtual std::optional<QString> locate(const QString& bundleID) = 0;
+    virtual void open(const QString& location, Completion completion) = 0;
+};

@@ -1,0 +1,459 @@
+#include "TarnStore.h"
+
+#include "app/StateFile.h"
+#include "model/JsonCoding.h"
+#include "model/WidgetError.h"
+#include "model/WidgetLayout.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSet>
+#include <QStandardPaths>
+#include <QUuid>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString preferencesFile = QStringLiteral("preferences.json");
+const QString focusFile = QStringLiteral("focus.json");
+const QString focusCopiesFile = QStringLiteral("focus-copies.json");
+const QString focusCompleteMessage = QStringLiteral("Focus complete. Time for a breather.");
+
+// Used when the platform offers no readings: every metric stays absent.
+class NoMachineReadings : public MachineReadings {
+public:
+    explicit NoMachineReadings(std::shared_ptr<const Clock> clock) : m_clock(std::move(clock)) {}
+    std::optional<CPUReading> cpu() override { return std::nullopt; }
+    std::optional<Memory> memory() override { return std::nullopt; }
+    std::optional<double> swapUsed() override { return std::nullopt; }
+    std::optional<Gpu> gpu() override { return std::nullopt; }
+    double physicalMemory() override { return 0; }
+    double uptime() override { return m_clock->uptime(); }
+    QString startupVolumePath() override { return QStringLiteral("/"); }
+    QList<Volume> volumes() override { return {}; }
+    std::optional<NetworkCounters> network() override { return std::nullopt; }
+
+private:
+    std::shared_ptr<const Clock> m_clock;
+};
+
+std::unique_ptr<MachineReadings> readingsOrNone(std::unique_ptr<MachineReadings> readings,
+                                                const std::shared_ptr<const Clock>& clock) {
+    if (readings)
+        return readings;
+    return std::make_unique<NoMachineReadings>(clock);
+}
+
+QString defaultResourcesDirectory() {
+    // Installed: <prefix>/share/tablora beside <prefix>/bin; otherwise the current folder.
+    const QString installed = QDir(QCoreApplication::applicationDirPath())
+                                      .absoluteFilePath(QStringLiteral("../share/tablora"));
+    if (QCoreApplication::instance() && QFileInfo::exists(installed))
+        return QDir::cleanPath(installed);
+    return QStringLiteral(".");
+}
+
+// Appends a present value and keeps the newest `length` values; true when the list changed.
+bool appendToHistory(QList<double>& history, const std::optional<double>& value, int length) {
+    if (!value)
+        return false;
+    history.append(*value);
+    if (history.size() > length)
+        history.remove(0, history.size() - length);
+    return true;
+}
+
+} // namespace
+
+TarnStore::TarnStore(Environment environment, QObject* parent)
+    : QObject(parent), m_directory(environment.directory.value_or(defaultDirectory())),
+      m_resources(environment.resources.value_or(defaultResourcesDirectory())),
+      m_clock(std::move(environment.clock)), m_launcher(std::move(environment.launcher)),
+      m_sound(std::move(environment.sound)),
+      m_sampler(readingsOrNone(std::move(environment.readings), m_clock)), m_now(m_clock->now()) {
+    m_saveWork.setSingleShot(true);
+    m_saveWork.setInterval(environment.saveDelay);
+    connect(&m_saveWork, &QTimer::timeout, this, &TarnStore::save);
+    m_toastWork.setSingleShot(true);
+    m_toastWork.setInterval(environment.toastDuration);
+    connect(&m_toastWork, &QTimer::timeout, this, [this] {
+        m_toast.reset();
+        emit toastChanged();
+    });
+
+    // The integration hub and the widget registry are created here, with the directory (and the
+    // resources folder for the registry), and tell the store about their changes.
+
+    loadState();
+    // A main timer that ran out while the application was closed completes without a word.
+    m_focus.tick(m_now);
+
+    if (environment.startTimer) {
+        m_machine = m_sampler.sample();
+        m_heartbeat.setTimerType(Qt::PreciseTimer);
+        m_heartbeat.setInterval(1000);
+        connect(&m_heartbeat, &QTimer::timeout, this, [this] { tick(m_clock->now()); });
+        m_heartbeat.start();
+    }
+}
+
+TarnStore::~TarnStore() = default;
+
+QString TarnStore::defaultDirectory() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+            .filePath(QStringLiteral("Tarn"));
+}
+
+// ---- Loading and saving
+
+void TarnStore::loadState() {
+    bool preferencesRead = false;
+    if (const auto document = StateFile::read(m_directory, preferencesFile)) {
+        try {
+            setPreferences(Preferences::fromJson(*document));
+            preferencesRead = true;
+        } catch (const DecodingError&) {
+            // Unreadable settings fall back to the defaults without a message.
+        }
+    }
+    if (!preferencesRead)
+        seedExamplePages();
+
+    m_focus = freshFocus();
+    if (const auto document = StateFile::read(m_directory, focusFile)) {
+        try {
+            m_focus = FocusSession::fromJson(Json::parseObject(*document));
+        } catch (const DecodingError&) {
+        }
+    }
+    if (const auto document = StateFile::read(m_directory, focusCopiesFile)) {
+        try {
+            m_focusCopies = focusCopiesFromJson(*document);
+        } catch (const DecodingError&) {
+        }
+    }
+}
+
+void TarnStore::seedExamplePages() {
+    for (Board board : pages()) {
+        updatePreferences([board](Preferences& p) {
+            p.pageLayouts.insert(rawValue(board), PageLayout::example(board));
+        });
+    }
+}
+
+void TarnStore::setPreferences(const Preferences& preferences) {
+    const LayoutOrientation previous = m_preferences.orientation;
+    m_preferences = preferences;
+    afterPreferencesChange(previous);
+}
+
+void TarnStore::updatePreferences(const std::function<void(Preferences&)>& change) {
+    const LayoutOrientation previous = m_preferences.orientation;
+    change(m_preferences);
+    afterPreferencesChange(previous);
+}
+
+void TarnStore::afterPreferencesChange(LayoutOrientation previousOrientation) {
+    emit preferencesChanged();
+    scheduleSave();
+    if (m_preferences.orientation != previousOrientation && orientationChanged)
+        orientationChanged();
+}
+
+void TarnStore::scheduleSave() {
+    m_saveWork.start();
+}
+
+void TarnStore::save() {
+    m_saveWork.stop();
+    if (const auto error = StateFile::write(m_directory, preferencesFile, m_preferences.toJson())) {
+        notify(QStringLiteral("Couldn’t save settings: ") + *error);
+        return;
+    }
+    emit saved();
+}
+
+void TarnStore::saveFocus() {
+    if (const auto error = StateFile::write(m_directory, focusFile, m_focus.toJson()))
+        notify(QStringLiteral("Couldn’t save the timer: ") + *error);
+}
+
+void TarnStore::saveFocusCopies() {
+    // A lost copy of a widget's timer is not worth interrupting the user for.
+    StateFile::write(m_directory, focusCopiesFile, focusCopiesToJson(m_focusCopies));
+}
+
+// ---- Published fields set from outside
+
+void TarnStore::setSettingsOpen(bool open) {
+    if (m_settingsOpen == open)
+        return;
+    m_settingsOpen = open;
+    emit settingsOpenChanged();
+}
+
+void TarnStore::setSettingsTab(SettingsTab tab) {
+    if (m_settingsTab == tab)
+        return;
+    m_settingsTab = tab;
+    emit settingsTabChanged();
+}
+
+void TarnStore::setDisplayName(const QString& name) {
+    if (m_displayName == name)
+        return;
+    m_displayName = name;
+    emit displayNameChanged();
+}
+
+// ---- Toasts
+
+void TarnStore::notify(const QString& message) {
+    m_toast = message;
+    emit toastChanged();
+    m_toastWork.start();
+}
+
+// ---- Heartbeat
+
+void TarnStore::tick(const QDateTime& date) {
+    m_now = date;
+    emit nowChanged();
+    // The integration hub refreshes the services that widgets look at here.
+    takeSample();
+    completeFocusCopies();
+    completeMainFocus();
+}
+
+void TarnStore::takeSample() {
+    m_machine = m_sampler.sample();
+    emit machineChanged();
+    if (appendToHistory(m_cpuHistory, m_machine.cpu, historyLength))
+        emit cpuHistoryChanged();
+    if (appendToHistory(m_downloadHistory, m_machine.download, historyLength))
+        emit downloadHistoryChanged();
+    if (appendToHistory(m_gpuHistory, m_machine.gpu, historyLength))
+        emit gpuHistoryChanged();
+    if (appendToHistory(m_memoryHistory, m_machine.memoryUsed, historyLength))
+        emit memoryHistoryChanged();
+    if (appendToHistory(m_uploadHistory, m_machine.upload, historyLength))
+        emit uploadHistoryChanged();
+}
+
+void TarnStore::completeFocusCopies() {
+    bool anyCompleted = false;
+    for (const QString& instance : m_focusCopies.keys()) {
+        FocusSession& copy = m_focusCopies[instance];
+        if (copy.endsAt && m_now >= *copy.endsAt) {
+            copy.remaining = 0;
+            copy.endsAt.reset();
+            copy.completed = true;
+            anyCompleted = true;
+            notify(focusCompleteMessage);
+        }
+    }
+    if (anyCompleted) {
+        emit focusCopiesChanged();
+        saveFocusCopies();
+    }
+}
+
+void TarnStore::completeMainFocus() {
+    if (!m_focus.tick(m_now))
+        return;
+    emit focusChanged();
+    saveFocus();
+    notify(focusCompleteMessage);
+    if (m_sound)
+        m_sound->play();
+}
+
+// ---- Pages
+
+QList<Board> TarnStore::pages() const {
+    const int count = std::clamp(m_preferences.pageCount, 1, Preferences::maximumPages);
+    return QList<Board>(allBoards.begin(), allBoards.begin() + count);
+}
+
+std::optional<Board> TarnStore::addPage() {
+    if (m_preferences.pageCount > Preferences::maximumPages - 1)
+        return std::nullopt;
+    updatePreferences([](Preferences& p) { p.pageCount += 1; });
+    const Board board = pages().last();
+    setLayout(exampleLayout(board), board);
+    updatePreferences([board](Preferences& p) { p.board = board; });
+    save();
+    if (pagesChanged)
+        pagesChanged();
+    return board;
+}
+
+bool TarnStore::deletePage(Board board) {
+    const QList<Board> current = pages();
+    if (current.size() < 2 || !current.contains(board))
+        return false;
+    QList<PageLayout> stored;
+    for (Board page : current)
+        stored.append(layout(page).oriented(m_preferences.orientation));
+    const qsizetype currentIndex = std::max<qsizetype>(current.indexOf(m_preferences.board), 0);
+    const qsizetype removedIndex = current.indexOf(board);
+    stored.removeAt(removedIndex);
+
+    Preferences next = m_preferences;
+    for (Board page : current) {
+        next.pageLayouts.remove(rawValue(page));
+        next.widgetOrders.remove(rawValue(page));
+    }
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        next.pageLayouts.insert(rawValue(allBoards[i]), stored[i]);
+        next.widgetOrders.insert(rawValue(allBoards[i]), stored[i].widgets());
+    }
+    const qsizetype newIndex = removedIndex >= currentIndex
+                                       ? std::min(stored.size() - 1, currentIndex)
+                                       : currentIndex - 1;
+    next.pageCount = int(stored.size());
+    next.board = allBoards[newIndex];
+    setPreferences(next);
+    save();
+    if (pagesChanged)
+        pagesChanged();
+    return true;
+}
+
+PageLayout TarnStore::layout(Board on) const {
+    const auto stored = m_preferences.pageLayouts.constFind(rawValue(on));
+    if (stored != m_preferences.pageLayouts.cend() && stored->isValid())
+        return stored->oriented(m_preferences.orientation);
+    const QList<WidgetKind> widgets = m_preferences.widgets(on);
+    QList<std::optional<double>> preferred;
+    for (const WidgetKind& widget : widgets)
+        preferred.append(preferredWidth(widget, on));
+    const QList<double> widths = WidgetLayout::widths(preferred, rowWidth, rowSpacing);
+    return PageLayout::row(widgets, widths).oriented(m_preferences.orientation);
+}
+
+std::optional<double> TarnStore::preferredWidth(const WidgetKind&, Board) const {
+    // The widget registry answers this from the package's manifest once it exists; until then
+    // every widget is flexible.
+    return std::nullopt;
+}
+
+void TarnStore::setLayout(const PageLayout& layout, Board on) {
+    const PageLayout stored = layout.oriented(m_preferences.orientation);
+    if (!stored.isValid())
+        return;
+    updatePreferences([&](Preferences& p) {
+        p.pageLayouts.insert(rawValue(on), stored);
+        p.widgetOrders.insert(rawValue(on), stored.widgets());
+    });
+}
+
+PageLayout TarnStore::exampleLayout(Board on) const {
+    QSet<WidgetKind> elsewhere;
+    for (Board page : pages()) {
+        if (page == on)
+            continue;
+        for (const WidgetKind& widget : m_preferences.widgets(page))
+            elsewhere.insert(widget);
+    }
+    PageLayout example = PageLayout::example(on);
+    for (WidgetSection& section : example.sections) {
+        if (section.widget && elsewhere.contains(*section.widget))
+            section.widget =
+                    WidgetKind::named(section.widget->rawValue() + QStringLiteral("-copy-") +
+                                      Json::uuidText(QUuid::createUuid()));
+    }
+    return example.oriented(m_preferences.orientation);
+}
+
+void TarnStore::swapWidgets(const WidgetKind& a, const WidgetKind& b) {
+    updatePreferences([&](Preferences& p) { p.swapWidgets(a, b, p.board); });
+}
+
+// ---- Launching
+
+void TarnStore::launch(const Shortcut& shortcut) {
+    std::optional<QString> location = shortcut.path;
+    if (!location && m_launcher)
+        location = m_launcher->locate(shortcut.bundleID);
+    if (!location || !m_launcher || !QFileInfo::exists(*location)) {
+        notify(shortcut.name + QStringLiteral(" isn’t installed. Choose another app in Settings."));
+        return;
+    }
+    QPointer<TarnStore> self(this);
+    const QString name = shortcut.name;
+    m_launcher->open(*location, [self, name](const std::optional<QString>& error) {
+        if (!error)
+            return;
+        // The launcher may answer from another thread; the store is touched on its own.
+        QMetaObject::invokeMethod(
+                self,
+                [self, name, message = *error] {
+                    if (self)
+                        self->notify(QStringLiteral("Couldn’t open ") + name +
+                                     QStringLiteral(": ") + message);
+                },
+                Qt::QueuedConnection);
+    });
+}
+
+// ---- Focus timers
+
+FocusSession TarnStore::freshFocus() const {
+    return FocusSession::fresh(std::max(m_preferences.focusMinutes, 1) * 60.0);
+}
+
+void TarnStore::toggleFocus() {
+    m_now = m_clock->now();
+    emit nowChanged();
+    if (m_focus.isRunning())
+        m_focus.pause(m_now);
+    else
+        m_focus.start(m_now);
+    emit focusChanged();
+    saveFocus();
+}
+
+void TarnStore::resetFocus() {
+    m_focus = freshFocus();
+    emit focusChanged();
+    saveFocus();
+}
+
+void TarnStore::setFocusMinutes(int minutes) {
+    updatePreferences([minutes](Preferences& p) { p.focusMinutes = std::clamp(minutes, 1, 120); });
+    resetFocus();
+}
+
+FocusSession TarnStore::focusCopy(const QString& instance) const {
+    const auto stored = m_focusCopies.constFind(instance);
+    return stored != m_focusCopies.cend() ? *stored : freshFocus();
+}
+
+void TarnStore::controlFocusCopy(const QString& instance, const QString& method,
+                                 std::optional<int> minutes) {
+    FocusSession copy = focusCopy(instance);
+    if (method == QStringLiteral("focus.toggle")) {
+        const QDateTime now = m_clock->now();
+        if (copy.isRunning())
+            copy.pause(now);
+        else
+            copy.start(now);
+    } else if (method == QStringLiteral("focus.reset")) {
+        const double wholeMinutes = std::max(std::trunc(copy.duration / 60), 1.0);
+        copy = FocusSession::fresh(wholeMinutes * 60);
+    } else if (method == QStringLiteral("focus.setMinutes")) {
+        if (!minutes || *minutes < 1 || *minutes > 120 || copy.isRunning())
+            throw WidgetError::invalid(QStringLiteral("Invalid duration or timer is running"));
+        copy = FocusSession::fresh(*minutes * 60.0);
+    } else {
+        return;
+    }
+    m_focusCopies.insert(instance, copy);
+    emit focusCopiesChanged();
+    saveFocusCopies();
+}

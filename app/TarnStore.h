@@ -1,0 +1,184 @@
+#pragma once
+
+#include "app/AppLauncher.h"
+#include "app/CompletionSound.h"
+#include "integrations/MachineReadings.h"
+#include "integrations/MachineSnapshot.h"
+#include "integrations/MetricsSampler.h"
+#include "model/Board.h"
+#include "model/Clock.h"
+#include "model/FocusSession.h"
+#include "model/PageLayout.h"
+#include "model/Preferences.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+
+enum class SettingsTab { general, layouts, packages };
+
+// The one observable object of live state: the preferences, the focus timers, the clock, the
+// machine metrics with their histories, the toast and the settings window's state. It loads them
+// from its directory, writes them back, and runs the one-second heartbeat. Main thread only.
+class TarnStore : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(
+            Preferences preferences READ preferences WRITE setPreferences NOTIFY preferencesChanged)
+    Q_PROPERTY(FocusCopies focusCopies READ focusCopies NOTIFY focusCopiesChanged)
+    Q_PROPERTY(FocusSession focus READ focus NOTIFY focusChanged)
+    Q_PROPERTY(QDateTime now READ now NOTIFY nowChanged)
+    Q_PROPERTY(MachineSnapshot machine READ machine NOTIFY machineChanged)
+    Q_PROPERTY(QList<double> cpuHistory READ cpuHistory NOTIFY cpuHistoryChanged)
+    Q_PROPERTY(QList<double> gpuHistory READ gpuHistory NOTIFY gpuHistoryChanged)
+    Q_PROPERTY(QList<double> memoryHistory READ memoryHistory NOTIFY memoryHistoryChanged)
+    Q_PROPERTY(QList<double> uploadHistory READ uploadHistory NOTIFY uploadHistoryChanged)
+    Q_PROPERTY(QList<double> downloadHistory READ downloadHistory NOTIFY downloadHistoryChanged)
+    Q_PROPERTY(std::optional<QString> toast READ toast NOTIFY toastChanged)
+    Q_PROPERTY(bool settingsOpen READ settingsOpen WRITE setSettingsOpen NOTIFY settingsOpenChanged)
+    Q_PROPERTY(
+            SettingsTab settingsTab READ settingsTab WRITE setSettingsTab NOTIFY settingsTabChanged)
+    Q_PROPERTY(QString displayName READ displayName WRITE setDisplayName NOTIFY displayNameChanged)
+
+public:
+    static constexpr int historyLength = 90;
+    static constexpr double rowWidth = 1892;
+    static constexpr double rowSpacing = 14;
+
+    // What the store works with. The application passes the user's folders and the Linux
+    // facilities; tests pass temporary folders and fakes.
+    struct Environment {
+        std::optional<QString> directory; // default: $XDG_DATA_HOME/Tarn
+        std::optional<QString> resources; // default: the application's resources folder
+        bool startTimer = true;           // false: no first sample and no heartbeat
+        std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
+        std::shared_ptr<AppLauncher> launcher;     // none: no application can be found
+        std::shared_ptr<CompletionSound> sound;    // none: silent
+        std::unique_ptr<MachineReadings> readings; // none: no metrics
+        std::chrono::milliseconds saveDelay{400};
+        std::chrono::milliseconds toastDuration{5000};
+    };
+
+    explicit TarnStore(Environment environment, QObject* parent = nullptr);
+    ~TarnStore() override;
+
+    static QString defaultDirectory();
+    QString directory() const { return m_directory; }
+    QString resourcesDirectory() const { return m_resources; }
+
+    // Published state
+    const Preferences& preferences() const { return m_preferences; }
+    // Every change of the preferences is saved 0.4 s after the last one.
+    void setPreferences(const Preferences& preferences);
+    void updatePreferences(const std::function<void(Preferences&)>& change);
+    const FocusCopies& focusCopies() const { return m_focusCopies; }
+    const FocusSession& focus() const { return m_focus; }
+    QDateTime now() const { return m_now; }
+    const MachineSnapshot& machine() const { return m_machine; }
+    const QList<double>& cpuHistory() const { return m_cpuHistory; }
+    const QList<double>& gpuHistory() const { return m_gpuHistory; }
+    const QList<double>& memoryHistory() const { return m_memoryHistory; }
+    const QList<double>& uploadHistory() const { return m_uploadHistory; }
+    const QList<double>& downloadHistory() const { return m_downloadHistory; }
+    std::optional<QString> toast() const { return m_toast; }
+    bool settingsOpen() const { return m_settingsOpen; }
+    void setSettingsOpen(bool open);
+    SettingsTab settingsTab() const { return m_settingsTab; }
+    void setSettingsTab(SettingsTab tab);
+    QString displayName() const { return m_displayName; }
+    void setDisplayName(const QString& name);
+
+    // Installed by the application: after a page was added or deleted, after the orientation
+    // changed, and the two requests of the settings window.
+    std::function<void()> pagesChanged;
+    std::function<void()> orientationChanged;
+    std::function<void()> moveToDisplay;
+    std::function<void()> togglePreview;
+
+    // Pages
+    QList<Board> pages() const;
+    std::optional<Board> addPage();
+    bool deletePage(Board board);
+    // Always valid and in the display's orientation.
+    PageLayout layout(Board on) const;
+    void setLayout(const PageLayout& layout, Board on);
+    PageLayout exampleLayout(Board on) const;
+    // Exchanges two widgets on the current page.
+    void swapWidgets(const WidgetKind& a, const WidgetKind& b);
+
+    void launch(const Shortcut& shortcut);
+    // Shows a message for five seconds; a newer one replaces it.
+    void notify(const QString& message);
+    void save();
+    void tick(const QDateTime& date);
+
+    // Focus timers
+    void toggleFocus();
+    void resetFocus();
+    void setFocusMinutes(int minutes);
+    FocusSession focusCopy(const QString& instance) const;
+    // Throws WidgetError for a length out of range or a running copy.
+    void controlFocusCopy(const QString& instance, const QString& method,
+                          std::optional<int> minutes);
+    void saveFocus();
+    void saveFocusCopies();
+
+signals:
+    void preferencesChanged();
+    void focusCopiesChanged();
+    void focusChanged();
+    void nowChanged();
+    void machineChanged();
+    void cpuHistoryChanged();
+    void gpuHistoryChanged();
+    void memoryHistoryChanged();
+    void uploadHistoryChanged();
+    void downloadHistoryChanged();
+    void toastChanged();
+    void settingsOpenChanged();
+    void settingsTabChanged();
+    void displayNameChanged();
+    // Integration state changed; views that show it redraw.
+    void changed();
+    // "preferences.json" was written.
+    void saved();
+
+private:
+    void loadState();
+    void seedExamplePages();
+    void afterPreferencesChange(LayoutOrientation previousOrientation);
+    void scheduleSave();
+    void takeSample();
+    void completeFocusCopies();
+    void completeMainFocus();
+    FocusSession freshFocus() const;
+    std::optional<double> preferredWidth(const WidgetKind& widget, Board board) const;
+
+    QString m_directory;
+    QString m_resources;
+    std::shared_ptr<const Clock> m_clock;
+    std::shared_ptr<AppLauncher> m_launcher;
+    std::shared_ptr<CompletionSound> m_sound;
+    MetricsSampler m_sampler;
+
+    Preferences m_preferences;
+    FocusCopies m_focusCopies;
+    FocusSession m_focus;
+    QDateTime m_now;
+    MachineSnapshot m_machine;
+    QList<double> m_cpuHistory;
+    QList<double> m_gpuHistory;
+    QList<double> m_memoryHistory;
+    QList<double> m_uploadHistory;
+    QList<double> m_downloadHistory;
+    std::optional<QString> m_toast;
+    bool m_settingsOpen = false;
+    SettingsTab m_settingsTab = SettingsTab::general;
+    QString m_displayName = QStringLiteral("Preview");
+
+    QTimer m_heartbeat;
+    QTimer m_saveWork;
+    QTimer m_toastWork;
+};

@@ -1,0 +1,306 @@
+#include "support/EventLoop.h"
+#include "support/StoreFixture.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+
+namespace {
+
+WidgetKind kind(const char* raw) {
+    return *WidgetKind::named(QString::fromUtf8(raw));
+}
+
+QStringList widgetTexts(const PageLayout& layout) {
+    QStringList list;
+    for (const auto& s : layout.sections)
+        list.append(s.widget ? s.widget->rawValue() : QString("-"));
+    return list;
+}
+
+} // namespace
+
+using TarnStoreStartup = StoreFixture;
+
+TEST_F(TarnStoreStartup, FirstStartSeedsThreeExamplePagesAndWritesThemShortlyAfter) {
+    QElapsedTimer clock;
+    clock.start();
+    TarnStore& store = open();
+    QSignalSpy saved(&store, &TarnStore::saved);
+    EXPECT_EQ(store.pages(), QList<Board>({Board::overview, Board::focus, Board::system}));
+    EXPECT_EQ(store.preferences().board, Board::overview);
+    for (Board board : store.pages())
+        EXPECT_EQ(store.layout(board), PageLayout::example(board)) << rawValue(board).toStdString();
+    EXPECT_FALSE(fileExists("preferences.json"));
+    EXPECT_FALSE(store.toast());
+
+    ASSERT_TRUE(waitUntil([&] { return saved.count() > 0; }, 3000));
+    EXPECT_GE(clock.elapsed(), 350);
+    spin(600);
+    EXPECT_EQ(saved.count(), 1);
+    EXPECT_EQ(Preferences::fromJson(readFile("preferences.json")), store.preferences());
+    // The timer starts from the default length; no timer file is written yet.
+    EXPECT_EQ(store.focus(), FocusSession::fresh(1500));
+    EXPECT_FALSE(fileExists("focus.json"));
+}
+
+TEST_F(TarnStoreStartup, ABurstOfChangesIsWrittenOnce) {
+    TarnStore& store = open(std::chrono::milliseconds(150));
+    QSignalSpy saved(&store, &TarnStore::saved);
+    ASSERT_TRUE(waitUntil([&] { return saved.count() == 1; }));
+    for (int i = 0; i < 10; ++i) {
+        store.updatePreferences([i](Preferences& p) { p.note = QString::number(i); });
+        spin(20);
+    }
+    spin(500);
+    EXPECT_EQ(saved.count(), 2);
+    EXPECT_EQ(Preferences::fromJson(readFile("preferences.json")).note, "9");
+}
+
+TEST_F(TarnStoreStartup, StoredPreferencesAreTakenAsTheyAre) {
+    Preferences stored;
+    stored.pageCount = 4;
+    stored.board = Board::page4;
+    stored.note = "kept";
+    writeFile("preferences.json", stored.toJson());
+    TarnStore& store = open();
+    EXPECT_EQ(store.preferences(), stored);
+    EXPECT_EQ(store.pages().size(), 4);
+    // Without stored layouts the pages show their widget lists as a row.
+    EXPECT_EQ(store.layout(Board::overview).sections.first().id, "legacy-today");
+}
+
+TEST_F(TarnStoreStartup, UnreadableFilesFallBackToDefaultsSilently) {
+    writeFile("preferences.json", "{\"pageCount\": \"three\"}");
+    writeFile("focus.json", "[]");
+    writeFile("focus-copies.json", "{\"timer@A\": 3}");
+    TarnStore& store = open();
+    EXPECT_FALSE(store.toast());
+    EXPECT_EQ(store.pages().size(), 3);
+    EXPECT_EQ(store.layout(Board::system), PageLayout::example(Board::system));
+    EXPECT_EQ(store.focus(), FocusSession::fresh(1500));
+    EXPECT_TRUE(store.focusCopies().isEmpty());
+}
+
+TEST_F(TarnStoreStartup, AFolderThatCannotBeWrittenGivesToastsAndKeepsTheState) {
+    // A file where the folder should be: nothing can be created inside it.
+    QFile blocker(directory());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    TarnStore& store = open();
+    store.updatePreferences([](Preferences& p) { p.note = "unsaved"; });
+    store.save();
+    ASSERT_TRUE(store.toast());
+    EXPECT_TRUE(store.toast()->startsWith(QString::fromUtf8("Couldn’t save settings: ")));
+    EXPECT_GT(store.toast()->size(), QString("Couldn’t save settings: ").size());
+    EXPECT_EQ(store.preferences().note, "unsaved");
+
+    store.toggleFocus();
+    ASSERT_TRUE(store.toast());
+    EXPECT_TRUE(store.toast()->startsWith(QString::fromUtf8("Couldn’t save the timer: ")));
+    EXPECT_TRUE(store.focus().isRunning());
+
+    store.notify("last");
+    store.controlFocusCopy("timer@A", "focus.toggle", std::nullopt);
+    EXPECT_EQ(store.toast(), "last"); // copies fail silently
+    EXPECT_TRUE(store.focusCopies().value("timer@A").isRunning());
+}
+
+using TarnStoreToasts = StoreFixture;
+
+TEST_F(TarnStoreToasts, ANewerMessageReplacesTheShownOneAndRestartsItsTime) {
+    TarnStore& store = open(std::chrono::milliseconds(400), std::chrono::milliseconds(1000));
+    store.notify("first");
+    EXPECT_EQ(store.toast(), "first");
+    spin(600);
+    store.notify("second");
+    QElapsedTimer shown;
+    shown.start();
+    spin(600); // past the first message's five seconds, scaled
+    EXPECT_EQ(store.toast(), "second");
+    ASSERT_TRUE(waitUntil([&] { return !store.toast(); }, 3000));
+    EXPECT_GE(shown.elapsed(), 950);
+}
+
+using TarnStorePages = StoreFixture;
+
+TEST_F(TarnStorePages, AddingPagesUpToEight) {
+    TarnStore& store = open();
+    int pagesChangedCalls = 0;
+    store.pagesChanged = [&] { ++pagesChangedCalls; };
+    EXPECT_EQ(store.addPage(), Board::page4);
+    EXPECT_EQ(store.preferences().board, Board::page4);
+    EXPECT_EQ(store.layout(Board::page4).sections.size(), 1);
+    EXPECT_TRUE(store.layout(Board::page4).isValid());
+    // Written at once, not after the delay.
+    EXPECT_EQ(Preferences::fromJson(readFile("preferences.json")).pageCount, 4);
+    EXPECT_EQ(pagesChangedCalls, 1);
+
+    for (int i = 0; i < 4; ++i)
+        store.addPage();
+    EXPECT_EQ(store.pages().size(), 8);
+    const Preferences full = store.preferences();
+    EXPECT_EQ(store.addPage(), std::nullopt);
+    EXPECT_EQ(store.preferences(), full);
+    EXPECT_EQ(pagesChangedCalls, 5);
+}
+
+TEST_F(TarnStorePages, DeletingAPageRenumbersTheOnesAfterIt) {
+    TarnStore& store = open();
+    store.updatePreferences([](Preferences& p) { p.board = Board::system; });
+    const PageLayout systemLayout = store.layout(Board::system);
+    int pagesChangedCalls = 0;
+    store.pagesChanged = [&] { ++pagesChangedCalls; };
+
+    EXPECT_TRUE(store.deletePage(Board::focus));
+    EXPECT_EQ(store.pages(), QList<Board>({Board::overview, Board::focus}));
+    EXPECT_EQ(store.layout(Board::focus), systemLayout);
+    EXPECT_EQ(store.preferences().board, Board::focus);
+    EXPECT_FALSE(store.preferences().pageLayouts.contains("System"));
+    EXPECT_EQ(store.preferences().widgetOrders.value("Focus"), systemLayout.widgets());
+    EXPECT_EQ(Preferences::fromJson(readFile("preferences.json")).pageCount, 2);
+    EXPECT_EQ(pagesChangedCalls, 1);
+
+    // The current last page: the one before it becomes current.
+    EXPECT_TRUE(store.deletePage(Board::focus));
+    EXPECT_EQ(store.preferences().board, Board::overview);
+    // Neither the only page nor a page that is not shown can go.
+    EXPECT_FALSE(store.deletePage(Board::overview));
+    EXPECT_FALSE(store.deletePage(Board::page6));
+    EXPECT_EQ(pagesChangedCalls, 2);
+}
+
+TEST_F(TarnStorePages, DeletingBeforeTheCurrentPageKeepsItCurrent) {
+    TarnStore& store = open();
+    store.addPage(); // Page 4, current
+    const PageLayout page4 = store.layout(Board::page4);
+    EXPECT_TRUE(store.deletePage(Board::overview));
+    EXPECT_EQ(store.preferences().board, Board::system);
+    EXPECT_EQ(store.layout(Board::system), page4);
+}
+
+TEST_F(TarnStorePages, LayoutsFallBackToARowOfTheWidgetList) {
+    TarnStore& store = open();
+    store.updatePreferences([](Preferences& p) {
+        p.pageCount = 4;
+        p.widgetOrders["Page 4"] = {kind("notes"), kind("timer")};
+        PageLayout broken = PageLayout::example(Board::focus);
+        broken.sections[1].x = 0.9; // overlaps its neighbour
+        p.pageLayouts["Focus"] = broken;
+    });
+    const PageLayout row = store.layout(Board::page4);
+    EXPECT_EQ(widgetTexts(row), QStringList({"notes", "timer"}));
+    EXPECT_EQ(row.sections[0].id, "legacy-notes");
+    EXPECT_DOUBLE_EQ(row.sections[0].width, 0.5);
+    EXPECT_TRUE(store.layout(Board::focus).isValid());
+    EXPECT_EQ(widgetTexts(store.layout(Board::focus)),
+              QStringList({"today", "timer", "notes", "shortcuts"}));
+}
+
+TEST_F(TarnStorePages, SettingLayoutsInTheDisplaysOrientation) {
+    TarnStore& store = open();
+    int orientationCalls = 0;
+    store.orientationChanged = [&] { ++orientationCalls; };
+    store.updatePreferences([](Preferences& p) { p.orientation = LayoutOrientation::vertical; });
+    store.updatePreferences([](Preferences& p) { p.note = "same orientation"; });
+    EXPECT_EQ(orientationCalls, 1);
+
+    const PageLayout stored = store.preferences().pageLayouts.value("Overview");
+    const PageLayout shown = store.layout(Board::overview);
+    EXPECT_EQ(shown, stored.oriented(LayoutOrientation::vertical));
+
+    PageLayout edited = shown;
+    edited.clear(edited.sections[0].id);
+    store.setLayout(edited, Board::overview);
+    EXPECT_EQ(store.preferences().pageLayouts.value("Overview"),
+              edited.oriented(LayoutOrientation::vertical));
+    EXPECT_EQ(store.preferences().widgetOrders.value("Overview").size(), 4);
+
+    // An invalid layout is ignored.
+    const Preferences before = store.preferences();
+    PageLayout invalid = shown;
+    invalid.sections.append(invalid.sections.first());
+    store.setLayout(invalid, Board::overview);
+    store.setLayout(PageLayout(), Board::focus);
+    EXPECT_EQ(store.preferences(), before);
+}
+
+TEST_F(TarnStorePages, ExampleWidgetsNeverShareAnInstanceWithAnotherPage) {
+    TarnStore& store = open();
+    const WidgetKind cpu = kind("cpu@example-v2-1-0");
+    store.setLayout(PageLayout::preset(PageLayout::Preset::two, {cpu}), Board::system);
+    const PageLayout example = store.exampleLayout(Board::overview);
+    const QStringList widgets = widgetTexts(example);
+    EXPECT_TRUE(widgets[0].startsWith("cpu@example-v2-1-0-copy-"));
+    EXPECT_EQ(widgets[0].size(), QString("cpu@example-v2-1-0-copy-").size() + 36);
+    EXPECT_EQ(widgets[1], "gpu@example-v2-1-1");
+    EXPECT_EQ(store.exampleLayout(Board::focus), PageLayout::example(Board::focus));
+}
+
+TEST_F(TarnStorePages, SwappingWidgetsOnTheCurrentPage) {
+    TarnStore& store = open();
+    store.swapWidgets(kind("cpu@example-v2-1-0"), kind("network@example-v2-1-4"));
+    EXPECT_EQ(widgetTexts(store.layout(Board::overview)).first(), "network@example-v2-1-4");
+    EXPECT_EQ(widgetTexts(store.layout(Board::overview)).last(), "cpu@example-v2-1-0");
+}
+
+using TarnStoreHeartbeat = StoreFixture;
+
+TEST_F(TarnStoreHeartbeat, HistoriesKeepTheNewestNinetyValues) {
+    TarnStore& store = open();
+    readings->memoryReading = MachineReadings::Memory{1e9, 0, 0};
+    readings->counters = MachineReadings::NetworkCounters{0, 0};
+    for (quint64 i = 0; i < 95; ++i) {
+        readings->cpuReading = CPUReading{i * 10, 0, i * 30, 0};
+        readings->counters = MachineReadings::NetworkCounters{i * 100, i * 10};
+        readings->now += 1;
+        clock->advance(1);
+        store.tick(clock->now());
+    }
+    EXPECT_EQ(store.now(), clock->now());
+    EXPECT_EQ(store.cpuHistory().size(), 90);
+    EXPECT_DOUBLE_EQ(store.cpuHistory().last(), 25.0);
+    EXPECT_EQ(store.memoryHistory().size(), 90);
+    EXPECT_EQ(store.downloadHistory().size(), 90);
+    EXPECT_DOUBLE_EQ(store.downloadHistory().last(), 100);
+    EXPECT_DOUBLE_EQ(store.uploadHistory().last(), 10);
+    EXPECT_TRUE(store.gpuHistory().isEmpty()); // never measured
+    EXPECT_EQ(store.machine().memoryUsed, 1e9);
+}
+
+using TarnStoreLaunching = StoreFixture;
+
+TEST_F(TarnStoreLaunching, MissingApplicationsAndOpenFailuresAreToasts) {
+    TarnStore& store = open();
+    const QString app = folder.filePath("files.desktop");
+    QFile(app).open(QIODevice::WriteOnly);
+    Shortcut finder = Shortcut::make("Finder", "com.apple.finder", "folder");
+
+    store.launch(finder);
+    EXPECT_EQ(store.toast(),
+              QString::fromUtf8("Finder isn’t installed. Choose another app in Settings."));
+    EXPECT_TRUE(launcher->opened.isEmpty());
+
+    launcher->installed["com.apple.finder"] = folder.filePath("gone.desktop");
+    store.notify("-");
+    store.launch(finder);
+    EXPECT_EQ(store.toast(),
+              QString::fromUtf8("Finder isn’t installed. Choose another app in Settings."));
+
+    launcher->installed["com.apple.finder"] = app;
+    store.notify("-");
+    store.launch(finder);
+    EXPECT_EQ(launcher->opened, QStringList({app}));
+    spin(50);
+    EXPECT_EQ(store.toast(), "-");
+
+    launcher->openError = "Permission denied";
+    store.launch(finder);
+    ASSERT_TRUE(waitUntil([&] { return store.toast() != "-"; }));
+    EXPECT_EQ(store.toast(), QString::fromUtf8("Couldn’t open Finder: Permission denied"));
+
+    // A path wins over the bundle identifier.
+    finder.path = folder.filePath("missing/Files.desktop");
+    store.launch(finder);
+    EXPECT_EQ(store.toast(),
+              QString::fromUtf8("Finder isn’t installed. Choose another app in Settings."));
+}

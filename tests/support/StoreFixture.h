@@ -1,0 +1,100 @@
+#pragma once
+
+#include "app/TarnStore.h"
+#include "support/FakeClock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+class FakeLauncher : public AppLauncher {
+public:
+    QMap<QString, QString> installed; // bundle id -> location
+    QStringList opened;
+    std::optional<QString> openError;
+
+    std::optional<QString> locate(const QString& bundleID) override {
+        if (!installed.contains(bundleID))
+            return std::nullopt;
+        return installed.value(bundleID);
+    }
+    void open(const QString& location, Completion completion) override {
+        opened.append(location);
+        completion(openError);
+    }
+};
+
+class FakeSound : public CompletionSound {
+public:
+    int plays = 0;
+    void play() override { ++plays; }
+};
+
+// Machine readings whose values the test sets.
+class ScriptedReadings : public MachineReadings {
+public:
+    std::optional<CPUReading> cpuReading;
+    std::optional<Memory> memoryReading;
+    std::optional<Gpu> gpuReading;
+    std::optional<NetworkCounters> counters;
+    double now = 10;
+
+    std::optional<CPUReading> cpu() override { return cpuReading; }
+    std::optional<Memory> memory() override { return memoryReading; }
+    std::optional<double> swapUsed() override { return std::nullopt; }
+    std::optional<Gpu> gpu() override { return gpuReading; }
+    double physicalMemory() override { return 8e9; }
+    double uptime() override { return now; }
+    QString startupVolumePath() override { return "/"; }
+    QList<Volume> volumes() override { return {}; }
+    std::optional<NetworkCounters> network() override { return counters; }
+};
+
+// A store on a temporary folder with a fake clock, launcher, sound and readings. The heartbeat
+// does not run by itself: tests call tick().
+struct StoreFixture : testing::Test {
+    QTemporaryDir folder;
+    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
+    std::shared_ptr<FakeLauncher> launcher = std::make_shared<FakeLauncher>();
+    std::shared_ptr<FakeSound> sound = std::make_shared<FakeSound>();
+    ScriptedReadings* readings = nullptr;
+    std::unique_ptr<TarnStore> store;
+
+    QString directory() const { return folder.filePath("Tarn"); }
+
+    void writeFile(const QString& name, const QByteArray& contents) {
+        QDir().mkpath(directory());
+        QFile file(QDir(directory()).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+
+    QByteArray readFile(const QString& name) const {
+        QFile file(QDir(directory()).filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    bool fileExists(const QString& name) const {
+        return QFile::exists(QDir(directory()).filePath(name));
+    }
+
+    TarnStore& open(std::chrono::milliseconds saveDelay = std::chrono::milliseconds(400),
+                    std::chrono::milliseconds toastDuration = std::chrono::milliseconds(5000)) {
+        store.reset();
+        auto scripted = std::make_unique<ScriptedReadings>();
+        readings = scripted.get();
+        TarnStore::Environment environment;
+        environment.directory = directory();
+        environment.resources = folder.path();
+        environment.startTimer = false;
+        environment.clock = clock;
+        environment.launcher = launcher;
+        environment.sound = sound;
+        environment.readings = std::move(scripted);
+        environment.saveDelay = saveDelay;
+        environment.toastDuration = toastDuration;
+        store = std::make_unique<TarnStore>(std::move(environment));
+        return *store;
+    }
+};
