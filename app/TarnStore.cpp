@@ -27,10 +27,8 @@ class NoMachineReadings : public MachineReadings {
 public:
     explicit NoMachineReadings(std::shared_ptr<const Clock> clock) : m_clock(std::move(clock)) {}
     std::optional<CPUReading> cpu() override { return std::nullopt; }
-    std::optional<Memory> memory() override { return std::nullopt; }
-    std::optional<double> swapUsed() override { return std::nullopt; }
+    Memory memory() override { return {}; }
     std::optional<Gpu> gpu() override { return std::nullopt; }
-    double physicalMemory() override { return 0; }
     double uptime() override { return m_clock->uptime(); }
     QString startupVolumePath() override { return QStringLiteral("/"); }
     QList<Volume> volumes() override { return {}; }

@@ -11,10 +11,16 @@
 // reading is absent when the system could not give it.
 class MachineReadings {
 public:
-    struct Memory {
+    struct MemoryUsage {
         double active = 0; // bytes
         double wired = 0;
         double compressed = 0;
+    };
+
+    struct Memory {
+        double physical = 0; // bytes of RAM
+        std::optional<MemoryUsage> usage;
+        std::optional<double> swapUsed;
     };
 
     struct Gpu {
@@ -39,11 +45,10 @@ public:
     virtual ~MachineReadings() = default;
 
     virtual std::optional<CPUReading> cpu() = 0;
-    virtual std::optional<Memory> memory() = 0;
-    virtual std::optional<double> swapUsed() = 0;
+    // One look at the memory counters.
+    virtual Memory memory() = 0;
     // Absent when the machine has no GPU the system can describe.
     virtual std::optional<Gpu> gpu() = 0;
-    virtual double physicalMemory() = 0;
     // Seconds since boot: the clock of disk throttling and network rates.
     virtual double uptime() = 0;
     // The mount point of the startup volume.

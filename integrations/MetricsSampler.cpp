@@ -9,20 +9,21 @@ MetricsSampler::MetricsSampler(std::unique_ptr<MachineReadings> readings)
 
 MachineSnapshot MetricsSampler::sample() {
     MachineSnapshot snapshot;
-    snapshot.memoryTotal = m_readings->physicalMemory();
 
     if (const auto reading = m_readings->cpu()) {
         if (m_previousCPU)
             snapshot.cpu = CPUReading::utilization(*m_previousCPU, *reading);
         m_previousCPU = reading;
     }
-    if (const auto memory = m_readings->memory()) {
-        snapshot.memoryActive = memory->active;
-        snapshot.memoryWired = memory->wired;
-        snapshot.memoryCompressed = memory->compressed;
-        snapshot.memoryUsed = memory->active + memory->wired + memory->compressed;
+    const MachineReadings::Memory memory = m_readings->memory();
+    snapshot.memoryTotal = memory.physical;
+    if (const auto& usage = memory.usage) {
+        snapshot.memoryActive = usage->active;
+        snapshot.memoryWired = usage->wired;
+        snapshot.memoryCompressed = usage->compressed;
+        snapshot.memoryUsed = usage->active + usage->wired + usage->compressed;
     }
-    snapshot.swapUsed = m_readings->swapUsed();
+    snapshot.swapUsed = memory.swapUsed;
     if (const auto gpu = m_readings->gpu()) {
         snapshot.gpuName = gpu->name;
         snapshot.gpu = gpuUtilization(gpu->utilization);

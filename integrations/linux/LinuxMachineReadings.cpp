@@ -7,19 +7,36 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
 
-// How often the list of graphics cards is looked at again.
-constexpr double gpuRescanPeriod = 10.0;
+// How often the lists of graphics cards and network interfaces are looked at again.
+constexpr double rescanPeriod = 10.0;
 
+// Files under /proc and /sys are small and generated on each read: plain system calls are much
+// cheaper here than QFile.
 std::optional<QByteArray> readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return std::nullopt;
-    return file.readAll();
+    QByteArray contents;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0) {
+            ::close(fd);
+            if (count < 0)
+                return std::nullopt;
+            return contents;
+        }
+        contents.append(buffer, count);
+    }
 }
 
 std::optional<QByteArray> readLine(const QString& path) {
@@ -34,6 +51,20 @@ std::optional<quint64> readNumber(const QString& path, int base = 10) {
     bool ok = false;
     const quint64 value = text ? text->toULongLong(&ok, base) : 0;
     return ok ? std::optional(value) : std::nullopt;
+}
+
+// The value in bytes of one "Key:   123 kB" line of /proc/meminfo.
+std::optional<double> memoryValue(const QByteArray& info, const char* key) {
+    const QByteArray prefix = QByteArray(key) + ':';
+    qsizetype at = info.startsWith(prefix) ? 0 : info.indexOf('\n' + prefix);
+    if (at < 0)
+        return std::nullopt;
+    at = info.indexOf(':', at) + 1;
+    const qsizetype end = info.indexOf('\n', at);
+    bool ok = false;
+    const qint64 kilobytes =
+            info.mid(at, end < 0 ? -1 : end - at).trimmed().split(' ').first().toLongLong(&ok);
+    return ok ? std::optional(double(kilobytes) * 1024) : std::nullopt;
 }
 
 // Decodes "\x20"-style escapes of udev's link names.
@@ -57,9 +88,11 @@ QString unescapeUdevName(const QString& name) {
 
 } // namespace
 
-LinuxMachineReadings::LinuxMachineReadings(QString root, CapacityLookup capacity)
+LinuxMachineReadings::LinuxMachineReadings(QString root, CapacityLookup capacity,
+                                           std::shared_ptr<const Clock> clock)
     : m_root(root.endsWith(QLatin1Char('/')) ? root.chopped(1) : root),
-      m_capacity(std::move(capacity)) {}
+      m_capacity(std::move(capacity)),
+      m_clock(clock ? std::move(clock) : std::make_shared<SystemClock>()) {}
 
 std::optional<CPUReading> LinuxMachineReadings::cpu() {
     const auto stat = readFile(path(QStringLiteral("/proc/stat")));
@@ -81,62 +114,40 @@ std::optional<CPUReading> LinuxMachineReadings::cpu() {
                       ticks[1]};
 }
 
-QHash<QString, qint64> LinuxMachineReadings::memoryInfo() {
-    QHash<QString, qint64> values;
+MachineReadings::Memory LinuxMachineReadings::memory() {
+    Memory memory;
+    memory.physical = double(sysconf(_SC_PHYS_PAGES)) * double(sysconf(_SC_PAGESIZE));
     const auto info = readFile(path(QStringLiteral("/proc/meminfo")));
     if (!info)
-        return values;
-    for (const QByteArray& line : info->split('\n')) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
-            continue;
-        bool ok = false;
-        // Values are in kB except for page counts, which this reader does not use.
-        const qint64 kilobytes = line.mid(colon + 1).trimmed().split(' ').first().toLongLong(&ok);
-        if (ok)
-            values.insert(QString::fromLatin1(line.left(colon)), kilobytes * 1024);
-    }
-    return values;
-}
-
-std::optional<MachineReadings::Memory> LinuxMachineReadings::memory() {
-    const QHash<QString, qint64> info = memoryInfo();
-    if (!info.contains(QStringLiteral("Active")))
-        return std::nullopt;
+        return memory;
+    if (const auto total = memoryValue(*info, "MemTotal"))
+        memory.physical = *total;
     // Unevictable pages are the kernel's counterpart of wired memory, zswap its compressor.
-    return Memory{double(info.value(QStringLiteral("Active"))),
-                  double(info.value(QStringLiteral("Unevictable"))),
-                  double(info.value(QStringLiteral("Zswap")))};
-}
-
-std::optional<double> LinuxMachineReadings::swapUsed() {
-    const QHash<QString, qint64> info = memoryInfo();
-    const auto total = info.constFind(QStringLiteral("SwapTotal"));
-    const auto free = info.constFind(QStringLiteral("SwapFree"));
-    if (total == info.cend() || free == info.cend())
-        return std::nullopt;
-    return double(std::max<qint64>(*total - *free, 0));
-}
-
-double LinuxMachineReadings::physicalMemory() {
-    const qint64 total = memoryInfo().value(QStringLiteral("MemTotal"));
-    if (total > 0)
-        return double(total);
-    return double(sysconf(_SC_PHYS_PAGES)) * double(sysconf(_SC_PAGESIZE));
+    if (const auto active = memoryValue(*info, "Active"))
+        memory.usage = MemoryUsage{*active, memoryValue(*info, "Unevictable").value_or(0),
+                                   memoryValue(*info, "Zswap").value_or(0)};
+    const auto swapTotal = memoryValue(*info, "SwapTotal");
+    const auto swapFree = memoryValue(*info, "SwapFree");
+    if (swapTotal && swapFree)
+        memory.swapUsed = std::max(*swapTotal - *swapFree, 0.0);
+    return memory;
 }
 
 double LinuxMachineReadings::uptime() {
-    const auto text = readLine(path(QStringLiteral("/proc/uptime")));
-    bool ok = false;
-    const double seconds = text ? text->split(' ').first().toDouble(&ok) : 0;
-    return ok ? seconds : SystemClock().uptime();
+    return m_clock->uptime();
+}
+
+bool LinuxMachineReadings::isDue(std::optional<double>& checkedAt) const {
+    const double now = m_clock->uptime();
+    if (checkedAt && now - *checkedAt < rescanPeriod && now >= *checkedAt)
+        return false;
+    checkedAt = now;
+    return true;
 }
 
 QString LinuxMachineReadings::gpuCard() {
-    const double now = uptime();
-    if (m_gpuCardCheckedAt && now - *m_gpuCardCheckedAt < gpuRescanPeriod)
+    if (!isDue(m_gpuCardCheckedAt))
         return m_gpuCard;
-    m_gpuCardCheckedAt = now;
     // card0, card1, ...; connector entries such as card0-HDMI-A-1 are not cards.
     QStringList cards = QDir(path(QStringLiteral("/sys/class/drm")))
                                 .entryList({QStringLiteral("card*")}, QDir::Dirs | QDir::System);
@@ -237,18 +248,26 @@ QList<MachineReadings::Volume> LinuxMachineReadings::volumes() {
     return volumes;
 }
 
-std::optional<MachineReadings::NetworkCounters> LinuxMachineReadings::network() {
+const QStringList& LinuxMachineReadings::interfaceFolders() {
+    if (!isDue(m_interfacesCheckedAt))
+        return m_interfaceFolders;
+    m_interfaceFolders.clear();
     const QDir interfaces(path(QStringLiteral("/sys/class/net")));
-    if (!interfaces.exists())
+    for (const QString& name :
+         interfaces.entryList(QDir::Dirs | QDir::System | QDir::NoDotAndDotDot)) {
+        if (isPhysicalInterfaceName(name))
+            m_interfaceFolders.append(interfaces.filePath(name));
+    }
+    return m_interfaceFolders;
+}
+
+std::optional<MachineReadings::NetworkCounters> LinuxMachineReadings::network() {
+    if (!QFileInfo::exists(path(QStringLiteral("/sys/class/net"))))
         return std::nullopt;
     constexpr quint64 up = 0x1;
     constexpr quint64 loopback = 0x8;
     NetworkCounters counters;
-    for (const QString& name :
-         interfaces.entryList(QDir::Dirs | QDir::System | QDir::NoDotAndDotDot)) {
-        if (!isPhysicalInterfaceName(name))
-            continue;
-        const QString folder = interfaces.filePath(name);
+    for (const QString& folder : interfaceFolders()) {
         const auto flags = readNumber(folder + QStringLiteral("/flags"), 16);
         if (!flags || !(*flags & up) || (*flags & loopback))
             continue;

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "integrations/MachineReadings.h"
+#include "model/Clock.h"
 
 #include <QHash>
 #include <QStringList>
 #include <functional>
 
 // Machine readings from /proc and /sys. Every path is read below `root`, so tests point it at a
-// fixture tree; the capacity of a mount point comes from statvfs unless a test supplies it.
+// fixture tree; the capacity of a mount point comes from statvfs and uptime from the clock unless
+// a test supplies them. What rarely changes (graphics cards, network interfaces) is looked up
+// again every ten seconds, so a sample stays a handful of small reads.
 class LinuxMachineReadings : public MachineReadings {
 public:
     struct Capacity {
@@ -17,13 +20,12 @@ public:
     using CapacityLookup = std::function<std::optional<Capacity>(const QString& mountPoint)>;
 
     explicit LinuxMachineReadings(QString root = QStringLiteral("/"),
-                                  CapacityLookup capacity = statvfsCapacity);
+                                  CapacityLookup capacity = statvfsCapacity,
+                                  std::shared_ptr<const Clock> clock = nullptr);
 
     std::optional<CPUReading> cpu() override;
-    std::optional<Memory> memory() override;
-    std::optional<double> swapUsed() override;
+    Memory memory() override;
     std::optional<Gpu> gpu() override;
-    double physicalMemory() override;
     double uptime() override;
     QString startupVolumePath() override { return QStringLiteral("/"); }
     QList<Volume> volumes() override;
@@ -37,12 +39,16 @@ public:
 
 private:
     QString path(const QString& relative) const { return m_root + relative; }
-    QHash<QString, qint64> memoryInfo();
     QHash<QString, QString> deviceLinks(const QString& folder);
+    bool isDue(std::optional<double>& checkedAt) const;
     QString gpuCard();
+    const QStringList& interfaceFolders();
 
     QString m_root;
     CapacityLookup m_capacity;
+    std::shared_ptr<const Clock> m_clock;
     QString m_gpuCard;
     std::optional<double> m_gpuCardCheckedAt;
+    QStringList m_interfaceFolders;
+    std::optional<double> m_interfacesCheckedAt;
 };

@@ -1,5 +1,6 @@
 #include "app/linux/DesktopAppLauncher.h"
 
+#include "app/linux/CanberraSound.h"
 #include "support/EventLoop.h"
 
 #include <QDir>
@@ -173,4 +174,14 @@ TEST(DesktopAppLauncher, OpensDesktopEntriesAndExecutables) {
     tree.write("ghost.desktop", "[Desktop Entry]\nType=Application\nExec=no-such-program-here\n");
     EXPECT_TRUE(openError(tree.path("ghost.desktop")));
     EXPECT_FALSE(openError("/bin/true"));
+}
+
+TEST(CanberraSound, PlaysWhenTheLibraryIsThereAndIsSilentOtherwise) {
+    CanberraSound sound;
+    const bool installed = QFile::exists("/usr/lib/x86_64-linux-gnu/libcanberra.so.0") ||
+                           QFile::exists("/usr/lib/libcanberra.so.0");
+    EXPECT_EQ(sound.isAvailable(), installed);
+    // Without a sound server or theme the request fails quietly.
+    sound.play();
+    sound.play();
 }

@@ -247,7 +247,7 @@ using TarnStoreHeartbeat = StoreFixture;
 
 TEST_F(TarnStoreHeartbeat, HistoriesKeepTheNewestNinetyValues) {
     TarnStore& store = open();
-    readings->memoryReading = MachineReadings::Memory{1e9, 0, 0};
+    readings->memoryReading = MachineReadings::MemoryUsage{1e9, 0, 0};
     readings->counters = MachineReadings::NetworkCounters{0, 0};
     for (quint64 i = 0; i < 95; ++i) {
         readings->cpuReading = CPUReading{i * 10, 0, i * 30, 0};

@@ -1,6 +1,7 @@
 #include "integrations/linux/LinuxMachineReadings.h"
 
 #include "integrations/MetricsSampler.h"
+#include "support/FakeClock.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,39 +54,39 @@ TEST(LinuxMachineReadings, ProcFiles) {
                                "SwapTotal:       2000000 kB\n"
                                "SwapFree:        1500000 kB\n"
                                "Zswap:              3000 kB\n");
-    root.write("proc/uptime", "12345.67 20000.00\n");
-    LinuxMachineReadings readings(root.dir.path());
+    const auto clock = std::make_shared<FakeClock>();
+    LinuxMachineReadings readings(root.dir.path(), LinuxMachineReadings::statvfsCapacity, clock);
 
     const auto cpu = readings.cpu();
     ASSERT_TRUE(cpu);
     // iowait counts as idle; irq, softirq and steal as system.
     EXPECT_EQ(*cpu, (CPUReading{100, 36, 820, 5}));
-    const auto memory = readings.memory();
-    ASSERT_TRUE(memory);
-    EXPECT_EQ(memory->active, 4000000.0 * 1024);
-    EXPECT_EQ(memory->wired, 12000.0 * 1024);
-    EXPECT_EQ(memory->compressed, 3000.0 * 1024);
-    EXPECT_EQ(readings.swapUsed(), 500000.0 * 1024);
-    EXPECT_EQ(readings.physicalMemory(), 16000000.0 * 1024);
-    EXPECT_EQ(readings.uptime(), 12345.67);
+    const MachineReadings::Memory memory = readings.memory();
+    ASSERT_TRUE(memory.usage);
+    EXPECT_EQ(memory.usage->active, 4000000.0 * 1024);
+    EXPECT_EQ(memory.usage->wired, 12000.0 * 1024);
+    EXPECT_EQ(memory.usage->compressed, 3000.0 * 1024);
+    EXPECT_EQ(memory.swapUsed, 500000.0 * 1024);
+    EXPECT_EQ(memory.physical, 16000000.0 * 1024);
+    EXPECT_EQ(readings.uptime(), clock->uptime());
 }
 
 TEST(LinuxMachineReadings, MissingOrBrokenFilesGiveNoReading) {
     FixtureRoot root;
     LinuxMachineReadings empty(root.dir.path());
     EXPECT_FALSE(empty.cpu());
-    EXPECT_FALSE(empty.memory());
-    EXPECT_FALSE(empty.swapUsed());
+    EXPECT_FALSE(empty.memory().usage);
+    EXPECT_FALSE(empty.memory().swapUsed);
+    EXPECT_GT(empty.memory().physical, 0); // from the running system instead
     EXPECT_FALSE(empty.gpu());
     EXPECT_FALSE(empty.network());
     EXPECT_TRUE(empty.volumes().isEmpty());
-    EXPECT_GT(empty.physicalMemory(), 0); // from the running system instead
     EXPECT_GT(empty.uptime(), 0);
 
     root.write("proc/stat", "cpu  1 2 x 4\n");
     root.write("proc/meminfo", "garbage\n\n:\nMemTotal: lots\n");
     EXPECT_FALSE(empty.cpu());
-    EXPECT_FALSE(empty.memory());
+    EXPECT_FALSE(empty.memory().usage);
     root.write("proc/stat", "cpu  1 2 3\n");
     EXPECT_FALSE(empty.cpu());
     // Older kernels stop after idle.

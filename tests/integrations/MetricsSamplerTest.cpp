@@ -8,7 +8,7 @@ namespace {
 class FakeReadings : public MachineReadings {
 public:
     std::optional<CPUReading> cpuReading;
-    std::optional<Memory> memoryReading;
+    std::optional<MemoryUsage> memoryReading;
     std::optional<double> swap;
     std::optional<Gpu> gpuReading;
     double now = 100;
@@ -17,10 +17,8 @@ public:
     int volumeReads = 0;
 
     std::optional<CPUReading> cpu() override { return cpuReading; }
-    std::optional<Memory> memory() override { return memoryReading; }
-    std::optional<double> swapUsed() override { return swap; }
+    Memory memory() override { return {16e9, memoryReading, swap}; }
     std::optional<Gpu> gpu() override { return gpuReading; }
-    double physicalMemory() override { return 16e9; }
     double uptime() override { return now; }
     QString startupVolumePath() override { return "/"; }
     QList<Volume> volumes() override {
@@ -82,7 +80,7 @@ TEST_F(SamplerTest, CpuFromTheCounterDifference) {
 }
 
 TEST_F(SamplerTest, MemorySwapAndGpu) {
-    readings->memoryReading = MachineReadings::Memory{4e9, 1e9, 0.5e9};
+    readings->memoryReading = MachineReadings::MemoryUsage{4e9, 1e9, 0.5e9};
     readings->swap = 2e8;
     readings->gpuReading = MachineReadings::Gpu{QString("amdgpu"), QVariant(42)};
     MachineSnapshot snapshot = sampler.sample();

@@ -35,16 +35,14 @@ public:
 class ScriptedReadings : public MachineReadings {
 public:
     std::optional<CPUReading> cpuReading;
-    std::optional<Memory> memoryReading;
+    std::optional<MemoryUsage> memoryReading;
     std::optional<Gpu> gpuReading;
     std::optional<NetworkCounters> counters;
     double now = 10;
 
     std::optional<CPUReading> cpu() override { return cpuReading; }
-    std::optional<Memory> memory() override { return memoryReading; }
-    std::optional<double> swapUsed() override { return std::nullopt; }
+    Memory memory() override { return {8e9, memoryReading, std::nullopt}; }
     std::optional<Gpu> gpu() override { return gpuReading; }
-    double physicalMemory() override { return 8e9; }
     double uptime() override { return now; }
     QString startupVolumePath() override { return "/"; }
     QList<Volume> volumes() override { return {}; }

@@ -1,0 +1,42 @@
+// Cost of the one-second heartbeat on this machine: one metrics sample between disk reads, and
+// one whole store tick (sample, histories, timer checks).
+#include "app/TarnStore.h"
+#include "integrations/MetricsSampler.h"
+#include "integrations/linux/LinuxMachineReadings.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void sampleBetweenDiskReads(benchmark::State& state) {
+    MetricsSampler sampler(std::make_unique<LinuxMachineReadings>());
+    sampler.sample(); // reads the disks; the next ten seconds repeat them
+    for (auto _ : state)
+        benchmark::DoNotOptimize(sampler.sample());
+}
+BENCHMARK(sampleBetweenDiskReads)->MinTime(2.0);
+
+void heartbeatTick(benchmark::State& state) {
+    QTemporaryDir folder;
+    TarnStore::Environment environment;
+    environment.directory = folder.path();
+    environment.startTimer = false;
+    environment.readings = std::make_unique<LinuxMachineReadings>();
+    TarnStore store(std::move(environment));
+    store.tick(QDateTime::currentDateTimeUtc());
+    for (auto _ : state)
+        store.tick(QDateTime::currentDateTimeUtc());
+}
+BENCHMARK(heartbeatTick)->MinTime(2.0);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
