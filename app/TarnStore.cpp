@@ -1,5 +1,6 @@
 #include "TarnStore.h"
 
+#include "app/ApplicationPaths.h"
 #include "app/StateFile.h"
 #include "model/JsonCoding.h"
 #include "model/WidgetError.h"
@@ -45,15 +46,6 @@ std::unique_ptr<MachineReadings> readingsOrNone(std::unique_ptr<MachineReadings>
     return std::make_unique<NoMachineReadings>(clock);
 }
 
-QString defaultResourcesDirectory() {
-    // Installed: <prefix>/share/tablora beside <prefix>/bin; otherwise the current folder.
-    const QString installed = QDir(QCoreApplication::applicationDirPath())
-                                      .absoluteFilePath(QStringLiteral("../share/tablora"));
-    if (QCoreApplication::instance() && QFileInfo::exists(installed))
-        return QDir::cleanPath(installed);
-    return QStringLiteral(".");
-}
-
 // Appends a present value and keeps the newest `length` values; true when the list changed.
 bool appendToHistory(QList<double>& history, const std::optional<double>& value, int length) {
     if (!value)
@@ -68,7 +60,7 @@ bool appendToHistory(QList<double>& history, const std::optional<double>& value,
 
 TarnStore::TarnStore(Environment environment, QObject* parent)
     : QObject(parent), m_directory(environment.directory.value_or(defaultDirectory())),
-      m_resources(environment.resources.value_or(defaultResourcesDirectory())),
+      m_resources(environment.resources.value_or(ApplicationPaths::resourcesDirectory())),
       m_clock(std::move(environment.clock)), m_launcher(std::move(environment.launcher)),
       m_sound(std::move(environment.sound)),
       m_sampler(readingsOrNone(std::move(environment.readings), m_clock)), m_now(m_clock->now()) {
@@ -82,8 +74,10 @@ TarnStore::TarnStore(Environment environment, QObject* parent)
         emit toastChanged();
     });
 
-    // The integration hub and the widget registry are created here, with the directory (and the
-    // resources folder for the registry), and tell the store about their changes.
+    // The integration hub is created here with the directory and tells the store about its
+    // changes.
+    m_widgets =
+            std::make_unique<WidgetRegistry>(m_directory, m_resources, environment.packageFolders);
 
     loadState();
     // A main timer that ran out while the application was closed completes without a word.
@@ -101,8 +95,7 @@ TarnStore::TarnStore(Environment environment, QObject* parent)
 TarnStore::~TarnStore() = default;
 
 QString TarnStore::defaultDirectory() {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-            .filePath(QStringLiteral("Tarn"));
+    return ApplicationPaths::dataDirectory();
 }
 
 // ---- Loading and saving
@@ -334,10 +327,11 @@ PageLayout TarnStore::layout(Board on) const {
     return PageLayout::row(widgets, widths).oriented(m_preferences.orientation);
 }
 
-std::optional<double> TarnStore::preferredWidth(const WidgetKind&, Board) const {
-    // The widget registry answers this from the package's manifest once it exists; until then
-    // every widget is flexible.
-    return std::nullopt;
+std::optional<double> TarnStore::preferredWidth(const WidgetKind& widget, Board board) const {
+    const auto package = m_widgets->package(widget);
+    if (!package)
+        return std::nullopt;
+    return package->manifest.width(rawValue(board));
 }
 
 void TarnStore::setLayout(const PageLayout& layout, Board on) {

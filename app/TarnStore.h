@@ -10,6 +10,7 @@
 #include "model/FocusSession.h"
 #include "model/PageLayout.h"
 #include "model/Preferences.h"
+#include "widgets/WidgetRegistry.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -57,6 +58,7 @@ public:
         std::shared_ptr<AppLauncher> launcher;     // none: no application can be found
         std::shared_ptr<CompletionSound> sound;    // none: silent
         std::unique_ptr<MachineReadings> readings; // none: no metrics
+        std::shared_ptr<PackageFolders> packageFolders = std::make_shared<PackageFolders>();
         std::chrono::milliseconds saveDelay{400};
         std::chrono::milliseconds toastDuration{5000};
     };
@@ -67,6 +69,7 @@ public:
     static QString defaultDirectory();
     QString directory() const { return m_directory; }
     QString resourcesDirectory() const { return m_resources; }
+    WidgetRegistry& widgets() const { return *m_widgets; }
 
     // Published state
     const Preferences& preferences() const { return m_preferences; }
@@ -162,6 +165,7 @@ private:
     std::shared_ptr<AppLauncher> m_launcher;
     std::shared_ptr<CompletionSound> m_sound;
     MetricsSampler m_sampler;
+    std::unique_ptr<WidgetRegistry> m_widgets;
 
     Preferences m_preferences;
     FocusCopies m_focusCopies;

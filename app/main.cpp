@@ -4,25 +4,13 @@
 #include "app/linux/DesktopAppLauncher.h"
 #include "app/linux/TerminationSignals.h"
 #include "integrations/linux/LinuxMachineReadings.h"
+#include "widgets/web/WidgetSchemeHandler.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
-
-namespace {
-
-// Installed, the resources sit in <prefix>/share/tablora; in the build tree, in the sources.
-QString resourcesDirectory() {
-    const QString installed = QDir(QCoreApplication::applicationDirPath())
-                                      .filePath(QStringLiteral("../share/tablora"));
-    if (QFileInfo(installed).isDir())
-        return QDir::cleanPath(installed);
-    return QStringLiteral(TABLORA_SOURCE_RESOURCES);
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
+    // Widget pages load through their own scheme, which must be known before the application.
+    WidgetSchemeHandler::registerScheme();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tablora"));
     QApplication::setDesktopFileName(QStringLiteral("tablora"));
@@ -31,7 +19,6 @@ int main(int argc, char* argv[]) {
     TerminationSignals terminationSignals;
 
     TarnStore::Environment environment;
-    environment.resources = resourcesDirectory();
     environment.launcher = std::make_shared<DesktopAppLauncher>();
     environment.sound = std::make_shared<CanberraSound>();
     environment.readings = std::make_unique<LinuxMachineReadings>();

@@ -17,8 +17,7 @@ CanberraSound::CanberraSound() {
 CanberraSound::~CanberraSound() {
     if (m_context)
         m_destroy(m_context);
-    if (m_library)
-        dlclose(m_library);
+    // The library stays loaded: its sound backends may still run threads of their own.
 }
 
 void CanberraSound::play() {

@@ -5,7 +5,7 @@ TABLORA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 TABLORA_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev
+    qt6-base-dev qt6-webengine-dev qt6-webchannel-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth
 )

@@ -1,4 +1,5 @@
 #include "support/EventLoop.h"
+#include "support/PackageBuilder.h"
 #include "support/StoreFixture.h"
 
 #include <QElapsedTimer>
@@ -194,6 +195,24 @@ TEST_F(TarnStorePages, LayoutsFallBackToARowOfTheWidgetList) {
     EXPECT_TRUE(store.layout(Board::focus).isValid());
     EXPECT_EQ(widgetTexts(store.layout(Board::focus)),
               QStringList({"today", "timer", "notes", "shortcuts"}));
+}
+
+TEST_F(TarnStorePages, RowsUseTheWidthsThePackagesPrefer) {
+    QJsonObject manifest = PackageBuilder::validManifest("notes");
+    manifest["preferredWidth"] = 300;
+    manifest["boardWidths"] = QJsonObject{{"Page 4", 600}};
+    PackageBuilder(folder.filePath("Widgets")).write("notes.tarnwidget", manifest);
+    TarnStore& store = open();
+    ASSERT_TRUE(store.widgets().package(kind("notes@1")));
+    store.updatePreferences([](Preferences& p) {
+        p.pageCount = 4;
+        p.widgetOrders["Page 4"] = {kind("notes@1"), kind("timer")};
+        p.widgetOrders["Overview"] = {kind("notes@1"), kind("timer")};
+        p.pageLayouts.clear();
+    });
+    // 1892 points less one gap of 14: the page's own width, the rest for the other widget.
+    EXPECT_DOUBLE_EQ(store.layout(Board::page4).sections[0].width, 600.0 / 1878);
+    EXPECT_DOUBLE_EQ(store.layout(Board::overview).sections[0].width, 300.0 / 1878);
 }
 
 TEST_F(TarnStorePages, SettingLayoutsInTheDisplaysOrientation) {

@@ -1,0 +1,156 @@
+#include "WidgetRegistry.h"
+
+#include "model/WidgetError.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <QUuid>
+#include <algorithm>
+
+namespace {
+
+const QString packageSuffix = QStringLiteral(".tarnwidget");
+
+QString cleaned(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+} // namespace
+
+WidgetRegistry::WidgetRegistry(const QString& directory, const QString& resources,
+                               std::shared_ptr<PackageFolders> folders, QObject* parent)
+    : QObject(parent), m_folders(std::move(folders)),
+      m_installedDirectory(QDir(directory).filePath(QStringLiteral("Widgets"))),
+      m_bundledDirectory(QDir(resources).filePath(QStringLiteral("Widgets"))),
+      m_sdkDirectory(QDir(resources).filePath(QStringLiteral("WidgetSDK"))) {
+    QDir().mkpath(m_installedDirectory);
+    reload();
+}
+
+void WidgetRegistry::scan(const QString& folder, bool bundled, QMap<QString, WidgetPackage>& found,
+                          QStringList& errors) const {
+    // A missing or unreadable folder simply has no packages.
+    QStringList entries = QDir(folder).entryList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+    std::sort(entries.begin(), entries.end());
+    QSet<QString> seen;
+    for (const QString& name : entries) {
+        if (!name.endsWith(packageSuffix) || name.size() == packageSuffix.size())
+            continue;
+        try {
+            const WidgetPackage package = WidgetPackage::read(QDir(folder).filePath(name), bundled);
+            if (seen.contains(package.id()))
+                throw WidgetError::invalid(QStringLiteral("Duplicate widget ID ") + package.id());
+            seen.insert(package.id());
+            found.insert(package.id(), package);
+        } catch (const WidgetError& error) {
+            errors.append(name + QStringLiteral(": ") + error.message());
+        }
+    }
+}
+
+void WidgetRegistry::reload() {
+    QMap<QString, WidgetPackage> found;
+    QStringList errors;
+    scan(m_bundledDirectory, true, found, errors);
+    scan(m_installedDirectory, false, found, errors);
+    m_packages = found.values();
+    std::stable_sort(m_packages.begin(), m_packages.end(),
+                     [](const WidgetPackage& a, const WidgetPackage& b) {
+                         return a.manifest.name < b.manifest.name;
+                     });
+    m_errors = errors;
+    ++m_revision;
+    emit packagesChanged();
+    emit errorsChanged();
+    emit revisionChanged();
+}
+
+WidgetPackage WidgetRegistry::install(const QString& source) {
+    const WidgetPackage validated = WidgetPackage::read(source, false);
+    const QString destination = QDir(m_installedDirectory).filePath(validated.id() + packageSuffix);
+    // The installed folder itself was picked: there is nothing to copy.
+    if (cleaned(source) == cleaned(destination)) {
+        reload();
+        return validated;
+    }
+    QDir().mkpath(m_installedDirectory);
+    const QString staging = QDir(m_installedDirectory)
+                                    .filePath(QStringLiteral(".staging-") +
+                                              QUuid::createUuid().toString(QUuid::WithoutBraces));
+    const QString backup = QDir(m_installedDirectory)
+                                   .filePath(QStringLiteral(".backup-") +
+                                             QUuid::createUuid().toString(QUuid::WithoutBraces));
+    // Whatever happens, neither temporary folder outlives the install.
+    const auto cleanUp = [&] {
+        if (QFileInfo::exists(staging))
+            m_folders->remove(staging);
+        if (QFileInfo::exists(backup))
+            m_folders->remove(backup);
+    };
+    const auto failWith = [&](const QString& message) {
+        cleanUp();
+        throw WidgetError::invalid(message);
+    };
+
+    if (const auto error = m_folders->copy(source, staging))
+        failWith(*error);
+    WidgetPackage staged;
+    try {
+        staged = WidgetPackage::read(staging, false);
+    } catch (const WidgetError& error) {
+        failWith(error.message());
+    }
+    const bool replacing = QFileInfo::exists(destination) || QFileInfo(destination).isSymLink();
+    if (replacing) {
+        if (const auto error = m_folders->move(destination, backup))
+            failWith(*error);
+    }
+    if (const auto error = m_folders->move(staging, destination)) {
+        // Put the previous package back, so there is always one in place.
+        if (replacing)
+            m_folders->move(backup, destination);
+        failWith(*error);
+    }
+    cleanUp();
+    reload();
+    return WidgetPackage{staged.manifest, destination, false};
+}
+
+void WidgetRegistry::remove(const WidgetPackage& package) {
+    if (package.bundled)
+        return;
+    if (cleaned(QFileInfo(package.root).path()) != cleaned(m_installedDirectory))
+        return;
+    if (const auto error = m_folders->remove(package.root))
+        throw WidgetError::invalid(*error);
+    reload();
+}
+
+std::optional<WidgetPackage> WidgetRegistry::package(const WidgetKind& kind) const {
+    return package(kind.packageID());
+}
+
+std::optional<WidgetPackage> WidgetRegistry::package(const QString& id) const {
+    const auto match = std::find_if(m_packages.cbegin(), m_packages.cend(),
+                                    [&](const WidgetPackage& p) { return p.id() == id; });
+    if (match == m_packages.cend())
+        return std::nullopt;
+    return *match;
+}
+
+QStringList WidgetRegistry::categories() const {
+    QStringList names = {QStringLiteral("General"), QStringLiteral("Audio"),
+                         QStringLiteral("Monitoring"), QStringLiteral("System")};
+    for (const WidgetPackage& package : m_packages) {
+        const QString name = package.manifest.categoryName();
+        if (!names.contains(name))
+            names.append(name);
+    }
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(names.begin(), names.end(), collator);
+    return names;
+}

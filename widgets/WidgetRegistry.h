@@ -1,0 +1,62 @@
+#pragma once
+
+#include "model/WidgetKind.h"
+#include "widgets/PackageFolders.h"
+#include "widgets/WidgetPackage.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+// Every widget package the application can show: the included ones from the resources'
+// "Widgets" folder and the custom ones from the data folder's "Widgets", where a custom package
+// takes the place of an included one with the same identity.
+class WidgetRegistry : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QList<WidgetPackage> packages READ packages NOTIFY packagesChanged)
+    Q_PROPERTY(QStringList errors READ errors NOTIFY errorsChanged)
+    Q_PROPERTY(int revision READ revision NOTIFY revisionChanged)
+
+public:
+    // `directory` is the application's data folder, `resources` its resources folder.
+    WidgetRegistry(const QString& directory, const QString& resources,
+                   std::shared_ptr<PackageFolders> folders = std::make_shared<PackageFolders>(),
+                   QObject* parent = nullptr);
+
+    const QList<WidgetPackage>& packages() const { return m_packages; }
+    const QStringList& errors() const { return m_errors; }
+    int revision() const { return m_revision; }
+    const QString& installedDirectory() const { return m_installedDirectory; }
+    const QString& bundledDirectory() const { return m_bundledDirectory; }
+    const QString& sdkDirectory() const { return m_sdkDirectory; }
+
+    void reload();
+    // Validates, copies and swaps the folder in atomically under its identity. Throws
+    // WidgetError with the validation or file system failure; the previous package stays.
+    WidgetPackage install(const QString& source);
+    // Deletes a custom package; included packages are never removed. Throws WidgetError.
+    void remove(const WidgetPackage& package);
+    std::optional<WidgetPackage> package(const WidgetKind& kind) const;
+    std::optional<WidgetPackage> package(const QString& id) const;
+    // The library's category filters.
+    QStringList categories() const;
+
+signals:
+    void packagesChanged();
+    void errorsChanged();
+    void revisionChanged();
+
+private:
+    void scan(const QString& folder, bool bundled, QMap<QString, WidgetPackage>& found,
+              QStringList& errors) const;
+
+    std::shared_ptr<PackageFolders> m_folders;
+    QString m_installedDirectory;
+    QString m_bundledDirectory;
+    QString m_sdkDirectory;
+    QList<WidgetPackage> m_packages;
+    QStringList m_errors;
+    int m_revision = 0;
+};

@@ -1,0 +1,120 @@
+#include "WidgetResources.h"
+
+#include "model/WidgetError.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+WidgetResources::Answer failure(const QString& message) {
+    return {false, {}, {}, message};
+}
+
+// Reads a regular file of at most the resource limit. Pipes and devices are refused rather than
+// read, so a page cannot make the main thread wait on them.
+WidgetResources::Answer readResource(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return failure(QFileInfo(path).fileName() + QStringLiteral(": ") +
+                       QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return failure(QFileInfo(path).fileName() + QStringLiteral(": not a regular file"));
+    }
+    if (status.st_size > WidgetResources::maximumBytes) {
+        ::close(fd);
+        return failure(QStringLiteral("Resource is too large"));
+    }
+    QByteArray body(qsizetype(status.st_size), Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < body.size()) {
+        const ssize_t count = ::read(fd, body.data() + filled, body.size() - filled);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0) {
+            const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+            ::close(fd);
+            return failure(QFileInfo(path).fileName() + QStringLiteral(": ") + reason);
+        }
+        if (count == 0)
+            break;
+        filled += count;
+    }
+    ::close(fd);
+    body.truncate(filled);
+    return {true, {}, body, {}};
+}
+
+} // namespace
+
+WidgetResources::WidgetResources(WidgetPackage package, QString sdkDirectory)
+    : m_package(std::move(package)), m_sdkDirectory(std::move(sdkDirectory)) {}
+
+WidgetResources::Answer WidgetResources::answer(const QUrl& url) const {
+    if (!url.isValid() || url.host() != QLatin1String(host))
+        return failure(QStringLiteral("Invalid resource origin"));
+    QString path = url.path(QUrl::FullyDecoded).mid(1);
+    QString root = m_package.root;
+    if (path.startsWith(QLatin1String(sdkPrefix))) {
+        path = path.mid(int(std::strlen(sdkPrefix)));
+        root = m_sdkDirectory;
+    }
+    QString file;
+    try {
+        file = WidgetPackage::resource(path, root);
+    } catch (const WidgetError& error) {
+        return failure(error.message());
+    }
+    Answer answer = readResource(file);
+    if (!answer.ok)
+        return answer;
+    answer.mimeType = mimeType(file);
+    if (QFileInfo(file).suffix().compare(QStringLiteral("html"), Qt::CaseInsensitive) == 0) {
+        const QByteArray prefix = "<!doctype html><meta http-equiv=\"Content-Security-Policy\" "
+                                  "content=\"" +
+                                  contentSecurityPolicy(m_package.manifest).toUtf8() + "\">";
+        answer.body.prepend(prefix);
+    }
+    return answer;
+}
+
+QString WidgetResources::contentSecurityPolicy(const WidgetManifest& manifest) {
+    const QString origins = manifest.networkOrigins.value_or(QStringList()).join(QLatin1Char(' '));
+    const QString connect = origins.isEmpty() ? QStringLiteral("'none'") : origins;
+    return QStringLiteral("default-src 'none'; script-src tarn-widget:; style-src tarn-widget: "
+                          "'unsafe-inline'; img-src tarn-widget: data: ") +
+           origins + QStringLiteral("; font-src tarn-widget:; connect-src ") + connect +
+           QStringLiteral("; frame-src 'none'; object-src 'none'; base-uri 'none'; "
+                          "form-action 'none'");
+}
+
+QString WidgetResources::mimeType(const QString& fileName) {
+    static const QHash<QString, QString> types = {
+            {"html", "text/html"},       {"htm", "text/html"},
+            {"css", "text/css"},         {"js", "text/javascript"},
+            {"mjs", "text/javascript"},  {"json", "application/json"},
+            {"map", "application/json"}, {"xml", "application/xml"},
+            {"txt", "text/plain"},       {"md", "text/markdown"},
+            {"csv", "text/csv"},         {"svg", "image/svg+xml"},
+            {"png", "image/png"},        {"apng", "image/apng"},
+            {"jpg", "image/jpeg"},       {"jpeg", "image/jpeg"},
+            {"gif", "image/gif"},        {"webp", "image/webp"},
+            {"avif", "image/avif"},      {"ico", "image/vnd.microsoft.icon"},
+            {"bmp", "image/bmp"},        {"woff", "font/woff"},
+            {"woff2", "font/woff2"},     {"ttf", "font/ttf"},
+            {"otf", "font/otf"},         {"wasm", "application/wasm"},
+            {"mp3", "audio/mpeg"},       {"wav", "audio/wav"},
+            {"ogg", "audio/ogg"},        {"m4a", "audio/mp4"},
+            {"mp4", "video/mp4"},        {"webm", "video/webm"},
+    };
+    return types.value(QFileInfo(fileName).suffix().toLower(),
+                       QStringLiteral("application/octet-stream"));
+}

@@ -1,0 +1,177 @@
+#include "WidgetTool.h"
+
+#include "model/WidgetError.h"
+#include "widgets/WidgetPackage.h"
+#include "widgets/WidgetRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+
+namespace {
+
+constexpr int success = 0;
+constexpr int failure = 1;
+constexpr int misuse = 2;
+
+// "com.example.hello-world" -> "Hello World"
+QString displayName(const QString& id) {
+    QStringList words =
+            id.section(QLatin1Char('.'), -1).split(QLatin1Char('-'), Qt::SkipEmptyParts);
+    for (QString& word : words)
+        word[0] = word[0].toUpper();
+    return words.isEmpty() ? id : words.join(QLatin1Char(' '));
+}
+
+bool writeFile(const QString& path, const QByteArray& contents) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
+} // namespace
+
+WidgetTool::WidgetTool(QString dataDirectory, QString resourcesDirectory, QTextStream& out,
+                       QTextStream& err)
+    : m_dataDirectory(std::move(dataDirectory)),
+      m_resourcesDirectory(std::move(resourcesDirectory)), m_out(out), m_err(err) {}
+
+QString WidgetTool::usage() {
+    return QStringLiteral(
+            "Usage: tablora-widget COMMAND [ARGUMENTS]\n"
+            "\n"
+            "Commands:\n"
+            "  validate DIR     Check a widget package folder. Prints \"ok ID NAME\", or why the\n"
+            "                   dashboard would refuse it (exit status 1).\n"
+            "  install DIR      Check the package and install it into your widget folder,\n"
+            "                   replacing an installed package with the same ID in one step.\n"
+            "  remove ID        Delete an installed package (packages included with Tablora "
+            "stay).\n"
+            "  list             Every package the dashboard can show (ID, name, version, included\n"
+            "                   or custom), then every folder it had to skip and why.\n"
+            "  new ID [DIR]     Write a small working package to start from (default folder:\n"
+            "                   ./ID.tarnwidget).\n"
+            "  --help           Show this text.\n"
+            "\n"
+            "Installed widgets live in $XDG_DATA_HOME/Tarn/Widgets (~/.local/share/Tarn/Widgets).\n"
+            "A running dashboard shows changes after \"Reload Widgets\".\n");
+}
+
+int WidgetTool::run(const QStringList& arguments) {
+    const QString command = arguments.value(0);
+    if (command == QStringLiteral("--help") || command == QStringLiteral("-h") ||
+        command == QStringLiteral("help")) {
+        m_out << usage();
+        return success;
+    }
+    const qsizetype count = arguments.size();
+    if (command == QStringLiteral("validate") && count == 2)
+        return validate(arguments[1]);
+    if (command == QStringLiteral("install") && count == 2)
+        return install(arguments[1]);
+    if (command == QStringLiteral("remove") && count == 2)
+        return remove(arguments[1]);
+    if (command == QStringLiteral("list") && count == 1)
+        return list();
+    if (command == QStringLiteral("new") && (count == 2 || count == 3))
+        return create(arguments[1], arguments.value(2));
+    m_err << usage();
+    return misuse;
+}
+
+int WidgetTool::validate(const QString& folder) {
+    try {
+        const WidgetPackage package = WidgetPackage::read(folder, false);
+        m_out << "ok " << package.id() << ' ' << package.manifest.name << '\n';
+        return success;
+    } catch (const WidgetError& error) {
+        m_err << error.message() << '\n';
+        return failure;
+    }
+}
+
+int WidgetTool::install(const QString& folder) {
+    WidgetRegistry registry(m_dataDirectory, m_resourcesDirectory);
+    try {
+        const WidgetPackage package = registry.install(folder);
+        m_out << "installed " << package.id() << ' ' << package.manifest.version << " ("
+              << package.manifest.name << ") at " << package.root << '\n';
+        return success;
+    } catch (const WidgetError& error) {
+        m_err << error.message() << '\n';
+        return failure;
+    }
+}
+
+int WidgetTool::remove(const QString& id) {
+    WidgetRegistry registry(m_dataDirectory, m_resourcesDirectory);
+    const auto package = registry.package(id);
+    if (!package || package->bundled) {
+        m_err << (package ? QStringLiteral("%1 is included with Tablora and cannot be removed")
+                          : QStringLiteral("No installed widget has the ID %1"))
+                         .arg(id)
+              << '\n';
+        return failure;
+    }
+    try {
+        registry.remove(*package);
+        m_out << "removed " << id << '\n';
+        return success;
+    } catch (const WidgetError& error) {
+        m_err << error.message() << '\n';
+        return failure;
+    }
+}
+
+int WidgetTool::list() {
+    WidgetRegistry registry(m_dataDirectory, m_resourcesDirectory);
+    for (const WidgetPackage& package : registry.packages()) {
+        m_out << package.id() << '\t' << package.manifest.name << '\t' << package.manifest.version
+              << '\t' << (package.bundled ? "included" : "custom") << '\n';
+    }
+    for (const QString& error : registry.errors())
+        m_out << "error\t" << error << '\n';
+    return success;
+}
+
+int WidgetTool::create(const QString& id, const QString& folder) {
+    const QString target = folder.isEmpty() ? id + QStringLiteral(".tarnwidget") : folder;
+    if (QFileInfo(target).exists() || QFileInfo(target).isSymLink()) {
+        m_err << target << " already exists\n";
+        return failure;
+    }
+    WidgetManifest manifest;
+    manifest.id = id;
+    manifest.name = displayName(id);
+    manifest.version = QStringLiteral("1.0");
+    manifest.author = QString();
+    manifest.category = QStringLiteral("General");
+    manifest.entry = QStringLiteral("index.html");
+    manifest.permissions = {QStringLiteral("focus")};
+    manifest.preferredWidth = 400;
+    if (!QDir().mkpath(target)) {
+        m_err << "The folder " << target << " couldn’t be created.\n";
+        return failure;
+    }
+    bool written = writeFile(QDir(target).filePath(QStringLiteral("manifest.json")),
+                             QJsonDocument(manifest.toJson()).toJson(QJsonDocument::Indented));
+    for (const char* name : {"index.html", "widget.js", "widget.css"}) {
+        QFile source(QStringLiteral(":/widget-template/") + QLatin1String(name));
+        written = written && source.open(QIODevice::ReadOnly) &&
+                  writeFile(QDir(target).filePath(QLatin1String(name)), source.readAll());
+    }
+    if (!written) {
+        m_err << "The package couldn’t be written to " << target << '\n';
+        return failure;
+    }
+    // The identity rule is the validator's: a bad ID leaves nothing behind.
+    try {
+        WidgetPackage::read(target, false);
+    } catch (const WidgetError& error) {
+        QDir(target).removeRecursively();
+        m_err << error.message() << '\n';
+        return failure;
+    }
+    m_out << "created " << QDir(target).absolutePath() << '\n';
+    return success;
+}
