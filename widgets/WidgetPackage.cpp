@@ -2,6 +2,7 @@
 
 #include "model/JsonCoding.h"
 #include "model/WidgetError.h"
+#include "widgets/RegularFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -88,33 +89,14 @@ void checkContents(const QString& root) {
 
 // The manifest's bytes; only a regular file of at most 16,384 bytes is read.
 QByteArray readManifest(const QString& root) {
-    const QString path = QDir(root).filePath(QStringLiteral("manifest.json"));
-    // Non-blocking, so a named pipe in its place cannot stall the reader.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        throw WidgetError::invalid(systemError(QStringLiteral("manifest.json")));
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
-        throw WidgetError::invalid(QStringLiteral("manifest.json: not a regular file"));
-    }
-    if (status.st_size > WidgetPackage::maximumManifestBytes) {
-        ::close(fd);
+    const RegularFile manifest =
+            RegularFile::read(QDir(root).filePath(QStringLiteral("manifest.json")),
+                              WidgetPackage::maximumManifestBytes);
+    if (manifest.status == RegularFile::Status::tooLarge)
         fail("Manifest is too large");
-    }
-    QByteArray contents(qsizetype(status.st_size), Qt::Uninitialized);
-    qsizetype filled = 0;
-    while (filled < contents.size()) {
-        const ssize_t count = ::read(fd, contents.data() + filled, contents.size() - filled);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            break;
-        filled += count;
-    }
-    ::close(fd);
-    contents.truncate(filled);
-    return contents;
+    if (manifest.status == RegularFile::Status::failed)
+        throw WidgetError::invalid(manifest.error);
+    return manifest.contents;
 }
 
 WidgetManifest decodeManifest(const QByteArray& bytes) {

@@ -1,6 +1,7 @@
 #include "WidgetResources.h"
 
 #include "model/WidgetError.h"
+#include "widgets/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,42 +16,6 @@ namespace {
 
 WidgetResources::Answer failure(const QString& message) {
     return {false, {}, {}, message};
-}
-
-// Reads a regular file of at most the resource limit. Pipes and devices are refused rather than
-// read, so a page cannot make the main thread wait on them.
-WidgetResources::Answer readResource(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return failure(QFileInfo(path).fileName() + QStringLiteral(": ") +
-                       QString::fromLocal8Bit(std::strerror(errno)));
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
-        return failure(QFileInfo(path).fileName() + QStringLiteral(": not a regular file"));
-    }
-    if (status.st_size > WidgetResources::maximumBytes) {
-        ::close(fd);
-        return failure(QStringLiteral("Resource is too large"));
-    }
-    QByteArray body(qsizetype(status.st_size), Qt::Uninitialized);
-    qsizetype filled = 0;
-    while (filled < body.size()) {
-        const ssize_t count = ::read(fd, body.data() + filled, body.size() - filled);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0) {
-            const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-            ::close(fd);
-            return failure(QFileInfo(path).fileName() + QStringLiteral(": ") + reason);
-        }
-        if (count == 0)
-            break;
-        filled += count;
-    }
-    ::close(fd);
-    body.truncate(filled);
-    return {true, {}, body, {}};
 }
 
 } // namespace
@@ -73,10 +38,12 @@ WidgetResources::Answer WidgetResources::answer(const QUrl& url) const {
     } catch (const WidgetError& error) {
         return failure(error.message());
     }
-    Answer answer = readResource(file);
-    if (!answer.ok)
-        return answer;
-    answer.mimeType = mimeType(file);
+    const RegularFile resource = RegularFile::read(file, maximumBytes);
+    if (resource.status == RegularFile::Status::tooLarge)
+        return failure(QStringLiteral("Resource is too large"));
+    if (resource.status == RegularFile::Status::failed)
+        return failure(resource.error);
+    Answer answer{true, mimeType(file), resource.contents, {}};
     if (QFileInfo(file).suffix().compare(QStringLiteral("html"), Qt::CaseInsensitive) == 0) {
         const QByteArray prefix = "<!doctype html><meta http-equiv=\"Content-Security-Policy\" "
                                   "content=\"" +

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Reads a whole file from a package. Only regular files are read: a pipe or device in a
+// hostile package is refused instead of blocking the reader.
+struct RegularFile {
+    enum class Status { read, failed, tooLarge };
+
+    Status status = Status::failed;
+    QByteArray contents;
+    QString error; // "name: reason" when failed
+
+    static RegularFile read(const QString& path, qint64 sizeLimit);
+};
