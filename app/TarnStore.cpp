@@ -1,8 +1,8 @@
 #include "TarnStore.h"
 
 #include "app/ApplicationPaths.h"
-#include "app/StateFile.h"
 #include "model/JsonCoding.h"
+#include "model/StateFile.h"
 #include "model/WidgetError.h"
 #include "model/WidgetLayout.h"
 

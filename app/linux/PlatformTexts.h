@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// The few messages whose original wording sends the user to places that only exist on a Mac.
+// Each constant gives the Linux wording; the comment above it quotes the text it stands for.
+namespace PlatformTexts {
+
+// "No local Codex or Claude Code sessions found. Run either app on this Mac to get started."
+inline QString noAISessions() {
+    return QStringLiteral("No local Codex or Claude Code sessions found. Run either app on this "
+                          "computer to get started.");
+}
+
+// "Refresh to load your Apple Shortcuts"
+inline QString automationsNotLoaded() {
+    return QStringLiteral("Refresh to load your automations");
+}
+
+// "Create a shortcut in Apple Shortcuts first"
+inline QString noAutomations() {
+    return QStringLiteral("Put an executable script in ~/.config/tablora/automations first");
+}
+
+// "Couldn’t read Apple Shortcuts. Open Shortcuts and try Refresh."
+inline QString automationsUnreadable() {
+    return QStringLiteral("Couldn’t read ~/.config/tablora/automations. Check the folder and try "
+                          "Refresh.");
+}
+
+} // namespace PlatformTexts

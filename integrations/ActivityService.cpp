@@ -1,0 +1,207 @@
+#include "ActivityService.h"
+
+#include "integrations/ServiceProcess.h"
+
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+struct Rates {
+    double first = 0;
+    double second = 0;
+};
+
+// Bytes per second since the previous counters, when they are older and not above the new ones
+// (a counter that went down wrapped or was reset).
+template <typename Counters>
+std::optional<Rates> ratesSince(const Counters* previous, quint64 first, quint64 second,
+                                double now) {
+    if (!previous || !(previous->time < now) || previous->first > first ||
+        previous->second > second)
+        return std::nullopt;
+    const double interval = now - previous->time;
+    return Rates{double(first - previous->first) / interval,
+                 double(second - previous->second) / interval};
+}
+
+void appendToHistory(QJsonArray& history, double value, int length) {
+    history.append(value);
+    while (history.size() > length)
+        history.removeFirst();
+}
+
+QJsonValue rateValue(const std::optional<Rates>& rates, double Rates::*member) {
+    return rates ? QJsonValue((*rates).*member) : QJsonValue(QJsonValue::Null);
+}
+
+template <typename Less> QJsonArray sorted(QList<QJsonObject> entries, Less less) {
+    std::stable_sort(entries.begin(), entries.end(), less);
+    QJsonArray array;
+    for (const QJsonObject& entry : entries)
+        array.append(entry);
+    return array;
+}
+
+} // namespace
+
+ActivityService::ActivityService(std::unique_ptr<ActivityReadings> readings,
+                                 std::shared_ptr<const Clock> clock, Programs programs,
+                                 QObject* parent)
+    : QObject(parent), m_readings(std::move(readings)), m_clock(std::move(clock)),
+      m_programs(std::move(programs)) {}
+
+void ActivityService::sample() {
+    const double now = m_clock->uptime();
+    sampleDisks(now);
+    sampleNetwork(now);
+}
+
+void ActivityService::sampleDisks(double now) {
+    const auto disks = m_readings->disks();
+    QList<QJsonObject> entries;
+    QSet<QString> present;
+    for (const ActivityReadings::Disk& disk : disks.value_or(QList<ActivityReadings::Disk>())) {
+        const auto previous = m_diskPrevious.constFind(disk.id);
+        const auto diskRates = ratesSince(previous == m_diskPrevious.cend() ? nullptr : &*previous,
+                                          disk.read, disk.written, now);
+        m_diskPrevious.insert(disk.id, {disk.read, disk.written, now});
+        Histories& history = m_diskHistory[disk.id];
+        if (diskRates) {
+            appendToHistory(history.read, diskRates->first, historyLength);
+            appendToHistory(history.write, diskRates->second, historyLength);
+        }
+        present.insert(disk.id);
+        entries.append({{QStringLiteral("id"), disk.id},
+                        {QStringLiteral("name"), disk.name},
+                        {QStringLiteral("read"), rateValue(diskRates, &Rates::first)},
+                        {QStringLiteral("write"), rateValue(diskRates, &Rates::second)},
+                        {QStringLiteral("readHistory"), history.read},
+                        {QStringLiteral("writeHistory"), history.write}});
+    }
+    // A disk that went away starts over when it returns.
+    m_diskPrevious.removeIf([&](const auto& entry) { return !present.contains(entry.key()); });
+    m_diskHistory.removeIf([&](const auto& entry) { return !present.contains(entry.key()); });
+    m_disks = sorted(entries, [](const QJsonObject& a, const QJsonObject& b) {
+        return a.value(QStringLiteral("name")).toString() <
+               b.value(QStringLiteral("name")).toString();
+    });
+}
+
+void ActivityService::sampleNetwork(double now) {
+    const auto interfaces = m_readings->interfaces();
+    if (!interfaces)
+        return;
+    QList<QJsonObject> entries;
+    for (const ActivityReadings::Interface& interface : *interfaces) {
+        const auto previous = m_networkPrevious.constFind(interface.name);
+        const auto networkRates =
+                ratesSince(previous == m_networkPrevious.cend() ? nullptr : &*previous,
+                           interface.received, interface.sent, now);
+        m_networkPrevious.insert(interface.name, {interface.received, interface.sent, now});
+        entries.append({{QStringLiteral("id"), interface.name},
+                        {QStringLiteral("address"),
+                         interface.ipv4.value_or(QStringLiteral("No IPv4 address"))},
+                        {QStringLiteral("up"), interface.up},
+                        {QStringLiteral("download"), rateValue(networkRates, &Rates::first)},
+                        {QStringLiteral("upload"), rateValue(networkRates, &Rates::second)}});
+    }
+    m_interfaces = sorted(entries, [](const QJsonObject& a, const QJsonObject& b) {
+        return a.value(QStringLiteral("id")).toString() < b.value(QStringLiteral("id")).toString();
+    });
+}
+
+void ActivityService::refreshProcesses() {
+    if (m_busyProcesses)
+        return;
+    m_busyProcesses = true;
+    ServiceProcess::run(m_programs.processLister,
+                        {QStringLiteral("-axo"), QStringLiteral("pid=,pcpu=,rss=,comm=")},
+                        processListTimeout, this, [this](const ProcessResult& result) {
+                            if (result.ok) {
+                                m_processes = parseProcesses(result.output);
+                                m_processError.reset();
+                            } else {
+                                m_processError = result.error;
+                            }
+                            emit changed();
+                            m_busyProcesses = false;
+                        });
+}
+
+void ActivityService::ping() {
+    if (!m_latencyEnabled || m_busyPing)
+        return;
+    m_busyPing = true;
+    // Linux ping waits -W seconds for the reply.
+    ServiceProcess::run(m_programs.ping,
+                        {QStringLiteral("-n"), QStringLiteral("-c"), QStringLiteral("1"),
+                         QStringLiteral("-W"), QStringLiteral("1"), probeTarget()},
+                        pingTimeout, this, [this](const ProcessResult& result) {
+                            if (result.ok) {
+                                const qsizetype at = result.output.indexOf(QStringLiteral("time="));
+                                bool parsed = false;
+                                double value = 0;
+                                if (at >= 0)
+                                    value = result.output.mid(at + 5)
+                                                    .section(QLatin1Char(' '), 0, 0)
+                                                    .toDouble(&parsed);
+                                m_latency = parsed ? std::optional(value) : std::nullopt;
+                                m_latencyMessage =
+                                        parsed ? QStringLiteral("Round trip to ") + probeTarget()
+                                               : QStringLiteral("No response");
+                            } else {
+                                m_latency.reset();
+                                m_latencyMessage = QStringLiteral("No reply · ICMP may be blocked");
+                            }
+                            emit changed();
+                            m_busyPing = false;
+                        });
+}
+
+void ActivityService::toggleLatency() {
+    m_latencyEnabled = !m_latencyEnabled;
+    if (!m_latencyEnabled) {
+        m_latency.reset();
+        m_latencyMessage = QStringLiteral("Latency probe is off");
+    }
+}
+
+QJsonArray ActivityService::parseProcesses(const QString& output) {
+    static const QRegularExpression blanks(QStringLiteral("[ \\t]+"));
+    QList<QJsonObject> entries;
+    for (const QString& line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        // Four fields; the command keeps its inner blanks.
+        QStringList fields;
+        QString rest = line.trimmed();
+        while (fields.size() < 3) {
+            const QRegularExpressionMatch gap = blanks.match(rest);
+            if (!gap.hasMatch())
+                break;
+            fields.append(rest.left(gap.capturedStart()));
+            rest = rest.mid(gap.capturedEnd());
+        }
+        fields.append(rest);
+        if (fields.size() != 4 || fields[3].isEmpty())
+            continue;
+        bool pidOk = false;
+        bool cpuOk = false;
+        bool memoryOk = false;
+        const qint64 pid = fields[0].toLongLong(&pidOk);
+        const double cpu = fields[1].toDouble(&cpuOk);
+        const double memory = fields[2].toDouble(&memoryOk);
+        if (!pidOk || !cpuOk || !memoryOk || !std::isfinite(cpu) || !std::isfinite(memory))
+            continue;
+        entries.append({{QStringLiteral("pid"), pid},
+                        {QStringLiteral("cpu"), cpu},
+                        {QStringLiteral("memory"), memory * 1024},
+                        {QStringLiteral("name"), fields[3].section(QLatin1Char('/'), -1)}});
+    }
+    return sorted(entries, [](const QJsonObject& a, const QJsonObject& b) {
+        return a.value(QStringLiteral("cpu")).toDouble() >
+               b.value(QStringLiteral("cpu")).toDouble();
+    });
+}

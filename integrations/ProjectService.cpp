@@ -1,0 +1,250 @@
+#include "ProjectService.h"
+
+#include "app/linux/PlatformTexts.h"
+#include "integrations/Background.h"
+#include "model/JsonCoding.h"
+#include "model/StateFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QPointer>
+#include <algorithm>
+
+namespace {
+
+const QString settingsFile = QStringLiteral("project.json");
+
+QString lastPathComponent(const QString& path) {
+    QString trimmed = QDir::cleanPath(path);
+    const QString last = trimmed.section(QLatin1Char('/'), -1);
+    return last.isEmpty() ? trimmed : last;
+}
+
+struct BuildLogTail {
+    bool opened = false;
+    QString text;
+    std::optional<double> modifiedMs;
+};
+
+BuildLogTail readTail(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const qint64 size = file.size();
+    file.seek(std::max<qint64>(size - ProjectService::buildLogTail, 0));
+    BuildLogTail tail{true, QString::fromUtf8(file.readAll()), std::nullopt};
+    const QDateTime modified = QFileInfo(path).lastModified();
+    if (modified.isValid())
+        tail.modifiedMs = double(modified.toMSecsSinceEpoch());
+    return tail;
+}
+
+} // namespace
+
+ProjectService::ProjectService(QString directory, std::shared_ptr<FolderChooser> chooser,
+                               std::shared_ptr<ShortcutsTool> shortcuts, ProjectPrograms programs,
+                               QObject* parent)
+    : QObject(parent), m_directory(std::move(directory)), m_chooser(std::move(chooser)),
+      m_tool(std::move(shortcuts)), m_programs(std::move(programs)),
+      m_shortcutStatus(PlatformTexts::automationsNotLoaded()) {
+    const auto document = StateFile::read(m_directory, settingsFile);
+    if (!document)
+        return;
+    try {
+        const QJsonObject settings = Json::parseObject(*document);
+        m_project = Json::optionalString(settings, QStringLiteral("project"));
+        m_buildLog = Json::optionalString(settings, QStringLiteral("buildLog"));
+    } catch (const DecodingError&) {
+        // An unreadable settings file leaves the widget unconfigured.
+        m_project.reset();
+        m_buildLog.reset();
+    }
+}
+
+QString ProjectService::settingsPath() const {
+    return QDir(m_directory).filePath(settingsFile);
+}
+
+void ProjectService::saveSettings() const {
+    QJsonObject settings;
+    if (m_project)
+        settings.insert(QStringLiteral("project"), *m_project);
+    if (m_buildLog)
+        settings.insert(QStringLiteral("buildLog"), *m_buildLog);
+    // A lost choice is asked for again; not worth a message.
+    StateFile::write(m_directory, settingsFile,
+                     QJsonDocument(settings).toJson(QJsonDocument::Compact));
+}
+
+// ---- Project state
+
+void ProjectService::refresh(std::function<void()> done) {
+    if (!m_project || m_busy) {
+        if (done)
+            done();
+        return;
+    }
+    m_busy = true;
+    runGit(0,
+           QJsonObject{{QStringLiteral("configured"), true},
+                       {QStringLiteral("name"), lastPathComponent(*m_project)}},
+           std::move(done));
+}
+
+void ProjectService::runGit(int step, QJsonObject state, std::function<void()> done) {
+    static const QList<QStringList> steps = {
+            {QStringLiteral("rev-parse"), QStringLiteral("--abbrev-ref"), QStringLiteral("HEAD")},
+            {QStringLiteral("status"), QStringLiteral("--porcelain=v1"), QStringLiteral("-z")},
+            {QStringLiteral("log"), QStringLiteral("-1"), QStringLiteral("--format=%h %s")}};
+    const QStringList arguments =
+            QStringList{QStringLiteral("--no-optional-locks"), QStringLiteral("-c"),
+                        QStringLiteral("core.fsmonitor=false"), QStringLiteral("-C"), *m_project} +
+            steps[step];
+    ServiceProcess::run(
+            m_programs.git, arguments, m_programs.gitTimeout, this,
+            [this, step, state, done](const ProcessResult& result) mutable {
+                if (!result.ok) {
+                    state.insert(QStringLiteral("error"),
+                                 QStringLiteral("Project unavailable or not a Git repository"));
+                    finishRefresh(state, done);
+                    return;
+                }
+                if (step == 0)
+                    state.insert(QStringLiteral("branch"), result.output.trimmed());
+                else if (step == 1)
+                    state.insert(QStringLiteral("changes"), changeCount(result.output));
+                else
+                    state.insert(QStringLiteral("commit"), result.output.trimmed());
+                if (step < 2) {
+                    runGit(step + 1, state, done);
+                    return;
+                }
+                state.insert(QStringLiteral("build"), QStringLiteral("No build log selected"));
+                readBuildLog(state, done);
+            });
+}
+
+void ProjectService::readBuildLog(QJsonObject state, std::function<void()> done) {
+    if (!m_buildLog) {
+        finishRefresh(state, done);
+        return;
+    }
+    // A log on a slow disk must not hold up the dashboard.
+    const QString path = *m_buildLog;
+    runInBackground(
+            this, [path] { return readTail(path); },
+            [this, path, state, done](const BuildLogTail& tail) mutable {
+                if (tail.opened) {
+                    state.insert(QStringLiteral("build"), buildStatus(tail.text));
+                    state.insert(QStringLiteral("log"), lastPathComponent(path));
+                    if (tail.modifiedMs)
+                        state.insert(QStringLiteral("buildUpdated"), *tail.modifiedMs);
+                }
+                finishRefresh(state, done);
+            });
+}
+
+void ProjectService::finishRefresh(const QJsonObject& state, const std::function<void()>& done) {
+    m_state = state;
+    emit changed();
+    m_busy = false;
+    if (done)
+        done();
+}
+
+void ProjectService::choose(bool log, std::function<void()> done) {
+    const QString title =
+            log ? QStringLiteral("Choose a build log") : QStringLiteral("Choose a Git project");
+    QPointer<ProjectService> self(this);
+    m_chooser->choose(title, log, [self, log, done](const std::optional<QString>& path) {
+        if (!self || !path) {
+            if (done)
+                done();
+            return;
+        }
+        if (log) {
+            self->m_buildLog = *path;
+        } else {
+            self->m_project = *path;
+            self->m_buildLog.reset(); // a new project starts without a build log
+        }
+        self->saveSettings();
+        self->refresh(done);
+    });
+}
+
+// ---- Automations
+
+void ProjectService::loadShortcuts() {
+    if (m_shortcutBusy)
+        return;
+    m_shortcutBusy = true;
+    m_tool->list(m_programs.listTimeout, this, [this](const ProcessResult& result) {
+        if (result.ok) {
+            QStringList names = result.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            std::sort(names.begin(), names.end());
+            m_shortcuts = names;
+            m_shortcutStatus =
+                    names.isEmpty() ? PlatformTexts::noAutomations() : QStringLiteral("Ready");
+        } else {
+            m_shortcutStatus = PlatformTexts::automationsUnreadable();
+        }
+        emit changed();
+        m_shortcutBusy = false;
+    });
+}
+
+void ProjectService::runShortcut(const QString& name,
+                                 std::function<void(const std::optional<QString>&)> done) {
+    if (!m_shortcuts.contains(name)) {
+        done(QStringLiteral("Refresh and choose an available shortcut"));
+        return;
+    }
+    if (m_shortcutBusy) {
+        done(std::nullopt);
+        return;
+    }
+    m_shortcutBusy = true;
+    m_shortcutStatus = QStringLiteral("Running ") + name + QStringLiteral("…");
+    emit changed();
+    m_tool->run(name, m_programs.runTimeout, this, [this, name, done](const ProcessResult& result) {
+        m_shortcutStatus = result.ok ? QStringLiteral("Finished ") + name
+                                     : QStringLiteral("Shortcut failed or exceeded two minutes");
+        m_shortcutBusy = false;
+        emit changed();
+        done(result.ok ? std::nullopt : std::optional(result.error));
+    });
+}
+
+// ---- Parsing
+
+int ProjectService::changeCount(const QString& porcelain) {
+    const QStringList pieces = porcelain.split(QChar(0), Qt::SkipEmptyParts);
+    int changes = 0;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        ++changes;
+        const QString status = pieces[i].left(2);
+        // A rename or copy names its former path in the next piece.
+        if (status.contains(QLatin1Char('R')) || status.contains(QLatin1Char('C')))
+            ++i;
+    }
+    return changes;
+}
+
+QString ProjectService::buildStatus(const QString& log) {
+    const QStringList lines = log.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+        const QString lower = line->toLower();
+        if (lower.contains(QStringLiteral("build failed")) ||
+            lower.contains(QStringLiteral("build failure")) ||
+            lower.contains(QStringLiteral("error:")))
+            return QStringLiteral("Failed");
+        if (lower.contains(QStringLiteral("build succeeded")) ||
+            lower.contains(QStringLiteral("build complete!")) ||
+            lower.contains(QStringLiteral("build success")))
+            return QStringLiteral("Succeeded");
+    }
+    return QStringLiteral("No result found in log");
+}

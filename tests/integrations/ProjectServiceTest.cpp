@@ -1,0 +1,254 @@
+#include "integrations/ProjectService.h"
+
+#include "integrations/linux/AutomationsFolder.h"
+#include "support/EventLoop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class FakeChooser : public FolderChooser {
+public:
+    std::optional<QString> answer;
+    QString lastTitle;
+    bool lastFiles = false;
+
+    void choose(const QString& title, bool files, Completion completion) override {
+        lastTitle = title;
+        lastFiles = files;
+        completion(answer);
+    }
+};
+
+void git(const QString& repository, const QStringList& arguments) {
+    QProcess process;
+    process.setWorkingDirectory(repository);
+    process.start("/usr/bin/git",
+                  QStringList{"-c", "user.name=Tests", "-c", "user.email=t@example.org"} +
+                          arguments);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+}
+
+void writeFile(const QString& path, const QByteArray& contents) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(contents);
+}
+
+QString script(const QString& path, const QByteArray& body) {
+    writeFile(path, "#!/bin/sh\n" + body + "\n");
+    QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+struct ProjectTest : testing::Test {
+    QTemporaryDir folder;
+    std::shared_ptr<FakeChooser> chooser = std::make_shared<FakeChooser>();
+    QString automations = folder.filePath("automations");
+    std::unique_ptr<ProjectService> service;
+
+    ProjectService& open(ProjectPrograms programs = {}) {
+        service = std::make_unique<ProjectService>(folder.filePath("settings"), chooser,
+                                                   std::make_shared<AutomationsFolder>(automations),
+                                                   programs);
+        return *service;
+    }
+
+    // A repository with one commit, then a modified, a renamed and an untracked file.
+    QString repository() {
+        const QString path = folder.filePath("My Project");
+        QDir().mkpath(path);
+        git(path, {"init", "-q", "-b", "main"});
+        writeFile(path + "/a.txt", "a");
+        writeFile(path + "/b.txt", "b");
+        git(path, {"add", "."});
+        git(path, {"commit", "-q", "-m", "First commit"});
+        writeFile(path + "/a.txt", "changed");
+        git(path, {"mv", "b.txt", "c.txt"});
+        writeFile(path + "/new.txt", "new");
+        return path;
+    }
+
+    void refreshAndWait() {
+        bool done = false;
+        service->refresh([&] { done = true; });
+        ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
+    }
+
+    QJsonObject settings() const {
+        QFile file(folder.filePath("settings/project.json"));
+        file.open(QIODevice::ReadOnly);
+        return QJsonDocument::fromJson(file.readAll()).object();
+    }
+};
+
+} // namespace
+
+TEST(ProjectParsing, ChangeCount) {
+    EXPECT_EQ(ProjectService::changeCount(""), 0);
+    EXPECT_EQ(ProjectService::changeCount(QString("R  new.txt") + QChar(0) + "old.txt" + QChar(0)),
+              1);
+    EXPECT_EQ(ProjectService::changeCount(QString(" M a.txt") + QChar(0) + "R  c.txt" + QChar(0) +
+                                          "b.txt" + QChar(0) + "?? new.txt" + QChar(0)),
+              3);
+    EXPECT_EQ(ProjectService::changeCount(QString("C  copy.txt") + QChar(0) + "orig.txt"), 1);
+}
+
+TEST(ProjectParsing, BuildStatusTakesTheLastDecidingLine) {
+    EXPECT_EQ(ProjectService::buildStatus("compiling\nBUILD SUCCEEDED\nunrelated\n"), "Succeeded");
+    EXPECT_EQ(ProjectService::buildStatus("Build succeeded\nmain.c:3: error: oops\n"), "Failed");
+    EXPECT_EQ(ProjectService::buildStatus("error: first\nBuild complete!\n"), "Succeeded");
+    EXPECT_EQ(ProjectService::buildStatus("build failed but build succeeded\n"), "Failed");
+    EXPECT_EQ(ProjectService::buildStatus("nothing here\n\n"), "No result found in log");
+    EXPECT_EQ(ProjectService::buildStatus(""), "No result found in log");
+}
+
+TEST_F(ProjectTest, UnconfiguredUntilAFolderIsChosen) {
+    ProjectService& project = open();
+    EXPECT_EQ(project.state(), (QJsonObject{{"configured", false}}));
+    refreshAndWait();
+    EXPECT_EQ(project.state(), (QJsonObject{{"configured", false}}));
+
+    chooser->answer.reset();
+    bool done = false;
+    project.choose(false, [&] { done = true; });
+    EXPECT_TRUE(done);
+    EXPECT_EQ(chooser->lastTitle, "Choose a Git project");
+    EXPECT_FALSE(chooser->lastFiles);
+    EXPECT_FALSE(QFile::exists(project.settingsPath()));
+}
+
+TEST_F(ProjectTest, StatusOfARealRepository) {
+    const QString path = repository();
+    ProjectService& project = open();
+    chooser->answer = path;
+    QSignalSpy changed(&project, &ProjectService::changed);
+    bool done = false;
+    project.choose(false, [&] { done = true; });
+    ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
+    EXPECT_EQ(changed.count(), 1);
+    const QJsonObject state = project.state();
+    EXPECT_EQ(state["configured"], true);
+    EXPECT_EQ(state["name"], "My Project");
+    EXPECT_EQ(state["branch"], "main");
+    EXPECT_TRUE(state["commit"].toString().endsWith(" First commit"));
+    EXPECT_EQ(state["changes"], 3);
+    EXPECT_EQ(state["build"], "No build log selected");
+    EXPECT_FALSE(state.contains("log"));
+    EXPECT_EQ(settings(), (QJsonObject{{"project", path}}));
+}
+
+TEST_F(ProjectTest, BuildLogTail) {
+    const QString path = repository();
+    // The failure lies outside the last 64 KB; the tail says the build succeeded.
+    QByteArray log =
+            "error: early failure\n" + QByteArray(100000 - 40, 'x') + "\nBuild succeeded\n";
+    writeFile(folder.filePath("build.log"), log);
+    writeFile(folder.filePath("settings/project.json"),
+              QJsonDocument(
+                      QJsonObject{{"project", path}, {"buildLog", folder.filePath("build.log")}})
+                      .toJson());
+    ProjectService& project = open();
+    EXPECT_EQ(project.buildLog(), folder.filePath("build.log"));
+    refreshAndWait();
+    EXPECT_EQ(project.state()["build"], "Succeeded");
+    EXPECT_EQ(project.state()["log"], "build.log");
+    EXPECT_NEAR(project.state()["buildUpdated"].toDouble(),
+                QFileInfo(folder.filePath("build.log")).lastModified().toMSecsSinceEpoch(), 1);
+
+    // Invalid UTF-8 is read with replacements.
+    writeFile(folder.filePath("build.log"), "\xff\xfe ERROR: bad\n");
+    refreshAndWait();
+    EXPECT_EQ(project.state()["build"], "Failed");
+
+    QFile::remove(folder.filePath("build.log"));
+    refreshAndWait();
+    EXPECT_EQ(project.state()["build"], "No build log selected");
+    EXPECT_FALSE(project.state().contains("log"));
+
+    // Picking another project forgets the build log.
+    chooser->answer = path;
+    project.choose(false);
+    EXPECT_EQ(settings(), (QJsonObject{{"project", path}}));
+    EXPECT_FALSE(project.buildLog());
+    chooser->answer = folder.filePath("other.log");
+    project.choose(true);
+    EXPECT_EQ(chooser->lastTitle, "Choose a build log");
+    EXPECT_TRUE(chooser->lastFiles);
+    EXPECT_EQ(settings()["buildLog"], folder.filePath("other.log"));
+}
+
+TEST_F(ProjectTest, FoldersThatAreNoRepositoryAndGitThatHangs) {
+    writeFile(folder.filePath("settings/project.json"),
+              QJsonDocument(QJsonObject{{"project", folder.filePath("plain")}}).toJson());
+    QDir().mkpath(folder.filePath("plain"));
+    open();
+    refreshAndWait();
+    EXPECT_EQ(service->state(),
+              (QJsonObject{{"configured", true},
+                           {"name", "plain"},
+                           {"error", "Project unavailable or not a Git repository"}}));
+
+    ProjectPrograms hanging;
+    hanging.git = script(folder.filePath("bin/git"), "sleep 30");
+    hanging.gitTimeout = 0.3;
+    open(hanging);
+    refreshAndWait();
+    EXPECT_EQ(service->state()["error"], "Project unavailable or not a Git repository");
+
+    writeFile(folder.filePath("settings/project.json"), "{\"project\": 7}");
+    EXPECT_FALSE(open().project());
+}
+
+TEST_F(ProjectTest, Automations) {
+    ProjectPrograms programs;
+    programs.runTimeout = 0.5;
+    ProjectService& project = open(programs);
+    EXPECT_EQ(project.shortcutStatus(), "Refresh to load your automations");
+    project.loadShortcuts();
+    EXPECT_TRUE(project.isShortcutBusy());
+    ASSERT_TRUE(waitUntil([&] { return !project.isShortcutBusy(); }));
+    EXPECT_EQ(project.shortcutStatus(),
+              "Put an executable script in ~/.config/tablora/automations first");
+
+    script(automations + "/Lights on", "exit 0");
+    script(automations + "/Backup", "exit 2");
+    script(automations + "/forever", "sleep 30");
+    writeFile(automations + "/notes.txt", "not executable");
+    project.loadShortcuts();
+    ASSERT_TRUE(waitUntil([&] { return !project.isShortcutBusy(); }));
+    EXPECT_EQ(project.shortcuts(), QStringList({"Backup", "Lights on", "forever"}));
+    EXPECT_EQ(project.shortcutStatus(), "Ready");
+
+    std::optional<std::optional<QString>> outcome;
+    const auto run = [&](const QString& name) {
+        outcome.reset();
+        project.runShortcut(name, [&](const std::optional<QString>& error) { outcome = error; });
+    };
+    run("Lights on");
+    EXPECT_EQ(project.shortcutStatus(), QString::fromUtf8("Running Lights on…"));
+    EXPECT_TRUE(project.shortcutStatus().endsWith(QChar(0x2026)));
+    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }));
+    EXPECT_FALSE(*outcome);
+    EXPECT_EQ(project.shortcutStatus(), "Finished Lights on");
+
+    run("Backup");
+    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }));
+    EXPECT_EQ(*outcome, "The operation failed or timed out");
+    EXPECT_EQ(project.shortcutStatus(), "Shortcut failed or exceeded two minutes");
+
+    run("forever");
+    ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }, 5000));
+    EXPECT_EQ(project.shortcutStatus(), "Shortcut failed or exceeded two minutes");
+
+    run("../escape");
+    EXPECT_EQ(*outcome, "Refresh and choose an available shortcut");
+}
