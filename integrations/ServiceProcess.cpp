@@ -10,11 +10,21 @@
 
 namespace {
 
-// One child from launch to its single completion; deletes itself afterwards.
+// One child from launch to its single completion; deletes itself afterwards. It belongs to the
+// receiver, so an owner that goes away takes its running children with it.
 class ProcessRun : public QObject {
 public:
     ProcessRun(QObject* receiver, ServiceProcess::Completion completion)
-        : m_receiver(receiver), m_completion(std::move(completion)) {}
+        : QObject(receiver), m_receiver(receiver), m_completion(std::move(completion)) {}
+
+    ~ProcessRun() override {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        // Nobody waits for the answer any more: end the child now.
+        QObject::disconnect(&m_process, nullptr, this, nullptr);
+        m_process.kill();
+        m_process.waitForFinished(1000);
+    }
 
     void start(const QString& executable, const QStringList& arguments, double timeoutSeconds) {
         QProcessEnvironment environment;
@@ -97,9 +107,11 @@ private:
                 this,
                 [this, result] {
                     m_delivered = true;
+                    // The completion may delete the receiver, and with it this run.
+                    const QPointer<ProcessRun> self(this);
                     if (m_receiver)
                         m_completion(result);
-                    if (m_process.state() == QProcess::NotRunning)
+                    if (self && m_process.state() == QProcess::NotRunning)
                         deleteLater();
                 },
                 Qt::QueuedConnection);

@@ -35,7 +35,7 @@ QString script(const QTemporaryDir& folder, const QString& name, const QByteArra
 struct ActivityTest : testing::Test {
     QTemporaryDir folder;
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
-    FakeActivityReadings* readings = new FakeActivityReadings;
+    FakeActivityReadings* readings = nullptr; // owned by the service
     std::unique_ptr<ActivityService> service;
 
     void SetUp() override { open({}); }
