@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/AppLauncher.h"
 #include "app/CompletionSound.h"
 #include "integrations/MachineReadings.h"
 #include "integrations/MachineSnapshot.h"
 #include "integrations/MetricsSampler.h"
+#include "model/AppLauncher.h"
 #include "model/Board.h"
 #include "model/Clock.h"
 #include "model/FocusSession.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AppLauncher.h"
 #include "app/linux/DesktopEntry.h"
+#include "model/AppLauncher.h"
 
 #include <QStringList>
 

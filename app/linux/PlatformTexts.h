@@ -28,4 +28,9 @@ inline QString automationsUnreadable() {
                           "Refresh.");
 }
 
+// "Allow Tablora to control Spotify in System Settings → Privacy & Security → Automation."
+inline QString spotifyNotPermitted() {
+    return QStringLiteral("Tablora may not control Spotify: the session bus refused the request.");
+}
+
 } // namespace PlatformTexts

@@ -7,7 +7,7 @@ TABLORA_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-webengine-dev qt6-webchannel-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    git procps iputils-ping
+    git procps iputils-ping dbus
     xvfb xauth
 )
 
