@@ -33,4 +33,10 @@ inline QString spotifyNotPermitted() {
     return QStringLiteral("Tablora may not control Spotify: the session bus refused the request.");
 }
 
+// "Allow microphone access in System Settings to enable metering"
+inline QString microphoneRefused() {
+    return QStringLiteral("The sound server refused the microphone. Allow microphone access in "
+                          "your sound settings to enable metering");
+}
+
 } // namespace PlatformTexts
