@@ -39,4 +39,10 @@ inline QString microphoneRefused() {
                           "your sound settings to enable metering");
 }
 
+// "Access was not granted. You can enable it in System Settings → Privacy & Security."
+inline QString calendarUnavailable() {
+    return QStringLiteral("The calendar service did not answer. Make sure Evolution Data Server "
+                          "is installed, then try Connect again.");
+}
+
 } // namespace PlatformTexts

@@ -8,7 +8,7 @@ TABLORA_PACKAGES=(
     qt6-base-dev qt6-webengine-dev qt6-webchannel-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     git procps iputils-ping dbus
-    pulseaudio pulseaudio-utils libpulse-dev
+    pulseaudio pulseaudio-utils libpulse-dev evolution-data-server libecal2.0-dev
     xvfb xauth
 )
 
