@@ -64,13 +64,16 @@ struct InstanceCollector {
 gboolean collectInstance(ICalComponent* component, ICalTime* start, ICalTime* end, gpointer data,
                          GCancellable*, GError**) {
     auto* collector = static_cast<InstanceCollector*>(data);
+    // The server stores events without a start; they have no place on a timeline.
+    if (!start || i_cal_time_is_null_time(start) || !i_cal_time_is_valid_time(start))
+        return TRUE;
     ICalTimezone* local = e_cal_util_get_system_timezone();
     CalendarBackend::Event event;
     event.identifier = text(i_cal_component_get_uid(component));
     event.title = text(i_cal_component_get_summary(component));
     event.calendar = collector->calendar;
     event.start = toDateTime(start, local);
-    event.end = toDateTime(end, local);
+    event.end = end && !i_cal_time_is_null_time(end) ? toDateTime(end, local) : event.start;
     event.allDay = i_cal_time_is_date(start);
     event.location = text(i_cal_component_get_location(component));
     event.notes = text(i_cal_component_get_description(component));

@@ -131,6 +131,9 @@ TEST_F(EdsTest, EventsOfTheComingWeek) {
                                "\r\nDTEND;VALUE=DATE:" + icalDate(tomorrow.addDays(1)) + "\r\n"));
     calendar.create(event("nameless", "DTSTART:" + icalTime(now.addDays(3)) + "\r\nDTEND:" +
                                               icalTime(now.addDays(3).addSecs(600)) + "\r\n"));
+    calendar.create(event("startless", "SUMMARY:No start\r\n"));
+    calendar.create(
+            event("endless", "SUMMARY:Endless\r\nDTSTART:" + icalTime(now.addDays(5)) + "\r\n"));
     calendar.create(
             event("fake", "SUMMARY:Fake\r\nDTSTART:" + icalTime(now.addDays(4)) +
                                   "\r\nDTEND:" + icalTime(now.addDays(4).addSecs(600)) +
@@ -142,8 +145,9 @@ TEST_F(EdsTest, EventsOfTheComingWeek) {
     QStringList titles;
     for (const QJsonValue& entry : events)
         titles.append(entry.toObject()["title"].toString());
-    EXPECT_EQ(titles,
-              QStringList({"Running", "Standup", "Holiday", "Standup", "Untitled event", "Fake"}));
+    EXPECT_EQ(titles, QStringList({"Running", "Standup", "Holiday", "Standup", "Untitled event",
+                                   "Fake", "Endless"}));
+    EXPECT_EQ(eventTitled("Endless")["end"], eventTitled("Endless")["start"]);
     EXPECT_EQ(service.calendarState()["authorized"], true);
 
     const QJsonObject running = eventTitled("Running");
