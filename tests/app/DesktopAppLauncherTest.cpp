@@ -2,6 +2,7 @@
 
 #include "app/linux/CanberraSound.h"
 #include "support/EventLoop.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,11 +23,7 @@ struct XdgTree {
                 desktops};
     }
     void write(const QString& relative, const QByteArray& contents) {
-        const QString path = root.filePath(relative);
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
+        writeFile(root.filePath(relative), contents);
     }
     void app(const QString& folder, const QString& id, const QByteArray& extra = {}) {
         write(folder + "/applications/" + id + ".desktop",

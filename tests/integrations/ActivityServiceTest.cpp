@@ -3,6 +3,7 @@
 #include "integrations/linux/LinuxActivityReadings.h"
 #include "support/EventLoop.h"
 #include "support/FakeClock.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,17 +21,6 @@ public:
     std::optional<QList<Disk>> disks() override { return diskList; }
     std::optional<QList<Interface>> interfaces() override { return interfaceList; }
 };
-
-// An executable script standing in for a system program.
-QString script(const QTemporaryDir& folder, const QString& name, const QByteArray& body) {
-    const QString path = folder.filePath(name);
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write("#!/bin/sh\n" + body + "\n");
-    file.close();
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
-}
 
 struct ActivityTest : testing::Test {
     QTemporaryDir folder;
@@ -152,7 +142,8 @@ TEST(ParseProcesses, FieldsAndOrder) {
 }
 
 TEST_F(ActivityTest, ProcessListThroughTheRunner) {
-    open({script(folder, "ps", "echo '  42  7.5  2048 /usr/bin/editor'\necho '  7  1.0  10 sh'"),
+    open({writeScript(folder.filePath("ps"),
+                      "echo '  42  7.5  2048 /usr/bin/editor'\necho '  7  1.0  10 sh'"),
           {}});
     service->refreshProcesses();
     EXPECT_TRUE(service->isListingProcesses());
@@ -165,7 +156,7 @@ TEST_F(ActivityTest, ProcessListThroughTheRunner) {
 
     // A failing lister keeps the last list.
     QFile::remove(folder.filePath("ps"));
-    script(folder, "ps", "exit 3");
+    writeScript(folder.filePath("ps"), "exit 3");
     service->refreshProcesses();
     ASSERT_TRUE(waitForChange());
     EXPECT_EQ(service->processError(), "The operation failed or timed out");
@@ -173,9 +164,10 @@ TEST_F(ActivityTest, ProcessListThroughTheRunner) {
 }
 
 TEST_F(ActivityTest, LatencyProbe) {
-    const QString ping = script(folder, "ping",
-                                "test \"$6\" = 1.1.1.1 || exit 9\n"
-                                "echo '64 bytes from 1.1.1.1: icmp_seq=1 ttl=57 time=12.5 ms'");
+    const QString ping =
+            writeScript(folder.filePath("ping"),
+                        "test \"$6\" = 1.1.1.1 || exit 9\n"
+                        "echo '64 bytes from 1.1.1.1: icmp_seq=1 ttl=57 time=12.5 ms'");
     open({{}, ping});
     service->ping(); // off: nothing happens
     EXPECT_FALSE(service->isPinging());
@@ -186,14 +178,14 @@ TEST_F(ActivityTest, LatencyProbe) {
     EXPECT_EQ(service->latencyMessage(), "Round trip to 1.1.1.1");
 
     QFile::remove(ping);
-    script(folder, "ping", "echo 'PING 1.1.1.1 (1.1.1.1) 56(84) bytes of data.'");
+    writeScript(folder.filePath("ping"), "echo 'PING 1.1.1.1 (1.1.1.1) 56(84) bytes of data.'");
     service->ping();
     ASSERT_TRUE(waitForChange());
     EXPECT_FALSE(service->latency());
     EXPECT_EQ(service->latencyMessage(), "No response");
 
     QFile::remove(ping);
-    script(folder, "ping", "exit 1");
+    writeScript(folder.filePath("ping"), "exit 1");
     service->ping();
     ASSERT_TRUE(waitForChange());
     EXPECT_EQ(service->latencyMessage(), QString::fromUtf8("No reply · ICMP may be blocked"));

@@ -2,6 +2,7 @@
 
 #include "integrations/MetricsSampler.h"
 #include "support/FakeClock.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,11 +16,7 @@ struct FixtureRoot {
     QTemporaryDir dir;
 
     void write(const QString& relative, const QByteArray& contents) {
-        const QString path = dir.filePath(relative);
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
+        writeFile(dir.filePath(relative), contents);
     }
     void link(const QString& relative, const QString& target) {
         const QString path = dir.filePath(relative);

@@ -2,6 +2,7 @@
 
 #include "integrations/linux/AutomationsFolder.h"
 #include "support/EventLoop.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,19 +35,6 @@ void git(const QString& repository, const QStringList& arguments) {
                           arguments);
     ASSERT_TRUE(process.waitForFinished(20000));
     ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-}
-
-void writeFile(const QString& path, const QByteArray& contents) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(contents);
-}
-
-QString script(const QString& path, const QByteArray& body) {
-    writeFile(path, "#!/bin/sh\n" + body + "\n");
-    QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
 }
 
 struct ProjectTest : testing::Test {
@@ -198,7 +186,7 @@ TEST_F(ProjectTest, FoldersThatAreNoRepositoryAndGitThatHangs) {
                            {"error", "Project unavailable or not a Git repository"}}));
 
     ProjectPrograms hanging;
-    hanging.git = script(folder.filePath("bin/git"), "sleep 30");
+    hanging.git = writeScript(folder.filePath("bin/git"), "sleep 30");
     hanging.gitTimeout = 0.3;
     open(hanging);
     refreshAndWait();
@@ -219,9 +207,9 @@ TEST_F(ProjectTest, Automations) {
     EXPECT_EQ(project.shortcutStatus(),
               "Put an executable script in ~/.config/tablora/automations first");
 
-    script(automations + "/Lights on", "exit 0");
-    script(automations + "/Backup", "exit 2");
-    script(automations + "/forever", "sleep 30");
+    writeScript(automations + "/Lights on", "exit 0");
+    writeScript(automations + "/Backup", "exit 2");
+    writeScript(automations + "/forever", "sleep 30");
     writeFile(automations + "/notes.txt", "not executable");
     project.loadShortcuts();
     ASSERT_TRUE(waitUntil([&] { return !project.isShortcutBusy(); }));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -33,12 +35,7 @@ public:
     }
 
     QString file(const QString& relative, const QByteArray& contents) const {
-        const QString path = QDir(m_folder).filePath(relative);
-        QDir().mkpath(QFileInfo(path).path());
-        QFile output(path);
-        if (output.open(QIODevice::WriteOnly))
-            output.write(contents);
-        return path;
+        return writeFile(QDir(m_folder).filePath(relative), contents);
     }
 
     QString path(const QString& relative) const { return QDir(m_folder).filePath(relative); }
