@@ -39,6 +39,16 @@ private:
     std::shared_ptr<const Clock> m_clock;
 };
 
+// Used when the platform cannot find or open applications.
+class NoApplications : public AppLauncher {
+public:
+    std::optional<QString> locate(const QString&) override { return std::nullopt; }
+    std::optional<Application> inspect(const QString&) override { return std::nullopt; }
+    void open(const QString&, Completion completion) override {
+        completion(QStringLiteral("Applications cannot be opened here."));
+    }
+};
+
 std::unique_ptr<MachineReadings> readingsOrNone(std::unique_ptr<MachineReadings> readings,
                                                 const std::shared_ptr<const Clock>& clock) {
     if (readings)
@@ -61,7 +71,9 @@ bool appendToHistory(QList<double>& history, const std::optional<double>& value,
 TarnStore::TarnStore(Environment environment, QObject* parent)
     : QObject(parent), m_directory(environment.directory.value_or(defaultDirectory())),
       m_resources(environment.resources.value_or(ApplicationPaths::resourcesDirectory())),
-      m_clock(std::move(environment.clock)), m_launcher(std::move(environment.launcher)),
+      m_clock(std::move(environment.clock)),
+      m_launcher(environment.launcher ? std::move(environment.launcher)
+                                      : std::make_shared<NoApplications>()),
       m_sound(std::move(environment.sound)),
       m_sampler(readingsOrNone(std::move(environment.readings), m_clock)), m_now(m_clock->now()) {
     m_saveWork.setSingleShot(true);
@@ -74,8 +86,10 @@ TarnStore::TarnStore(Environment environment, QObject* parent)
         emit toastChanged();
     });
 
-    // The integration hub is created here with the directory and tells the store about its
-    // changes.
+    m_services = std::make_unique<IntegrationServices>(m_directory, m_clock,
+                                                       std::move(environment.integrations));
+    // Views that show integration state redraw when a service changes.
+    connect(m_services.get(), &IntegrationServices::changed, this, &TarnStore::changed);
     m_widgets =
             std::make_unique<WidgetRegistry>(m_directory, m_resources, environment.packageFolders);
 
@@ -214,7 +228,7 @@ void TarnStore::notify(const QString& message) {
 void TarnStore::tick(const QDateTime& date) {
     m_now = date;
     emit nowChanged();
-    // The integration hub refreshes the services that widgets look at here.
+    m_services->tick();
     takeSample();
     completeFocusCopies();
     completeMainFocus();
@@ -370,9 +384,9 @@ void TarnStore::swapWidgets(const WidgetKind& a, const WidgetKind& b) {
 
 void TarnStore::launch(const Shortcut& shortcut) {
     std::optional<QString> location = shortcut.path;
-    if (!location && m_launcher)
+    if (!location)
         location = m_launcher->locate(shortcut.bundleID);
-    if (!location || !m_launcher || !QFileInfo::exists(*location)) {
+    if (!location || !QFileInfo::exists(*location)) {
         notify(shortcut.name + QStringLiteral(" isn’t installed. Choose another app in Settings."));
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CompletionSound.h"
+#include "integrations/IntegrationServices.h"
 #include "integrations/MachineReadings.h"
 #include "integrations/MachineSnapshot.h"
 #include "integrations/MetricsSampler.h"
@@ -59,6 +60,7 @@ public:
         std::shared_ptr<CompletionSound> sound;    // none: silent
         std::unique_ptr<MachineReadings> readings; // none: no metrics
         std::shared_ptr<PackageFolders> packageFolders = std::make_shared<PackageFolders>();
+        IntegrationPlatform integrations; // empty parts: that integration has nothing to show
         std::chrono::milliseconds saveDelay{400};
         std::chrono::milliseconds toastDuration{5000};
     };
@@ -70,6 +72,8 @@ public:
     QString directory() const { return m_directory; }
     QString resourcesDirectory() const { return m_resources; }
     WidgetRegistry& widgets() const { return *m_widgets; }
+    IntegrationServices& services() const { return *m_services; }
+    std::shared_ptr<AppLauncher> launcher() const { return m_launcher; }
 
     // Published state
     const Preferences& preferences() const { return m_preferences; }
@@ -165,6 +169,7 @@ private:
     std::shared_ptr<AppLauncher> m_launcher;
     std::shared_ptr<CompletionSound> m_sound;
     MetricsSampler m_sampler;
+    std::unique_ptr<IntegrationServices> m_services;
     std::unique_ptr<WidgetRegistry> m_widgets;
 
     Preferences m_preferences;

@@ -107,9 +107,12 @@ AIActivityService::Sessions AIActivityService::readSessions(const QList<Transcri
     return sessions;
 }
 
-void AIActivityService::refresh() {
-    if (m_busy)
+void AIActivityService::refresh(std::function<void()> done) {
+    if (m_busy) {
+        if (done)
+            done();
         return;
+    }
     m_busy = true;
     const double now = m_clock->now().toMSecsSinceEpoch() / 1000.0;
     const bool rescan = !m_lastScan || now - *m_lastScan > rescanInterval;
@@ -122,7 +125,7 @@ void AIActivityService::refresh() {
                 const QList<Transcript> chosen = rescan ? findTranscripts(home) : files;
                 return std::make_pair(chosen, readSessions(chosen, cache));
             },
-            [this, rescan, now](const std::pair<QList<Transcript>, Sessions>& result) {
+            [this, rescan, now, done](const std::pair<QList<Transcript>, Sessions>& result) {
                 m_files = result.first;
                 m_cache = result.second;
                 if (rescan)
@@ -130,6 +133,8 @@ void AIActivityService::refresh() {
                 publish(m_clock->now().toMSecsSinceEpoch() / 1000.0);
                 m_busy = false;
                 emit changed();
+                if (done)
+                    done();
             });
 }
 

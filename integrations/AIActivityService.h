@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -34,8 +35,8 @@ public:
     const QJsonObject& state() const { return m_state; }
     bool isBusy() const { return m_busy; }
 
-    // Rereads the transcripts; does nothing while a refresh is still running.
-    void refresh();
+    // Rereads the transcripts; does nothing (but call `done`) while a refresh is still running.
+    void refresh(std::function<void()> done = {});
 
     // The background half of a refresh: which files to follow, and their sessions.
     static QList<Transcript> findTranscripts(const QString& homeFolder);

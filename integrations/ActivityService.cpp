@@ -38,6 +38,12 @@ QJsonValue rateValue(const std::optional<Rates>& rates, double Rates::*member) {
     return rates ? QJsonValue((*rates).*member) : QJsonValue(QJsonValue::Null);
 }
 
+// The program's file name when ps gives a path; Linux gives the command name itself, which for
+// kernel threads contains slashes of its own ("kworker/0:1").
+QString processName(const QString& command) {
+    return command.startsWith(QLatin1Char('/')) ? command.section(QLatin1Char('/'), -1) : command;
+}
+
 template <typename Less> QJsonArray sorted(QList<QJsonObject> entries, Less less) {
     std::stable_sort(entries.begin(), entries.end(), less);
     QJsonArray array;
@@ -114,13 +120,16 @@ void ActivityService::sampleNetwork(double now) {
     });
 }
 
-void ActivityService::refreshProcesses() {
-    if (m_busyProcesses)
+void ActivityService::refreshProcesses(std::function<void()> done) {
+    if (m_busyProcesses) {
+        if (done)
+            done();
         return;
+    }
     m_busyProcesses = true;
     ServiceProcess::run(m_programs.processLister,
                         {QStringLiteral("-axo"), QStringLiteral("pid=,pcpu=,rss=,comm=")},
-                        processListTimeout, this, [this](const ProcessResult& result) {
+                        processListTimeout, this, [this, done](const ProcessResult& result) {
                             if (result.ok) {
                                 m_processes = parseProcesses(result.output);
                                 m_processError.reset();
@@ -129,18 +138,23 @@ void ActivityService::refreshProcesses() {
                             }
                             emit changed();
                             m_busyProcesses = false;
+                            if (done)
+                                done();
                         });
 }
 
-void ActivityService::ping() {
-    if (!m_latencyEnabled || m_busyPing)
+void ActivityService::ping(std::function<void()> done) {
+    if (!m_latencyEnabled || m_busyPing) {
+        if (done)
+            done();
         return;
+    }
     m_busyPing = true;
     // Linux ping waits -W seconds for the reply.
     ServiceProcess::run(m_programs.ping,
                         {QStringLiteral("-n"), QStringLiteral("-c"), QStringLiteral("1"),
                          QStringLiteral("-W"), QStringLiteral("1"), probeTarget()},
-                        pingTimeout, this, [this](const ProcessResult& result) {
+                        pingTimeout, this, [this, done](const ProcessResult& result) {
                             if (result.ok) {
                                 const qsizetype at = result.output.indexOf(QStringLiteral("time="));
                                 bool parsed = false;
@@ -159,6 +173,8 @@ void ActivityService::ping() {
                             }
                             emit changed();
                             m_busyPing = false;
+                            if (done)
+                                done();
                         });
 }
 
@@ -198,7 +214,7 @@ QJsonArray ActivityService::parseProcesses(const QString& output) {
         entries.append({{QStringLiteral("pid"), pid},
                         {QStringLiteral("cpu"), cpu},
                         {QStringLiteral("memory"), memory * 1024},
-                        {QStringLiteral("name"), fields[3].section(QLatin1Char('/'), -1)}});
+                        {QStringLiteral("name"), processName(fields[3])}});
     }
     return sorted(entries, [](const QJsonObject& a, const QJsonObject& b) {
         return a.value(QStringLiteral("cpu")).toDouble() >

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QObject>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -45,8 +46,9 @@ public:
 
     // Disk and network rates since the previous call. Cheap; every second.
     void sample();
-    void refreshProcesses();
-    void ping();
+    // `done` runs when the run finished, or at once when none was started.
+    void refreshProcesses(std::function<void()> done = {});
+    void ping(std::function<void()> done = {});
     void toggleLatency();
 
     static QJsonArray parseProcesses(const QString& output);

@@ -177,11 +177,14 @@ void ProjectService::choose(bool log, std::function<void()> done) {
 
 // ---- Automations
 
-void ProjectService::loadShortcuts() {
-    if (m_shortcutBusy)
+void ProjectService::loadShortcuts(std::function<void()> done) {
+    if (m_shortcutBusy) {
+        if (done)
+            done();
         return;
+    }
     m_shortcutBusy = true;
-    m_tool->list(m_programs.listTimeout, this, [this](const ProcessResult& result) {
+    m_tool->list(m_programs.listTimeout, this, [this, done](const ProcessResult& result) {
         if (result.ok) {
             QStringList names = result.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
             std::sort(names.begin(), names.end());
@@ -193,6 +196,8 @@ void ProjectService::loadShortcuts() {
         }
         emit changed();
         m_shortcutBusy = false;
+        if (done)
+            done();
     });
 }
 

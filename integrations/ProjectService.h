@@ -42,7 +42,7 @@ public:
     // `done` runs when the refresh finished, or at once when there was nothing to do.
     void refresh(std::function<void()> done = {});
     void choose(bool log, std::function<void()> done = {});
-    void loadShortcuts();
+    void loadShortcuts(std::function<void()> done = {});
     // Fails (through `done`) for an unknown name and for a failed run.
     void runShortcut(const QString& name, std::function<void(const std::optional<QString>&)> done);
 

@@ -2,7 +2,9 @@
 
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
 
 DecodingError::DecodingError(const QString& message) : std::runtime_error(message.toStdString()) {}
 
@@ -100,6 +102,117 @@ std::optional<QString> optionalString(const QJsonObject& object, const QString& 
 
 QString uuidText(const QUuid& uuid) {
     return uuid.toString(QUuid::WithoutBraces).toUpper();
+}
+
+namespace {
+
+void appendString(QByteArray& out, const QString& text) {
+    out.append('"');
+    const QByteArray utf8 = text.toUtf8();
+    for (char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            out.append("\\\"");
+            break;
+        case '\\':
+            out.append("\\\\");
+            break;
+        case '\b':
+            out.append("\\b");
+            break;
+        case '\f':
+            out.append("\\f");
+            break;
+        case '\n':
+            out.append("\\n");
+            break;
+        case '\r':
+            out.append("\\r");
+            break;
+        case '\t':
+            out.append("\\t");
+            break;
+        default:
+            if (byte < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+                out.append(escaped);
+            } else {
+                out.append(c);
+            }
+        }
+    }
+    out.append('"');
+}
+
+void appendNumber(QByteArray& out, const QJsonValue& value) {
+    const double number = value.toDouble();
+    if (!std::isfinite(number)) {
+        out.append("null");
+        return;
+    }
+    char digits[32];
+    // Whole numbers a double holds exactly are written as integers, the rest in the shortest
+    // form that reads back the same.
+    constexpr double exactIntegers = 9007199254740992.0; // 2^53
+    const auto result = std::trunc(number) == number && std::abs(number) < exactIntegers
+                                ? std::to_chars(digits, digits + sizeof digits, qint64(number))
+                                : std::to_chars(digits, digits + sizeof digits, number,
+                                                std::chars_format::general);
+    out.append(digits, result.ptr - digits);
+}
+
+void append(QByteArray& out, const QJsonValue& value) {
+    switch (value.type()) {
+    case QJsonValue::Null:
+    case QJsonValue::Undefined:
+        out.append("null");
+        break;
+    case QJsonValue::Bool:
+        out.append(value.toBool() ? "true" : "false");
+        break;
+    case QJsonValue::Double:
+        appendNumber(out, value);
+        break;
+    case QJsonValue::String:
+        appendString(out, value.toString());
+        break;
+    case QJsonValue::Array: {
+        out.append('[');
+        bool first = true;
+        for (const QJsonValue& item : value.toArray()) {
+            if (!first)
+                out.append(',');
+            first = false;
+            append(out, item);
+        }
+        out.append(']');
+        break;
+    }
+    case QJsonValue::Object: {
+        out.append('{');
+        const QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (it != object.begin())
+                out.append(',');
+            appendString(out, it.key());
+            out.append(':');
+            append(out, it.value());
+        }
+        out.append('}');
+        break;
+    }
+    }
+}
+
+} // namespace
+
+QByteArray fastCompact(const QJsonValue& value) {
+    QByteArray out;
+    out.reserve(4096);
+    append(out, value);
+    return out;
 }
 
 QByteArray compact(const QJsonValue& value) {

@@ -43,4 +43,9 @@ QString uuidText(const QUuid& uuid);
 // A single value in compact form, for documents whose keys must be written in a fixed order.
 QByteArray compact(const QJsonValue& value);
 
+// Compact JSON with sorted keys, the form widget pages receive. Like QJsonDocument's, except that
+// numbers are formatted several times faster (snapshots carry hundreds of them every second):
+// whole numbers as integers, others in the shortest form that reads back exactly.
+QByteArray fastCompact(const QJsonValue& value);
+
 } // namespace Json

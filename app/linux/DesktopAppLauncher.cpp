@@ -171,6 +171,22 @@ std::optional<QString> DesktopAppLauncher::locate(const QString& bundleID) {
     return desktopFile(bundleID);
 }
 
+std::optional<AppLauncher::Application> DesktopAppLauncher::inspect(const QString& path) {
+    const QFileInfo file(path);
+    if (!file.isFile())
+        return std::nullopt;
+    if (file.suffix() == QStringLiteral("desktop")) {
+        const auto entry = DesktopEntry::read(path);
+        if (!entry || !entry->isApplication() || !entry->arguments())
+            return std::nullopt;
+        return Application{entry->name.isEmpty() ? file.completeBaseName() : entry->name,
+                           file.completeBaseName()};
+    }
+    if (!file.isExecutable())
+        return std::nullopt;
+    return Application{file.completeBaseName(), QString()};
+}
+
 void DesktopAppLauncher::open(const QString& location, Completion completion) {
     QProcess process;
     if (location.endsWith(QStringLiteral(".desktop"))) {

@@ -24,6 +24,8 @@ public:
     explicit DesktopAppLauncher(Folders folders = Folders::fromEnvironment());
 
     std::optional<QString> locate(const QString& bundleID) override;
+    // A .desktop file of type Application, or an executable file.
+    std::optional<Application> inspect(const QString& path) override;
     // A .desktop file runs its Exec line; any other executable file runs as it is.
     void open(const QString& location, Completion completion) override;
 

@@ -45,4 +45,14 @@ inline QString calendarUnavailable() {
                           "is installed, then try Connect again.");
 }
 
+// "Choose a valid Mac application (.app)."
+inline QString invalidApplication() {
+    return QStringLiteral("Choose a valid application (a .desktop file or a program).");
+}
+
+// "Mac", the name of a computer without a host name
+inline QString unnamedComputer() {
+    return QStringLiteral("Computer");
+}
+
 } // namespace PlatformTexts

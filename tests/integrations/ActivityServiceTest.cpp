@@ -135,7 +135,7 @@ TEST(ParseProcesses, FieldsAndOrder) {
     EXPECT_EQ(processes[0].toObject(), (QJsonObject{{"pid", 1000},
                                                     {"cpu", 99.9},
                                                     {"memory", 1024 * 1024},
-                                                    {"name", "0:1-events"}}));
+                                                    {"name", "kworker/0:1-events"}}));
     EXPECT_EQ(processes[1].toObject()["name"], "My App");
     EXPECT_EQ(processes[1].toObject()["memory"], 204800.0 * 1024);
     EXPECT_EQ(processes[2].toObject()["pid"], 1);

@@ -18,6 +18,7 @@ namespace {
 class NoLauncher : public AppLauncher {
 public:
     std::optional<QString> locate(const QString&) override { return std::nullopt; }
+    std::optional<Application> inspect(const QString&) override { return std::nullopt; }
     void open(const QString&, Completion completion) override { completion(QString("no")); }
 };
 

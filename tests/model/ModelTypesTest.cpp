@@ -7,6 +7,7 @@
 #include "model/Shortcut.h"
 #include "model/WidgetKind.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -140,4 +141,19 @@ TEST(CPUReading, Utilization) {
     // Counters near the top of their range do not overflow the arithmetic.
     const quint64 high = std::numeric_limits<quint64>::max() - 10;
     EXPECT_DOUBLE_EQ(*CPUReading::utilization({high, 0, 0, 0}, {high + 5, 0, 5, 0}), 50.0);
+}
+
+TEST(FastCompactJson, ValidSortedAndRoundTrips) {
+    const QJsonObject value{{"z", QJsonArray{1.5, 1e-7, 12345678901234.0, -0.0001, 3.0e21}},
+                            {"a", QString::fromUtf8("quote\" back\\ line\n tab\t \x01 é ✓ /")},
+                            {"m", QJsonObject{{"t", true}, {"n", QJsonValue::Null}}}};
+    const QByteArray written = Json::fastCompact(value);
+    EXPECT_TRUE(written.startsWith("{\"a\":"));
+    EXPECT_FALSE(written.contains(' ') && written.contains(": "));
+    QJsonParseError error;
+    const QJsonDocument parsed = QJsonDocument::fromJson(written, &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << written.toStdString();
+    EXPECT_EQ(parsed.object(), value);
+    EXPECT_TRUE(written.contains("12345678901234,"));
+    EXPECT_EQ(Json::fastCompact(QJsonArray{qQNaN()}), "[null]");
 }

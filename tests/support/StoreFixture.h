@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -18,6 +19,12 @@ public:
         if (!installed.contains(bundleID))
             return std::nullopt;
         return installed.value(bundleID);
+    }
+    std::optional<Application> inspect(const QString& path) override {
+        if (!QFileInfo(path).isFile())
+            return std::nullopt;
+        return Application{QFileInfo(path).completeBaseName(),
+                           "app." + QFileInfo(path).completeBaseName()};
     }
     void open(const QString& location, Completion completion) override {
         opened.append(location);
@@ -58,6 +65,8 @@ struct StoreFixture : testing::Test {
     std::shared_ptr<FakeSound> sound = std::make_shared<FakeSound>();
     ScriptedReadings* readings = nullptr;
     std::unique_ptr<TarnStore> store;
+    // Adds what a test needs to the environment before the store is made.
+    std::function<void(TarnStore::Environment&)> customize;
 
     QString directory() const { return folder.filePath("Tarn"); }
 
@@ -92,6 +101,11 @@ struct StoreFixture : testing::Test {
         environment.readings = std::move(scripted);
         environment.saveDelay = saveDelay;
         environment.toastDuration = toastDuration;
+        environment.integrations.settings =
+                std::make_shared<QSettings>(folder.filePath("settings.ini"), QSettings::IniFormat);
+        environment.integrations.homeFolder = folder.filePath("home");
+        if (customize)
+            customize(environment);
         store = std::make_unique<TarnStore>(std::move(environment));
         return *store;
     }

@@ -2,6 +2,7 @@
 
 #include "support/PackageBuilder.h"
 
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -93,4 +94,22 @@ TEST_F(ToolTest, UsageAndMisuse) {
     EXPECT_EQ(run({"frobnicate"}), 2);
     EXPECT_EQ(run({"validate"}), 2);
     EXPECT_TRUE(err.startsWith("Usage: tablora-widget"));
+}
+
+TEST_F(ToolTest, SnapshotShowsWhatAWidgetReceives) {
+    EXPECT_EQ(run({"snapshot", "--permissions", "storage,focus"}), 0);
+    const QJsonObject state = QJsonDocument::fromJson(out.toUtf8()).object();
+    EXPECT_EQ(state.keys(), QStringList({"apiVersion", "focus", "instanceID", "now", "showSeconds",
+                                         "storage", "theme"}));
+    EXPECT_EQ(state["instanceID"], "tablora-widget.snapshot");
+    EXPECT_TRUE(out.startsWith("{\"apiVersion\":1,"));
+
+    EXPECT_EQ(run({"snapshot", "--permissions", "notes", "--instance", "notes@1"}), 0);
+    EXPECT_EQ(QJsonDocument::fromJson(out.toUtf8()).object()["instanceID"], "notes@1");
+
+    EXPECT_EQ(run({"snapshot", "--permissions", "storage,camera"}), 1);
+    EXPECT_EQ(err, "Unsupported widget permission: camera\n");
+    EXPECT_EQ(run({"snapshot"}), 2);
+    EXPECT_EQ(run({"snapshot", "--permissions"}), 2);
+    EXPECT_EQ(run({"snapshot", "--colour", "red"}), 2);
 }

@@ -1,13 +1,18 @@
 #include "WidgetTool.h"
 
 #include "model/WidgetError.h"
+#include "widgets/WidgetBridge.h"
 #include "widgets/WidgetPackage.h"
 #include "widgets/WidgetRegistry.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QTimer>
 
 namespace {
 
@@ -32,9 +37,10 @@ bool writeFile(const QString& path, const QByteArray& contents) {
 } // namespace
 
 WidgetTool::WidgetTool(QString dataDirectory, QString resourcesDirectory, QTextStream& out,
-                       QTextStream& err)
+                       QTextStream& err, EnvironmentFactory environment)
     : m_dataDirectory(std::move(dataDirectory)),
-      m_resourcesDirectory(std::move(resourcesDirectory)), m_out(out), m_err(err) {}
+      m_resourcesDirectory(std::move(resourcesDirectory)), m_out(out), m_err(err),
+      m_environment(std::move(environment)) {}
 
 QString WidgetTool::usage() {
     return QStringLiteral(
@@ -51,6 +57,11 @@ QString WidgetTool::usage() {
             "                   or custom), then every folder it had to skip and why.\n"
             "  new ID [DIR]     Write a small working package to start from (default folder:\n"
             "                   ./ID.tarnwidget).\n"
+            "  snapshot --permissions P1,P2,... [--instance ID]\n"
+            "                   Print the state a widget declaring these permissions receives\n"
+            "                   right now, as JSON, from your own data (each integration is\n"
+            "                   refreshed once first). With --instance, the state of that widget\n"
+            "                   instance instead of the shared one.\n"
             "  --help           Show this text.\n"
             "\n"
             "Installed widgets live in $XDG_DATA_HOME/Tarn/Widgets (~/.local/share/Tarn/Widgets).\n"
@@ -75,6 +86,8 @@ int WidgetTool::run(const QStringList& arguments) {
         return list();
     if (command == QStringLiteral("new") && (count == 2 || count == 3))
         return create(arguments[1], arguments.value(2));
+    if (command == QStringLiteral("snapshot"))
+        return snapshotCommand(arguments.mid(1));
     m_err << usage();
     return misuse;
 }
@@ -173,5 +186,106 @@ int WidgetTool::create(const QString& id, const QString& folder) {
         return failure;
     }
     m_out << "created " << QDir(target).absolutePath() << '\n';
+    return success;
+}
+
+// ---- snapshot
+
+namespace {
+
+// The identity of the imaginary widget whose snapshot is printed.
+const QString snapshotWidgetID = QStringLiteral("tablora-widget.snapshot");
+
+void pause(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+int WidgetTool::snapshotCommand(const QStringList& options) {
+    std::optional<QStringList> permissions;
+    std::optional<QString> instance;
+    for (qsizetype i = 0; i < options.size(); i += 2) {
+        if (i + 1 >= options.size()) {
+            m_err << usage();
+            return misuse;
+        }
+        if (options[i] == QStringLiteral("--permissions")) {
+            permissions = options[i + 1].split(QLatin1Char(','), Qt::SkipEmptyParts);
+        } else if (options[i] == QStringLiteral("--instance")) {
+            instance = options[i + 1];
+        } else {
+            m_err << usage();
+            return misuse;
+        }
+    }
+    if (!permissions) {
+        m_err << usage();
+        return misuse;
+    }
+    return snapshot(*permissions, instance);
+}
+
+void WidgetTool::refreshOnce(TarnStore& store, const QStringList& permissions, const QString& key) {
+    IntegrationServices& services = store.services();
+    const auto has = [&](const char* name) { return permissions.contains(QLatin1String(name)); };
+    if (has("metrics") || has("activity")) {
+        // Rates need two samples a second apart.
+        store.tick(QDateTime::currentDateTimeUtc());
+        services.activity().sample();
+        pause(1000);
+        store.tick(QDateTime::currentDateTimeUtc());
+        services.activity().sample();
+    }
+    if (has("audio")) {
+        // The sound server answers on its own time.
+        pause(500);
+        services.audio().refresh();
+    }
+    int pending = 0;
+    const auto started = [&pending] {
+        ++pending;
+        return [&pending] { --pending; };
+    };
+    if (has("ai"))
+        services.ai().refresh(started());
+    if (has("spotify"))
+        services.spotify().refresh(started());
+    if (has("activity"))
+        services.activity().refreshProcesses(started());
+    if (has("calendar"))
+        services.organizer().refresh(OrganizerService::Kind::events, started());
+    if (has("reminders"))
+        services.organizer().refresh(OrganizerService::Kind::reminders, started());
+    if (has("automations"))
+        services.project().loadShortcuts(started());
+    if (has("project"))
+        services.projectFor(key).refresh(started());
+    QElapsedTimer waited;
+    waited.start();
+    while (pending > 0 && waited.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
+int WidgetTool::snapshot(const QStringList& permissions, const std::optional<QString>& instance) {
+    for (const QString& permission : permissions) {
+        if (!WidgetManifest::supportedPermissions().contains(permission)) {
+            m_err << "Unsupported widget permission: " << permission << '\n';
+            return failure;
+        }
+    }
+    TarnStore::Environment environment = m_environment ? m_environment() : TarnStore::Environment();
+    environment.directory = m_dataDirectory;
+    environment.resources = m_resourcesDirectory;
+    environment.startTimer = false;
+    TarnStore store(std::move(environment));
+    WidgetManifest manifest;
+    manifest.id = snapshotWidgetID;
+    manifest.permissions = permissions;
+    refreshOnce(store, permissions, WidgetBridge::instanceKey(manifest, instance));
+    const QJsonObject state = WidgetBridge::snapshot(manifest, store, instance);
+    m_out << QJsonDocument(state).toJson(QJsonDocument::Compact) << '\n';
     return success;
 }

@@ -1,14 +1,17 @@
 #include "WidgetTool.h"
 #include "app/ApplicationPaths.h"
+#include "app/linux/LinuxPlatform.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tablora-widget"));
+    // The same settings as the dashboard's.
+    QCoreApplication::setApplicationName(QStringLiteral("Tablora"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Tablora"));
     QTextStream out(stdout);
     QTextStream err(stderr);
     WidgetTool tool(ApplicationPaths::dataDirectory(), ApplicationPaths::resourcesDirectory(), out,
-                    err);
+                    err, [] { return linuxEnvironment({}); });
     return tool.run(QCoreApplication::arguments().mid(1));
 }

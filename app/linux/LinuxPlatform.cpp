@@ -1,0 +1,32 @@
+#include "LinuxPlatform.h"
+
+#include "app/linux/CanberraSound.h"
+#include "app/linux/DesktopAppLauncher.h"
+#include "integrations/linux/AutomationsFolder.h"
+#include "integrations/linux/EdsCalendarBackend.h"
+#include "integrations/linux/LinuxActivityReadings.h"
+#include "integrations/linux/LinuxMachineReadings.h"
+#include "integrations/linux/MprisPlayerTransport.h"
+#include "integrations/linux/PulseAudioBackend.h"
+
+#include <QDir>
+
+TarnStore::Environment linuxEnvironment(LinuxPlatformOptions options) {
+    TarnStore::Environment environment;
+    auto launcher = std::make_shared<DesktopAppLauncher>();
+    environment.launcher = launcher;
+    environment.sound = std::make_shared<CanberraSound>();
+    environment.readings = std::make_unique<LinuxMachineReadings>();
+
+    IntegrationPlatform& integrations = environment.integrations;
+    integrations.homeFolder = QDir::homePath();
+    integrations.player = std::make_shared<MprisPlayerTransport>(launcher);
+    integrations.audio = std::make_shared<PulseAudioBackend>();
+    integrations.calendar = std::make_shared<EdsCalendarBackend>();
+    integrations.activity = std::make_unique<LinuxActivityReadings>();
+    integrations.chooser = std::move(options.chooser);
+    integrations.automations = std::make_shared<AutomationsFolder>();
+    integrations.openUrl = std::move(options.openUrl);
+    integrations.settings = std::make_shared<QSettings>();
+    return environment;
+}

@@ -1,0 +1,219 @@
+#include "widgets/WidgetBridge.h"
+
+#include "model/JsonCoding.h"
+#include "model/WidgetError.h"
+#include "support/EventLoop.h"
+#include "support/StoreFixture.h"
+#include "support/TestFiles.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace {
+
+WidgetManifest manifest(QStringList permissions, const QString& id = "com.example.w") {
+    WidgetManifest m;
+    m.id = id;
+    m.name = "W";
+    m.version = "1";
+    m.entry = "index.html";
+    m.permissions = std::move(permissions);
+    return m;
+}
+
+struct BridgeTest : StoreFixture {
+    void SetUp() override { open(); }
+
+    QJsonObject snapshot(const WidgetManifest& m, std::optional<QString> instance = {}) {
+        return WidgetBridge::snapshot(m, *store, instance);
+    }
+
+    // The error message of a local command, or "ok".
+    QString run(const QString& method, const QJsonObject& arguments, const WidgetManifest& m,
+                std::optional<QString> instance = {}) {
+        try {
+            WidgetBridge::perform(method, arguments, m, *store, instance);
+            return "ok";
+        } catch (const WidgetError& error) {
+            return error.message();
+        }
+    }
+
+    // Sends a command message and waits for its one reply.
+    QJsonObject command(const QJsonObject& message, const WidgetManifest& m) {
+        QList<QJsonObject> replies;
+        WidgetBridge::handleCommand(message, m, *store, std::nullopt,
+                                    [&](const QJsonObject& reply) { replies.append(reply); });
+        waitUntil([&] { return !replies.isEmpty(); }, 2000);
+        spin(20);
+        EXPECT_LE(replies.size(), 1);
+        return replies.value(0);
+    }
+};
+
+} // namespace
+
+TEST_F(BridgeTest, AlwaysPresentKeysAndSingleSections) {
+    const QJsonObject storageOnly = snapshot(manifest({"storage"}));
+    EXPECT_EQ(storageOnly.keys(),
+              QStringList({"apiVersion", "instanceID", "now", "showSeconds", "storage", "theme"}));
+    EXPECT_EQ(storageOnly["instanceID"], "com.example.w");
+    EXPECT_EQ(storageOnly["now"], double(store->now().toMSecsSinceEpoch()));
+    EXPECT_EQ(storageOnly["theme"].toObject(),
+              (QJsonObject{{"accent", "#adebbf"}, {"primary", "#edf0e6"}, {"mode", "dark"}}));
+
+    const QJsonObject metrics = snapshot(manifest({"metrics"}))["metrics"].toObject();
+    EXPECT_EQ(metrics.size(), 24);
+    EXPECT_TRUE(metrics["cpu"].isNull());
+    EXPECT_TRUE(metrics["disks"].isArray());
+    EXPECT_GE(metrics["cores"].toInt(), 1);
+    EXPECT_TRUE(metrics["memoryTotal"].isDouble());
+    EXPECT_TRUE(metrics["uptime"].isDouble());
+
+    const QJsonObject focus = snapshot(manifest({"focus"}))["focus"].toObject();
+    EXPECT_EQ(focus, (QJsonObject{{"secondsLeft", 1500},
+                                  {"duration", 1500},
+                                  {"running", false},
+                                  {"completed", false},
+                                  {"minutes", 25}}));
+
+    const QJsonObject shortcuts = snapshot(manifest({"shortcuts"}));
+    EXPECT_EQ(shortcuts["launcher"].toObject(),
+              (QJsonObject{{"name", "Finder"}, {"symbol", "folder"}}));
+    ASSERT_EQ(shortcuts["shortcuts"].toArray().size(), 6);
+    EXPECT_EQ(shortcuts["shortcuts"].toArray()[0].toObject().keys(),
+              QStringList({"id", "name", "symbol"}));
+
+    const QJsonObject integrations = snapshot(manifest({"calendar", "network", "automations"}));
+    EXPECT_EQ(integrations.keys(), QStringList({"apiVersion", "automations", "calendar",
+                                                "instanceID", "now", "showSeconds", "theme"}));
+    EXPECT_EQ(snapshot(manifest({"notes"}))["note"], "");
+}
+
+TEST_F(BridgeTest, InstancesKeepTheirOwnStateThePackageSharesTheApplications) {
+    const WidgetManifest notes = manifest({"notes", "storage", "focus"}, "notes");
+    EXPECT_EQ(run("notes.set", {{"text", "shared"}}, notes), "ok");
+    EXPECT_EQ(run("notes.set", {{"text", "first"}}, notes, QString("notes@1")), "ok");
+    EXPECT_EQ(run("notes.set", {{"text", "second"}}, notes, QString("notes@2")), "ok");
+    EXPECT_EQ(store->preferences().note, "shared");
+    EXPECT_EQ(snapshot(notes, QString("notes@1"))["note"], "first");
+    EXPECT_EQ(snapshot(notes, QString("notes@2"))["note"], "second");
+    EXPECT_EQ(snapshot(notes)["note"], "shared");
+
+    EXPECT_EQ(run("storage.set", {{"key", "k"}, {"value", "1"}}, notes, QString("notes@1")), "ok");
+    EXPECT_EQ(snapshot(notes, QString("notes@1"))["storage"].toObject(),
+              (QJsonObject{{"k", "1"}, {"note", "first"}}));
+    EXPECT_EQ(snapshot(notes, QString("notes@2"))["storage"].toObject(),
+              (QJsonObject{{"note", "second"}}));
+
+    EXPECT_EQ(run("focus.toggle", {}, notes, QString("notes@1")), "ok");
+    EXPECT_TRUE(snapshot(notes, QString("notes@1"))["focus"].toObject()["running"].toBool());
+    EXPECT_FALSE(snapshot(notes, QString("notes@2"))["focus"].toObject()["running"].toBool());
+    EXPECT_FALSE(store->focus().isRunning());
+    EXPECT_EQ(run("focus.toggle", {}, notes), "ok");
+    EXPECT_TRUE(store->focus().isRunning());
+}
+
+TEST_F(BridgeTest, FocusLimits) {
+    const WidgetManifest timer = manifest({"focus"}, "timer");
+    const QString invalid = "Invalid duration or timer is running";
+    EXPECT_EQ(run("focus.setMinutes", {{"minutes", 0}}, timer), invalid);
+    EXPECT_EQ(run("focus.setMinutes", {{"minutes", 121}}, timer), invalid);
+    EXPECT_EQ(run("focus.setMinutes", {{"minutes", "30"}}, timer), invalid);
+    EXPECT_EQ(run("focus.setMinutes", {{"minutes", 1}}, timer), "ok");
+    EXPECT_EQ(run("focus.setMinutes", {{"minutes", 120}}, timer), "ok");
+    EXPECT_EQ(store->preferences().focusMinutes, 120);
+    EXPECT_EQ(run("focus.toggle", {}, timer), "ok");
+    EXPECT_EQ(run("focus.setMinutes", {{"minutes", 30}}, timer), invalid);
+    EXPECT_EQ(run("focus.reset", {}, timer), "ok");
+    EXPECT_FALSE(store->focus().isRunning());
+    // A copy takes its minutes through the same rules.
+    EXPECT_EQ(run("focus.setMinutes", {{"minutes", 45}}, timer, QString("timer@1")), "ok");
+    EXPECT_EQ(store->focusCopy("timer@1").duration, 2700);
+}
+
+TEST_F(BridgeTest, NoteAndStorageLimits) {
+    const WidgetManifest w = manifest({"notes", "storage"});
+    EXPECT_EQ(run("notes.set", {{"text", QString(100000, 'n')}}, w), "ok");
+    EXPECT_EQ(run("notes.set", {{"text", QString(99999, 'n') + QString::fromUtf8("é")}}, w),
+              "Note is too large");
+    EXPECT_EQ(run("notes.set", {}, w), "Note is too large");
+    EXPECT_EQ(store->preferences().note.size(), 100000);
+
+    const QString badKey = "Storage expects a key and string value";
+    EXPECT_EQ(run("storage.set", {{"key", QString(100, 'k')}, {"value", "v"}}, w), "ok");
+    EXPECT_EQ(run("storage.set", {{"key", QString(101, 'k')}, {"value", "v"}}, w), badKey);
+    EXPECT_EQ(run("storage.set", {{"key", ""}, {"value", "v"}}, w), badKey);
+    EXPECT_EQ(run("storage.set", {{"key", "n"}, {"value", 5}}, w), badKey);
+
+    // {"big":"…"} alone: 10 bytes of JSON around the value, plus the 100-character key's entry.
+    const qsizetype used = QJsonDocument(QJsonObject{{QString(100, 'k'), "v"}})
+                                   .toJson(QJsonDocument::Compact)
+                                   .size();
+    const qsizetype room = WidgetBridge::storageLimit - used - QByteArray(",\"big\":\"\"").size();
+    EXPECT_EQ(run("storage.set", {{"key", "big"}, {"value", QString(room + 1, 'x')}}, w),
+              "Widget storage is limited to 64 KB");
+    EXPECT_FALSE(store->preferences().widgetStorage.value("com.example.w").contains("big"));
+    EXPECT_EQ(run("storage.set", {{"key", "big"}, {"value", QString(room, 'x')}}, w), "ok");
+    EXPECT_EQ(run("storage.set", {{"key", "more"}, {"value", ""}}, w),
+              "Widget storage is limited to 64 KB");
+    // Slashes count as their escaped form.
+    EXPECT_EQ(run("storage.set", {{"key", "big"}, {"value", QString(room - 1, 'x') + "/"}}, w),
+              "Widget storage is limited to 64 KB");
+    EXPECT_EQ(run("storage.set", {{"key", "big"}, {"value", "short"}}, w), "ok");
+}
+
+TEST_F(BridgeTest, LaunchingShortcuts) {
+    const WidgetManifest w = manifest({"shortcuts"});
+    EXPECT_EQ(run("shortcuts.launch", {{"id", "nope"}}, w), "Unknown shortcut");
+    EXPECT_EQ(run("shortcuts.launch", {{"id", 5}}, w), "Unknown shortcut");
+    const QString finder = Json::uuidText(store->preferences().shortcuts[0].id);
+    EXPECT_EQ(run("shortcuts.launch", {{"id", finder}}, w), "ok");
+    EXPECT_EQ(store->toast(),
+              QString::fromUtf8("Finder isn’t installed. Choose another app in Settings."));
+
+    store->updatePreferences([](Preferences& p) {
+        p.launchers["launcher@1"] = {"custom", "relative/app"};
+    });
+    EXPECT_EQ(run("launcher.launch", {}, w, QString("launcher@1")),
+              "Choose a valid application (a .desktop file or a program).");
+    const QString app = ::writeFile(folder.filePath("My Editor.desktop"), "[Desktop Entry]\n");
+    store->updatePreferences([&](Preferences& p) {
+        p.launchers["launcher@1"] = {"custom", " " + app + " "};
+    });
+    EXPECT_EQ(run("launcher.launch", {}, w, QString("launcher@1")), "ok");
+    EXPECT_EQ(launcher->opened.last(), app);
+    EXPECT_EQ(snapshot(w, QString("launcher@1"))["launcher"].toObject(),
+              (QJsonObject{{"name", "My Editor"}, {"symbol", "app"}}));
+}
+
+TEST_F(BridgeTest, CommandRoutingAndReplies) {
+    const WidgetManifest plain = manifest({"storage"});
+    EXPECT_EQ(command({{"type", "command"}, {"id", 1}, {"method", "spotify.control"}}, plain),
+              (QJsonObject{{"id", 1}, {"ok", false}, {"error", "Permission was not declared"}}));
+    EXPECT_EQ(command({{"id", 2}, {"method", "focus.toggle"}}, plain),
+              (QJsonObject{{"id", 2},
+                           {"ok", false},
+                           {"error", "Action is unavailable or permission was not declared"}}));
+    EXPECT_EQ(command({{"id", 3}, {"method", "teleport"}}, plain)["error"],
+              "Action is unavailable or permission was not declared");
+    EXPECT_EQ(command({{"id", 4},
+                       {"method", "storage.set"},
+                       {"arguments", QJsonObject{{"key", "a"}, {"value", "b"}}}},
+                      plain),
+              (QJsonObject{{"id", 4}, {"ok", true}}));
+    // Arguments of another type count as none.
+    EXPECT_EQ(
+            command({{"id", 5}, {"method", "storage.set"}, {"arguments", "key=a"}}, plain)["error"],
+            "Storage expects a key and string value");
+    // No integer id or no string method: no reply at all.
+    EXPECT_TRUE(command({{"id", 1.5}, {"method", "storage.set"}}, plain).isEmpty());
+    EXPECT_TRUE(command({{"id", "6"}, {"method", "storage.set"}}, plain).isEmpty());
+    EXPECT_TRUE(command({{"id", 7}, {"method", 3}}, plain).isEmpty());
+    EXPECT_TRUE(command({{"method", "storage.set"}}, plain).isEmpty());
+
+    // An integration command answers once its service finished.
+    const WidgetManifest audio = manifest({"audio"});
+    EXPECT_EQ(command({{"id", 8}, {"method", "audio.volume"}}, audio),
+              (QJsonObject{{"id", 8}, {"ok", false}, {"error", "Invalid volume"}}));
+}

@@ -1,0 +1,285 @@
+#include "WidgetBridge.h"
+
+#include "app/TarnStore.h"
+#include "app/linux/PlatformTexts.h"
+#include "model/JsonCoding.h"
+#include "model/WidgetError.h"
+#include "widgets/WidgetPackage.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSysInfo>
+#include <QThread>
+#include <cmath>
+
+namespace WidgetBridge {
+
+namespace {
+
+const QString unavailable = QStringLiteral("Action is unavailable or permission was not declared");
+
+QJsonValue orNull(const std::optional<double>& value) {
+    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonValue orNull(const std::optional<QString>& value) {
+    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonArray numbers(const QList<double>& values) {
+    QJsonArray array;
+    for (double value : values)
+        array.append(value);
+    return array;
+}
+
+QJsonObject metrics(const TarnStore& store) {
+    const MachineSnapshot& machine = store.machine();
+    QJsonArray disks;
+    for (const DiskSnapshot& disk : machine.disks) {
+        disks.append(QJsonObject{{QStringLiteral("id"), disk.id},
+                                 {QStringLiteral("name"), disk.name},
+                                 {QStringLiteral("total"), orNull(disk.total)},
+                                 {QStringLiteral("free"), orNull(disk.free)},
+                                 {QStringLiteral("startup"), disk.startup}});
+    }
+    // Read once: the system's release text comes from a file.
+    static const QString operatingSystem = QSysInfo::prettyProductName();
+    static const int cores = QThread::idealThreadCount();
+    const QString host = QSysInfo::machineHostName();
+    return {{QStringLiteral("cpu"), orNull(machine.cpu)},
+            {QStringLiteral("gpu"), orNull(machine.gpu)},
+            {QStringLiteral("memoryUsed"), orNull(machine.memoryUsed)},
+            {QStringLiteral("memoryActive"), orNull(machine.memoryActive)},
+            {QStringLiteral("memoryWired"), orNull(machine.memoryWired)},
+            {QStringLiteral("memoryCompressed"), orNull(machine.memoryCompressed)},
+            {QStringLiteral("swapUsed"), orNull(machine.swapUsed)},
+            {QStringLiteral("download"), orNull(machine.download)},
+            {QStringLiteral("upload"), orNull(machine.upload)},
+            {QStringLiteral("diskTotal"), orNull(machine.diskTotal)},
+            {QStringLiteral("diskFree"), orNull(machine.diskFree)},
+            {QStringLiteral("memoryTotal"), machine.memoryTotal},
+            {QStringLiteral("uptime"), machine.uptime},
+            {QStringLiteral("gpuName"), orNull(machine.gpuName)},
+            {QStringLiteral("diskName"), orNull(machine.diskName)},
+            {QStringLiteral("cores"), cores},
+            {QStringLiteral("name"), host.isEmpty() ? PlatformTexts::unnamedComputer() : host},
+            {QStringLiteral("os"), operatingSystem},
+            {QStringLiteral("disks"), disks},
+            {QStringLiteral("cpuHistory"), numbers(store.cpuHistory())},
+            {QStringLiteral("gpuHistory"), numbers(store.gpuHistory())},
+            {QStringLiteral("memoryHistory"), numbers(store.memoryHistory())},
+            {QStringLiteral("uploadHistory"), numbers(store.uploadHistory())},
+            {QStringLiteral("downloadHistory"), numbers(store.downloadHistory())}};
+}
+
+LauncherConfiguration launcherFor(const TarnStore& store, const QString& key) {
+    const auto stored = store.preferences().launchers.constFind(key);
+    return stored != store.preferences().launchers.cend()
+                   ? *stored
+                   : LauncherConfiguration::exampleDefault(key);
+}
+
+QJsonObject storageObject(const QMap<QString, QString>& storage) {
+    QJsonObject object;
+    for (auto it = storage.begin(); it != storage.end(); ++it)
+        object.insert(it.key(), it.value());
+    return object;
+}
+
+// The size the storage takes as JSON, counting escaped forward slashes the way the stored
+// file's original encoder wrote them.
+qsizetype encodedSize(const QMap<QString, QString>& storage) {
+    qsizetype slashes = 0;
+    for (auto it = storage.begin(); it != storage.end(); ++it)
+        slashes += it.key().count(QLatin1Char('/')) + it.value().count(QLatin1Char('/'));
+    return QJsonDocument(storageObject(storage)).toJson(QJsonDocument::Compact).size() + slashes;
+}
+
+std::optional<int> integerArgument(const QJsonObject& arguments, const char* key) {
+    const QJsonValue value = arguments.value(QLatin1String(key));
+    if (!value.isDouble())
+        return std::nullopt;
+    const double number = value.toDouble();
+    if (!std::isfinite(number) || std::trunc(number) != number || std::abs(number) > 1e9)
+        return std::nullopt;
+    return int(number);
+}
+
+void performFocus(const QString& method, const QJsonObject& arguments, TarnStore& store,
+                  const QString& key, bool shared) {
+    const std::optional<int> minutes = integerArgument(arguments, "minutes");
+    if (!shared) {
+        store.controlFocusCopy(key, method, minutes);
+        return;
+    }
+    if (method == QStringLiteral("focus.toggle")) {
+        store.toggleFocus();
+    } else if (method == QStringLiteral("focus.reset")) {
+        store.resetFocus();
+    } else {
+        if (!minutes || *minutes < 1 || *minutes > 120 || store.focus().isRunning())
+            throw WidgetError::invalid(QStringLiteral("Invalid duration or timer is running"));
+        store.setFocusMinutes(*minutes);
+    }
+}
+
+void setNote(const QJsonObject& arguments, TarnStore& store, const QString& key, bool shared) {
+    const QJsonValue text = arguments.value(QStringLiteral("text"));
+    if (!text.isString() || text.toString().toUtf8().size() > noteLimit)
+        throw WidgetError::invalid(QStringLiteral("Note is too large"));
+    store.updatePreferences([&](Preferences& p) {
+        if (shared)
+            p.note = text.toString();
+        else
+            p.widgetStorage[key].insert(QStringLiteral("note"), text.toString());
+    });
+}
+
+void setStorage(const QJsonObject& arguments, TarnStore& store, const QString& key) {
+    const QJsonValue name = arguments.value(QStringLiteral("key"));
+    const QJsonValue value = arguments.value(QStringLiteral("value"));
+    if (!name.isString() || name.toString().isEmpty() ||
+        characterCount(name.toString()) > storageKeyLimit || !value.isString())
+        throw WidgetError::invalid(QStringLiteral("Storage expects a key and string value"));
+    QMap<QString, QString> storage = store.preferences().widgetStorage.value(key);
+    storage.insert(name.toString(), value.toString());
+    if (encodedSize(storage) > storageLimit)
+        throw WidgetError::invalid(QStringLiteral("Widget storage is limited to 64 KB"));
+    store.updatePreferences([&](Preferences& p) { p.widgetStorage.insert(key, storage); });
+}
+
+void launchShortcut(const QJsonObject& arguments, TarnStore& store) {
+    const QJsonValue id = arguments.value(QStringLiteral("id"));
+    const QList<Shortcut>& shortcuts = store.preferences().shortcuts;
+    const auto found = std::find_if(shortcuts.begin(), shortcuts.end(), [&](const Shortcut& s) {
+        return id.isString() && Json::uuidText(s.id) == id.toString();
+    });
+    if (found == shortcuts.end())
+        throw WidgetError::invalid(QStringLiteral("Unknown shortcut"));
+    store.launch(*found);
+}
+
+} // namespace
+
+QString instanceKey(const WidgetManifest& manifest, const std::optional<QString>& instanceID) {
+    return instanceID.value_or(manifest.id);
+}
+
+QJsonObject snapshot(const WidgetManifest& manifest, TarnStore& store,
+                     const std::optional<QString>& instanceID) {
+    const QString key = instanceKey(manifest, instanceID);
+    const bool shared = key == manifest.id;
+    const Preferences& preferences = store.preferences();
+    QJsonObject state{{QStringLiteral("apiVersion"), 1},
+                      {QStringLiteral("instanceID"), key},
+                      {QStringLiteral("now"), double(store.now().toMSecsSinceEpoch())},
+                      {QStringLiteral("theme"),
+                       QJsonObject{{QStringLiteral("accent"), preferences.accentHex()},
+                                   {QStringLiteral("primary"), preferences.primaryHex()},
+                                   {QStringLiteral("mode"), QStringLiteral("dark")}}},
+                      {QStringLiteral("showSeconds"), preferences.showSeconds}};
+    if (manifest.declares(QStringLiteral("metrics")))
+        state.insert(QStringLiteral("metrics"), metrics(store));
+    for (const QString& permission : IntegrationServices::permissions()) {
+        if (manifest.declares(permission))
+            state.insert(permission, store.services().snapshot(permission, key));
+    }
+    if (manifest.declares(QStringLiteral("focus"))) {
+        const FocusSession timer = shared ? store.focus() : store.focusCopy(key);
+        state.insert(
+                QStringLiteral("focus"),
+                QJsonObject{{QStringLiteral("secondsLeft"), timer.secondsLeft(store.now())},
+                            {QStringLiteral("duration"), timer.duration},
+                            {QStringLiteral("running"), timer.isRunning()},
+                            {QStringLiteral("completed"), timer.completed},
+                            {QStringLiteral("minutes"), qint64(std::trunc(timer.duration / 60))}});
+    }
+    if (manifest.declares(QStringLiteral("notes")))
+        state.insert(QStringLiteral("note"),
+                     shared ? preferences.note
+                            : preferences.widgetStorage.value(key).value(QStringLiteral("note")));
+    if (manifest.declares(QStringLiteral("shortcuts"))) {
+        const LauncherConfiguration launcher = launcherFor(store, key);
+        const auto standard = launcher.standardApp();
+        state.insert(QStringLiteral("launcher"),
+                     QJsonObject{{QStringLiteral("name"), launcher.name()},
+                                 {QStringLiteral("symbol"),
+                                  standard ? standard->symbol : QStringLiteral("app")}});
+        QJsonArray shortcuts;
+        for (const Shortcut& shortcut : preferences.shortcuts)
+            shortcuts.append(QJsonObject{{QStringLiteral("id"), Json::uuidText(shortcut.id)},
+                                         {QStringLiteral("name"), shortcut.name},
+                                         {QStringLiteral("symbol"), shortcut.symbol}});
+        state.insert(QStringLiteral("shortcuts"), shortcuts);
+    }
+    if (manifest.declares(QStringLiteral("storage")))
+        state.insert(QStringLiteral("storage"),
+                     storageObject(preferences.widgetStorage.value(key)));
+    return state;
+}
+
+void perform(const QString& method, const QJsonObject& arguments, const WidgetManifest& manifest,
+             TarnStore& store, const std::optional<QString>& instanceID) {
+    static const QMap<QString, QString> local = {
+            {QStringLiteral("focus.toggle"), QStringLiteral("focus")},
+            {QStringLiteral("focus.reset"), QStringLiteral("focus")},
+            {QStringLiteral("focus.setMinutes"), QStringLiteral("focus")},
+            {QStringLiteral("notes.set"), QStringLiteral("notes")},
+            {QStringLiteral("launcher.launch"), QStringLiteral("shortcuts")},
+            {QStringLiteral("shortcuts.launch"), QStringLiteral("shortcuts")},
+            {QStringLiteral("storage.set"), QStringLiteral("storage")}};
+    const auto permission = local.constFind(method);
+    if (permission == local.cend() || !manifest.declares(*permission))
+        throw WidgetError::invalid(unavailable);
+    const QString key = instanceKey(manifest, instanceID);
+    const bool shared = key == manifest.id;
+    if (method.startsWith(QStringLiteral("focus.")))
+        performFocus(method, arguments, store, key, shared);
+    else if (method == QStringLiteral("notes.set"))
+        setNote(arguments, store, key, shared);
+    else if (method == QStringLiteral("launcher.launch"))
+        store.launch(launcherFor(store, key).shortcut(*store.launcher()));
+    else if (method == QStringLiteral("shortcuts.launch"))
+        launchShortcut(arguments, store);
+    else
+        setStorage(arguments, store, key);
+}
+
+void handleCommand(const QJsonObject& message, const WidgetManifest& manifest, TarnStore& store,
+                   const std::optional<QString>& instanceID,
+                   std::function<void(const QJsonObject& reply)> reply) {
+    const QJsonValue id = message.value(QStringLiteral("id"));
+    const QJsonValue method = message.value(QStringLiteral("method"));
+    if (!id.isDouble() || std::trunc(id.toDouble()) != id.toDouble() || !method.isString())
+        return;
+    const QJsonValue requestID = id;
+    const auto answer = [reply, requestID](const std::optional<QString>& error) {
+        if (error)
+            reply({{QStringLiteral("id"), requestID},
+                   {QStringLiteral("ok"), false},
+                   {QStringLiteral("error"), *error}});
+        else
+            reply({{QStringLiteral("id"), requestID}, {QStringLiteral("ok"), true}});
+    };
+    const QJsonValue given = message.value(QStringLiteral("arguments"));
+    const QJsonObject arguments = given.isObject() ? given.toObject() : QJsonObject();
+    const auto integration = IntegrationServices::commands().constFind(method.toString());
+    if (integration != IntegrationServices::commands().cend()) {
+        if (!manifest.declares(*integration)) {
+            answer(QStringLiteral("Permission was not declared"));
+            return;
+        }
+        store.services().perform(method.toString(), arguments, instanceKey(manifest, instanceID),
+                                 answer);
+        return;
+    }
+    try {
+        perform(method.toString(), arguments, manifest, store, instanceID);
+        answer(std::nullopt);
+    } catch (const WidgetError& error) {
+        answer(error.message());
+    }
+}
+
+} // namespace WidgetBridge

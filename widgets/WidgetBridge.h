@@ -1,0 +1,38 @@
+#pragma once
+
+#include "widgets/WidgetManifest.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class TarnStore;
+
+// The application's side of the widget protocol: what a widget may see, given its declared
+// permissions, and the commands it may run. The instance key names the widget's own state; a
+// widget whose key is its package identity shares the application's note and focus timer.
+namespace WidgetBridge {
+
+constexpr qint64 noteLimit = 100000;   // bytes of UTF-8
+constexpr qint64 storageLimit = 65536; // bytes of the instance's storage as JSON
+constexpr int storageKeyLimit = 100;   // characters
+
+QString instanceKey(const WidgetManifest& manifest, const std::optional<QString>& instanceID);
+
+// The state a widget receives: compact JSON with sorted keys.
+QJsonObject snapshot(const WidgetManifest& manifest, TarnStore& store,
+                     const std::optional<QString>& instanceID);
+
+// Runs one of the seven local commands. Throws WidgetError.
+void perform(const QString& method, const QJsonObject& arguments, const WidgetManifest& manifest,
+             TarnStore& store, const std::optional<QString>& instanceID);
+
+// Handles one "command" message of a page: checks it, runs it locally or through the
+// integration hub, and answers with {id, ok} or {id, ok: false, error}. A message without an
+// integer id and a string method gets no answer. The answer may come later than newer ones.
+void handleCommand(const QJsonObject& message, const WidgetManifest& manifest, TarnStore& store,
+                   const std::optional<QString>& instanceID,
+                   std::function<void(const QJsonObject& reply)> reply);
+
+} // namespace WidgetBridge
