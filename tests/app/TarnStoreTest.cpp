@@ -323,3 +323,18 @@ TEST_F(TarnStoreLaunching, MissingApplicationsAndOpenFailuresAreToasts) {
     EXPECT_EQ(store.toast(),
               QString::fromUtf8("Finder isn’t installed. Choose another app in Settings."));
 }
+
+TEST_F(TarnStoreHeartbeat, IntegrationChangesReachTheStoresObservers) {
+    TarnStore& store = open();
+    QSignalSpy changed(&store, &TarnStore::changed);
+    std::optional<std::optional<QString>> result;
+    store.services().perform("automations.refresh", {}, "w",
+                             [&](const std::optional<QString>& error) { result = error; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    EXPECT_FALSE(*result);
+    EXPECT_GE(changed.count(), 1);
+    // The heartbeat ticks the hub.
+    const qint64 ticks = store.services().ticks();
+    store.tick(clock->now());
+    EXPECT_EQ(store.services().ticks(), ticks + 1);
+}
