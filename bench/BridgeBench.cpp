@@ -4,29 +4,41 @@
 #include "model/JsonCoding.h"
 #include "widgets/WidgetBridge.h"
 
-#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
 
-void snapshotWithEveryPermission(benchmark::State& state) {
+// A store whose histories are full of this machine's samples, and a widget that declares every
+// permission.
+struct Everything {
     QTemporaryDir folder;
-    TarnStore::Environment environment;
-    environment.directory = folder.path();
-    environment.startTimer = false;
-    environment.readings = std::make_unique<LinuxMachineReadings>();
-    TarnStore store(std::move(environment));
-    for (int i = 0; i < 91; ++i)
-        store.tick(QDateTime::currentDateTimeUtc()); // full histories of this machine
+    std::unique_ptr<TarnStore> store;
     WidgetManifest manifest;
-    manifest.id = QStringLiteral("com.example.everything");
-    manifest.permissions = QStringList(WidgetManifest::supportedPermissions().begin(),
-                                       WidgetManifest::supportedPermissions().end());
+
+    Everything() {
+        TarnStore::Environment environment;
+        environment.directory = folder.path();
+        environment.startTimer = false;
+        environment.readings = std::make_unique<LinuxMachineReadings>();
+        store = std::make_unique<TarnStore>(std::move(environment));
+        for (int i = 0; i < 91; ++i)
+            store->tick(QDateTime::currentDateTimeUtc());
+        manifest.id = QStringLiteral("com.example.everything");
+        manifest.permissions = QStringList(WidgetManifest::supportedPermissions().begin(),
+                                           WidgetManifest::supportedPermissions().end());
+    }
+
+    QJsonObject snapshot() {
+        return WidgetBridge::snapshot(manifest, *store, QStringLiteral("everything@1"));
+    }
+};
+
+void snapshotWithEveryPermission(benchmark::State& state) {
+    Everything everything;
     for (auto _ : state) {
-        const QByteArray json = Json::fastCompact(
-                WidgetBridge::snapshot(manifest, store, QStringLiteral("everything@1")));
+        const QByteArray json = Json::fastCompact(everything.snapshot());
         benchmark::DoNotOptimize(json.data());
     }
 }
@@ -34,25 +46,12 @@ BENCHMARK(snapshotWithEveryPermission)->Unit(benchmark::kMicrosecond);
 
 // The two halves on their own, to see where the time goes.
 void snapshotOnly(benchmark::State& state) {
-    QTemporaryDir folder;
-    TarnStore::Environment environment;
-    environment.directory = folder.path();
-    environment.startTimer = false;
-    environment.readings = std::make_unique<LinuxMachineReadings>();
-    TarnStore store(std::move(environment));
-    for (int i = 0; i < 91; ++i)
-        store.tick(QDateTime::currentDateTimeUtc());
-    WidgetManifest manifest;
-    manifest.id = QStringLiteral("com.example.everything");
-    manifest.permissions = QStringList(WidgetManifest::supportedPermissions().begin(),
-                                       WidgetManifest::supportedPermissions().end());
-    const QJsonObject built =
-            WidgetBridge::snapshot(manifest, store, QStringLiteral("everything@1"));
+    Everything everything;
+    const QJsonObject built = everything.snapshot();
     const bool build = state.range(0) == 0;
     for (auto _ : state) {
         if (build)
-            benchmark::DoNotOptimize(
-                    WidgetBridge::snapshot(manifest, store, QStringLiteral("everything@1")));
+            benchmark::DoNotOptimize(everything.snapshot());
         else
             benchmark::DoNotOptimize(Json::fastCompact(built));
     }
@@ -60,11 +59,3 @@ void snapshotOnly(benchmark::State& state) {
 BENCHMARK(snapshotOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -4,7 +4,6 @@
 #include "integrations/MetricsSampler.h"
 #include "integrations/linux/LinuxMachineReadings.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -32,11 +31,3 @@ void heartbeatTick(benchmark::State& state) {
 BENCHMARK(heartbeatTick)->MinTime(2.0);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -52,6 +52,20 @@ struct MprisTest : testing::Test {
         ASSERT_TRUE(waitUntil([&] { return transport->isRunning(); }));
     }
 
+    // A Spotify service over the transport, after its first refresh.
+    QTemporaryDir folder;
+    std::unique_ptr<SpotifyService> spotify;
+    SpotifyService& refreshedService() {
+        spotify = std::make_unique<SpotifyService>(
+                std::shared_ptr<MprisPlayerTransport>(transport.release()),
+                std::make_shared<FakeClock>(),
+                std::make_shared<QSettings>(folder.filePath("s.ini"), QSettings::IniFormat));
+        bool done = false;
+        spotify->refresh([&] { done = true; });
+        EXPECT_TRUE(waitUntil([&] { return done; }));
+        return *spotify;
+    }
+
     PlayerTransport::Reply run(const QString& body) {
         std::optional<PlayerTransport::Reply> reply;
         QObject receiver;
@@ -130,15 +144,7 @@ TEST_F(MprisTest, APlayerThatNeverAnswersTimesOut) {
     EXPECT_EQ(reply.code, PlayerTransport::timedOut);
 
     // Through the service: the retry message and five seconds of rest.
-    QTemporaryDir folder;
-    auto clock = std::make_shared<FakeClock>();
-    auto shared = std::shared_ptr<MprisPlayerTransport>(transport.release());
-    SpotifyService service(
-            shared, clock,
-            std::make_shared<QSettings>(folder.filePath("s.ini"), QSettings::IniFormat));
-    bool done = false;
-    service.refresh([&] { done = true; });
-    ASSERT_TRUE(waitUntil([&] { return done; }));
+    SpotifyService& service = refreshedService();
     EXPECT_EQ(service.state()["message"], QString::fromUtf8("Spotify didn’t respond. Retrying…"));
     hung.kill();
     hung.waitForFinished();
@@ -146,15 +152,7 @@ TEST_F(MprisTest, APlayerThatNeverAnswersTimesOut) {
 
 TEST_F(MprisTest, TheServiceThroughTheBus) {
     startPlayer();
-    QTemporaryDir folder;
-    auto clock = std::make_shared<FakeClock>();
-    auto shared = std::shared_ptr<MprisPlayerTransport>(transport.release());
-    SpotifyService service(
-            shared, clock,
-            std::make_shared<QSettings>(folder.filePath("s.ini"), QSettings::IniFormat));
-    bool done = false;
-    service.refresh([&] { done = true; });
-    ASSERT_TRUE(waitUntil([&] { return done; }));
+    SpotifyService& service = refreshedService();
     EXPECT_EQ(service.state()["title"], "Song");
     EXPECT_EQ(service.state()["duration"], 215);
     EXPECT_EQ(service.state()["playing"], true);
