@@ -1,36 +1,19 @@
 #include "integrations/MetricsSampler.h"
 
+#include "support/ScriptedReadings.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
-// Readings that the test sets by hand; the sampler owns the object, the test keeps a pointer.
-class FakeReadings : public MachineReadings {
-public:
-    std::optional<CPUReading> cpuReading;
-    std::optional<MemoryUsage> memoryReading;
-    std::optional<double> swap;
-    std::optional<Gpu> gpuReading;
-    double now = 100;
-    QList<Volume> volumeList;
-    std::optional<NetworkCounters> counters;
-    int volumeReads = 0;
-
-    std::optional<CPUReading> cpu() override { return cpuReading; }
-    Memory memory() override { return {16e9, memoryReading, swap}; }
-    std::optional<Gpu> gpu() override { return gpuReading; }
-    double uptime() override { return now; }
-    QString startupVolumePath() override { return "/"; }
-    QList<Volume> volumes() override {
-        ++volumeReads;
-        return volumeList;
-    }
-    std::optional<NetworkCounters> network() override { return counters; }
-};
-
 struct SamplerTest : testing::Test {
-    FakeReadings* readings = new FakeReadings;
+    ScriptedReadings* readings = new ScriptedReadings;
     MetricsSampler sampler{std::unique_ptr<MachineReadings>(readings)};
+
+    SamplerTest() {
+        readings->physical = 16e9;
+        readings->now = 100;
+    }
 };
 
 MachineReadings::Volume volume(const QString& path, std::optional<QString> uuid,

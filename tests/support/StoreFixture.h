@@ -2,6 +2,7 @@
 
 #include "app/TarnStore.h"
 #include "support/FakeClock.h"
+#include "support/ScriptedReadings.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,24 +37,6 @@ class FakeSound : public CompletionSound {
 public:
     int plays = 0;
     void play() override { ++plays; }
-};
-
-// Machine readings whose values the test sets.
-class ScriptedReadings : public MachineReadings {
-public:
-    std::optional<CPUReading> cpuReading;
-    std::optional<MemoryUsage> memoryReading;
-    std::optional<Gpu> gpuReading;
-    std::optional<NetworkCounters> counters;
-    double now = 10;
-
-    std::optional<CPUReading> cpu() override { return cpuReading; }
-    Memory memory() override { return {8e9, memoryReading, std::nullopt}; }
-    std::optional<Gpu> gpu() override { return gpuReading; }
-    double uptime() override { return now; }
-    QString startupVolumePath() override { return "/"; }
-    QList<Volume> volumes() override { return {}; }
-    std::optional<NetworkCounters> network() override { return counters; }
 };
 
 // A store on a temporary folder with a fake clock, launcher, sound and readings. The heartbeat
