@@ -86,6 +86,20 @@ QString unescapeUdevName(const QString& name) {
     return QString::fromUtf8(bytes);
 }
 
+// The product name where the driver gives one, else the driver's own name.
+std::optional<QString> gpuName(const QString& device) {
+    if (const auto product = readLine(device + QStringLiteral("/product_name"));
+        product && !product->isEmpty())
+        return QString::fromUtf8(*product);
+    if (const auto uevent = readFile(device + QStringLiteral("/uevent"))) {
+        for (const QByteArray& line : uevent->split('\n')) {
+            if (line.startsWith("DRIVER="))
+                return QString::fromUtf8(line.mid(7));
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 LinuxMachineReadings::LinuxMachineReadings(QString root, CapacityLookup capacity,
@@ -168,6 +182,8 @@ QString LinuxMachineReadings::gpuCard() {
             break;
         }
     }
+    // The name does not change while the card stays, so it is read only when the card is chosen.
+    m_gpuName = m_gpuCard.isEmpty() ? std::nullopt : gpuName(m_gpuCard);
     return m_gpuCard;
 }
 
@@ -176,17 +192,9 @@ std::optional<MachineReadings::Gpu> LinuxMachineReadings::gpu() {
     if (device.isEmpty())
         return std::nullopt;
     Gpu gpu;
+    gpu.name = m_gpuName;
     if (const auto busy = readNumber(device + QStringLiteral("/gpu_busy_percent")))
         gpu.utilization = QVariant::fromValue(qulonglong(*busy));
-    if (const auto product = readLine(device + QStringLiteral("/product_name"));
-        product && !product->isEmpty()) {
-        gpu.name = QString::fromUtf8(*product);
-    } else if (const auto uevent = readFile(device + QStringLiteral("/uevent"))) {
-        for (const QByteArray& line : uevent->split('\n')) {
-            if (line.startsWith("DRIVER="))
-                gpu.name = QString::fromUtf8(line.mid(7));
-        }
-    }
     return gpu;
 }
 

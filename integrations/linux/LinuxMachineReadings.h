@@ -49,6 +49,7 @@ private:
     std::shared_ptr<const Clock> m_clock;
     QString m_gpuCard;
     std::optional<double> m_gpuCardCheckedAt;
+    std::optional<QString> m_gpuName;
     QStringList m_interfaceFolders;
     std::optional<double> m_interfacesCheckedAt;
 };
