@@ -2,29 +2,84 @@
 
 #include "dashboard/TarnTheme.h"
 
-#include <QAction>
-#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 DashboardWindow::DashboardWindow(QWidget* parent) : QMainWindow(parent) {
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, TarnTheme::background());
-    setPalette(colours);
+    setPalette(TarnTheme::palette());
     setAutoFillBackground(true);
-
-    auto* quit = new QAction(tr("Quit Tablora"), this);
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    quit->setShortcutContext(Qt::ApplicationShortcut);
-    connect(quit, &QAction::triggered, qApp, &QApplication::quit);
-    addAction(quit);
 }
 
-void DashboardWindow::showPreview() {
-    setWindowTitle(QStringLiteral("Tablora — Preview"));
-    resize(previewSize);
+bool DashboardWindow::isFullScreen() const {
+    return windowState().testFlag(Qt::WindowFullScreen);
+}
+
+std::optional<quint32> DashboardWindow::currentDisplay() const {
     if (const QScreen* display = screen())
-        move(display->availableGeometry().center() - rect().center());
+        return displayNumber(display->name());
+    return std::nullopt;
+}
+
+void DashboardWindow::setMinimumContentSize(const QSizeF& size) {
+    // The menu bar sits above the content.
+    const int menu = menuBar()->isVisible() ? menuBar()->sizeHint().height() : 0;
+    setMinimumSize(qCeil(size.width()), qCeil(size.height()) + menu);
+}
+
+void DashboardWindow::showWindowed(const QString& title, const QRectF& contentFrame) {
+    setWindowTitle(title);
+    menuBar()->show();
+    const int menu = menuBar()->sizeHint().height();
+    QRect frame = contentFrame.toRect();
+    frame.setTop(frame.top() - menu / 2);
+    frame.setHeight(qRound(contentFrame.height()) + menu);
     showNormal();
+    setGeometry(frame);
     raise();
     activateWindow();
+}
+
+void DashboardWindow::enterFullScreen(const QString& title, const ScreenInfo& target) {
+    setWindowTitle(title);
+    // The menu's shortcuts stay: the actions are also the window's own.
+    menuBar()->hide();
+    for (QScreen* candidate : QGuiApplication::screens()) {
+        if (candidate->name() == target.name && windowHandle())
+            windowHandle()->setScreen(candidate);
+    }
+    setGeometry(target.frame.toRect());
+    showFullScreen();
+    raise();
+    activateWindow();
+    if (!isFullScreen())
+        QTimer::singleShot(0, this, &DashboardWindow::fullScreenFailed);
+}
+
+void DashboardWindow::exitFullScreen() {
+    showNormal();
+}
+
+void DashboardWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    const bool fullScreen = isFullScreen();
+    if (fullScreen == m_wasFullScreen)
+        return;
+    m_wasFullScreen = fullScreen;
+    // Reported from the event loop: a full-screen change always ends after the call that
+    // started it, as the window system's would.
+    QTimer::singleShot(0, this, fullScreen ? &DashboardWindow::fullScreenEntered
+                                           : &DashboardWindow::fullScreenLeft);
+    if (!fullScreen)
+        menuBar()->show();
+}
+
+void DashboardWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    emit closeRequested();
 }

@@ -25,6 +25,27 @@ QColor line() {
     return QColor::fromRgbF(1, 1, 1, 0.08f);
 }
 
+QPalette palette() {
+    const QColor raised = QColor::fromRgbF(0.12f, 0.13f, 0.135f);
+    QPalette colours;
+    colours.setColor(QPalette::Window, background());
+    colours.setColor(QPalette::WindowText, text());
+    colours.setColor(QPalette::Base, surface());
+    colours.setColor(QPalette::AlternateBase, raised);
+    colours.setColor(QPalette::Text, text());
+    colours.setColor(QPalette::PlaceholderText, muted());
+    colours.setColor(QPalette::Button, raised);
+    colours.setColor(QPalette::ButtonText, text());
+    colours.setColor(QPalette::ToolTipBase, raised);
+    colours.setColor(QPalette::ToolTipText, text());
+    colours.setColor(QPalette::Highlight, QColor::fromRgbF(0.3f, 0.34f, 0.35f));
+    colours.setColor(QPalette::HighlightedText, text());
+    colours.setColor(QPalette::Disabled, QPalette::Text, muted());
+    colours.setColor(QPalette::Disabled, QPalette::ButtonText, muted());
+    colours.setColor(QPalette::Disabled, QPalette::WindowText, muted());
+    return colours;
+}
+
 QColor color(const QString& hex) {
     const uint value = hex.mid(1).toUInt(nullptr, 16);
     return QColor::fromRgbF(((value >> 16) & 0xFF) / 255.0f, ((value >> 8) & 0xFF) / 255.0f,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPalette>
 #include <QString>
 #include <optional>
 
@@ -12,6 +13,8 @@ QColor surface();    // widget tiles and placeholders
 QColor text();
 QColor muted();
 QColor line();
+// The application's windows, menus and dialogs in these colours.
+QPalette palette();
 
 // Text that matched "#" and six hexadecimal digits.
 QColor color(const QString& hex);

@@ -10,6 +10,8 @@
 struct ScreenInfo {
     QString name;
     QRectF frame;
+    // The frame without panels and docks; empty when the platform gave none (then the frame).
+    QRectF visibleFrame;
     // The display number (a stable hash of the output's name); absent when the platform gave
     // none, which is then looked up as display 0.
     std::optional<quint32> displayNumber;
@@ -28,6 +30,7 @@ struct DisplayModel {
 class ScreenDirectory {
 public:
     virtual ~ScreenDirectory() = default;
+    // The main screen first.
     virtual QList<ScreenInfo> screens() const = 0;
     // {0, 0} for a display that is not known.
     virtual DisplayModel model(quint32 displayNumber) const = 0;
@@ -38,3 +41,7 @@ inline constexpr DisplayModel touchscreenModel{0x0E58, 0xED00};
 
 // The first screen, in the directory's order, whose display is the touchscreen.
 std::optional<ScreenInfo> findTouchscreen(const ScreenDirectory& directory);
+bool isTouchscreen(const ScreenDirectory& directory, const ScreenInfo& screen);
+// The display number of an output: a hash of its name that stays the same across runs.
+quint32 displayNumber(const QString& outputName);
+QRectF visibleFrame(const ScreenInfo& screen);

@@ -1,5 +1,6 @@
 // Tablora widget SDK. Injected into every widget page before its own scripts, and also served
-// as /_tarn/tarn.js. Pages talk to the dashboard only through the global object `Tarn`.
+// as /_tarn/tarn.js. Pages talk to the dashboard only through the global object `Tarn` (or the
+// raw message handler `window.webkit.messageHandlers.tarn`, which it also provides).
 (function () {
   'use strict';
   if (window.Tarn && window.Tarn.sdkVersion) {
@@ -8,11 +9,20 @@
 
   let snapshot = null;
   let send = null;            // set by the host once its channel is open
-  const outbox = [];          // messages posted before that
+  const outbox = [];          // raw messages posted before that, in order
   const listeners = new Set();
   const pending = new Map();  // request id -> {resolve, reject}
   const actions = new Map();  // control id -> function
   let nextRequest = 1;
+
+  // Marked controls: elements with a data-tarn-control attribute are reported automatically
+  // until the page reports its own list with Tarn.controls().
+  let markedControls = true;
+  const marked = new Map();   // control id -> element
+  const markedIds = new WeakMap();
+  let nextMarkedId = 1;
+  let lastReported = '';
+  let reportScheduled = false;
 
   function post(message) {
     if (send) {
@@ -33,8 +43,59 @@
     return document.scrollingElement || document.documentElement;
   }
 
+  function isEnabled(element) {
+    return !element.disabled && element.getAttribute('aria-disabled') !== 'true';
+  }
+
+  function reportMarkedControls() {
+    reportScheduled = false;
+    if (!markedControls || !document.body) {
+      return;
+    }
+    marked.clear();
+    const items = [];
+    for (const element of document.querySelectorAll('[data-tarn-control]')) {
+      const box = element.getBoundingClientRect();
+      if (box.width <= 0 || box.height <= 0 || items.length === 100) {
+        continue;
+      }
+      let id = markedIds.get(element);
+      if (id === undefined) {
+        id = nextMarkedId++;
+        markedIds.set(element, id);
+      }
+      marked.set(id, element);
+      items.push({ id, x: box.left, y: box.top, width: box.width, height: box.height,
+                   enabled: isEnabled(element) });
+    }
+    const text = JSON.stringify(items);
+    if (text !== lastReported) {
+      lastReported = text;
+      post({ type: 'controls', items });
+    }
+  }
+
+  function scheduleControlReport() {
+    if (markedControls && !reportScheduled) {
+      reportScheduled = true;
+      requestAnimationFrame(reportMarkedControls);
+    }
+  }
+
+  function applyTheme(state) {
+    const root = document.documentElement;
+    if (!root || !state) {
+      return;
+    }
+    if (state.theme) {
+      root.style.setProperty('--tarn-accent', state.theme.accent);
+      root.style.setProperty('--tarn-primary', state.theme.primary);
+    }
+    root.classList.toggle('tarn-touch', state.touchMode === true);
+  }
+
   const Tarn = {
-    sdkVersion: 1,
+    sdkVersion: 2,
 
     // The latest state the dashboard sent, or null before the first one.
     get state() {
@@ -62,9 +123,11 @@
     },
 
     // Reports the touchable controls, in page coordinates: [{id, x, y, width, height, enabled}].
-    // On the touchscreen a tap on one runs the function given to onActivate for its id.
+    // On the touchscreen a tap on one runs the function given to onActivate for its id. Once a
+    // page reports its own list, marked elements are no longer reported for it.
     controls(items) {
-      post({ type: 'controls', items: items.slice(0, 100) });
+      markedControls = false;
+      post({ type: 'controls', items: Array.from(items).slice(0, 100) });
     },
 
     onActivate(id, action) {
@@ -76,10 +139,22 @@
       post({ type: 'ready' });
     },
 
-    // ---- Called by the dashboard
+    // The instance's own string values, kept by the dashboard (needs the "storage" permission).
+    storage: {
+      get(key) {
+        const values = snapshot && snapshot.storage;
+        return values && Object.prototype.hasOwnProperty.call(values, key) ? values[key] : null;
+      },
+      set(key, value) {
+        return Tarn.command('storage.set', { key: String(key), value: String(value) });
+      },
+    },
+
+    // ---- Called by the dashboard. A page may replace or wrap these.
 
     _update(next) {
       snapshot = next;
+      applyTheme(next);
       for (const listener of Array.from(listeners)) {
         try {
           listener(next);
@@ -87,6 +162,7 @@
           console.error(error);
         }
       }
+      scheduleControlReport();
     },
 
     _reply(reply) {
@@ -106,6 +182,11 @@
       const action = actions.get(Number(id));
       if (action) {
         action();
+        return;
+      }
+      const element = marked.get(Number(id));
+      if (element && isEnabled(element)) {
+        element.click();
       }
     },
 
@@ -123,11 +204,28 @@
     },
   };
 
-  Object.defineProperty(window, 'Tarn', { value: Object.freeze(Tarn), enumerable: true });
+  window.Tarn = Tarn;
+
+  // The raw protocol: pages written against it post their messages here.
+  if (!window.webkit || !window.webkit.messageHandlers || !window.webkit.messageHandlers.tarn) {
+    window.webkit = window.webkit || {};
+    window.webkit.messageHandlers = window.webkit.messageHandlers || {};
+    window.webkit.messageHandlers.tarn = { postMessage: post };
+  }
+
+  function start() {
+    Tarn.ready();
+    scheduleControlReport();
+    new MutationObserver(scheduleControlReport).observe(document.documentElement, {
+      subtree: true, childList: true, attributes: true,
+      attributeFilter: ['data-tarn-control', 'disabled', 'aria-disabled', 'class', 'style', 'hidden'],
+    });
+    window.addEventListener('resize', scheduleControlReport);
+  }
 
   if (document.readyState === 'loading') {
-    document.addEventListener('DOMContentLoaded', () => Tarn.ready(), { once: true });
+    document.addEventListener('DOMContentLoaded', start, { once: true });
   } else {
-    Tarn.ready();
+    start();
   }
 })();

@@ -9,6 +9,7 @@ TABLORA_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     git procps iputils-ping dbus
     pulseaudio pulseaudio-utils libpulse-dev evolution-data-server libecal2.0-dev
+    libx11-dev libxrandr-dev
     xvfb xauth
 )
 

@@ -1,0 +1,314 @@
+#include "AppDelegate.h"
+
+#include "app/DashboardWindow.h"
+#include "dashboard/Dashboard.h"
+#include "dashboard/TarnTheme.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+namespace {
+
+constexpr int maximumPages = 8;
+
+// The tray's icon: the product's initial in a rounded square.
+QIcon productIcon() {
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::white, 5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(5, 5, 54, 54), 12, 12);
+    QFont font = painter.font();
+    font.setPixelSize(36);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(QRectF(5, 3, 54, 54), Qt::AlignCenter, QStringLiteral("T"));
+    return QIcon(pixmap);
+}
+
+QWebEngineView* enclosingWebView(QWidget* widget) {
+    for (; widget; widget = widget->parentWidget()) {
+        if (auto* view = qobject_cast<QWebEngineView*>(widget))
+            return view;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(Options options, QObject* parent)
+    : QObject(parent), m_screens(std::move(options.screens)),
+      m_refreshScreens(std::move(options.refreshScreens)) {
+    m_store = std::make_unique<TarnStore>(std::move(options.environment));
+
+    m_window = std::make_unique<DashboardWindow>();
+    m_placement = std::make_unique<WindowPlacement>(
+            *m_screens, *m_window,
+            WindowPlacement::Host{
+                    [this] { return m_store->preferences().orientation; },
+                    [this] { return m_store->preferences().displayID; },
+                    [this](const QString& name) { m_store->setDisplayName(name); },
+                    [this](bool on) { setDirectTouch(on); },
+                    [this](const QString& message) { m_store->notify(message); }});
+    m_placement->setPreview(options.arguments.contains(QStringLiteral("--preview")));
+
+    const QPointer<AppDelegate> self(this);
+    m_store->moveToDisplay = [self] {
+        if (self)
+            self->m_placement->moveToDisplay();
+    };
+    m_store->orientationChanged = [self] {
+        if (self)
+            self->m_placement->place();
+    };
+    m_store->togglePreview = [self] {
+        if (self)
+            self->m_placement->togglePreview();
+    };
+    m_store->pagesChanged = [self] {
+        if (self)
+            self->setupMenu();
+    };
+
+    m_window->setWindowTitle(QStringLiteral("Tablora"));
+    m_window->setGeometry(100, 100, 1440, 405);
+    m_dashboard = new Dashboard(*m_store, m_window.get());
+    m_window->setCentralWidget(m_dashboard);
+    m_window->setMinimumSize(960, 270);
+    connect(m_window.get(), &DashboardWindow::closeRequested, this,
+            [this] { closeRequested(m_window.get()); });
+    connect(m_window.get(), &DashboardWindow::fullScreenEntered, this,
+            [this] { m_placement->didEnterFullScreen(); });
+    connect(m_window.get(), &DashboardWindow::fullScreenLeft, this,
+            [this] { m_placement->didExitFullScreen(); });
+    connect(m_window.get(), &DashboardWindow::fullScreenFailed, this,
+            [this] { m_placement->didFailToEnterFullScreen(); });
+
+    setupMenu();
+    if (options.trayIcon)
+        setupStatusItem();
+
+    connect(m_store.get(), &TarnStore::settingsOpenChanged, this,
+            &AppDelegate::settingsOpenChanged);
+
+    // Screens change in bursts (an output goes, the others move): place once it settled.
+    m_displaysSettle.setSingleShot(true);
+    m_displaysSettle.setInterval(250);
+    connect(&m_displaysSettle, &QTimer::timeout, this, &AppDelegate::displaysChanged);
+    const auto watchScreen = [this](QScreen* screen) {
+        connect(screen, &QScreen::geometryChanged, &m_displaysSettle, qOverload<>(&QTimer::start));
+        connect(screen, &QScreen::orientationChanged, &m_displaysSettle,
+                qOverload<>(&QTimer::start));
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        watchScreen(screen);
+    connect(qApp, &QGuiApplication::screenAdded, this, [this, watchScreen](QScreen* screen) {
+        watchScreen(screen);
+        m_displaysSettle.start();
+    });
+    connect(qApp, &QGuiApplication::screenRemoved, &m_displaysSettle, qOverload<>(&QTimer::start));
+    connect(qApp, &QGuiApplication::primaryScreenChanged, &m_displaysSettle,
+            qOverload<>(&QTimer::start));
+
+    m_placement->place();
+}
+
+AppDelegate::~AppDelegate() {
+    setDirectTouch(false);
+    delete m_settingsWindow;
+    // Web pages go before the store they read.
+    m_window.reset();
+}
+
+QMenuBar* AppDelegate::menuBar() const {
+    return m_window->menuBar();
+}
+
+// ---- Menus
+
+void AppDelegate::setupMenu() {
+    for (QAction* action : std::as_const(m_windowActions))
+        m_window->removeAction(action);
+    m_windowActions.clear();
+    QMenuBar* bar = m_window->menuBar();
+    bar->clear();
+    const auto item = [this](QMenu* menu, const QString& title, const QKeySequence& keys,
+                             auto&& action) {
+        QAction* added = menu->addAction(title, this, action);
+        if (!keys.isEmpty()) {
+            added->setShortcut(keys);
+            // Also the window's own action, so the shortcut works while the menu bar is hidden
+            // in full screen.
+            m_window->addAction(added);
+            m_windowActions.append(added);
+        }
+        return added;
+    };
+    const auto ctrl = [](int key) { return QKeySequence(Qt::CTRL | key); };
+
+    QMenu* application = bar->addMenu(tr("Tablora"));
+    item(application, tr("Settings…"), ctrl(Qt::Key_Comma), &AppDelegate::showSettings);
+    application->addSeparator();
+    item(application, tr("Quit Tablora"), ctrl(Qt::Key_Q), &AppDelegate::quit);
+
+    QMenu* edit = bar->addMenu(tr("Edit"));
+    item(edit, tr("Undo"), ctrl(Qt::Key_Z), [this] { editAction("undo"); });
+    item(edit, tr("Cut"), ctrl(Qt::Key_X), [this] { editAction("cut"); });
+    item(edit, tr("Copy"), ctrl(Qt::Key_C), [this] { editAction("copy"); });
+    item(edit, tr("Paste"), ctrl(Qt::Key_V), [this] { editAction("paste"); });
+    item(edit, tr("Select All"), ctrl(Qt::Key_A), [this] { editAction("selectAll"); });
+
+    QMenu* view = bar->addMenu(tr("View"));
+    const QList<Board> pages = m_store->pages();
+    for (int index = 0; index < pages.size(); ++index) {
+        item(view, tr("Page %1").arg(index + 1), ctrl(Qt::Key_1 + index),
+             [this, index] { showPage(index); });
+    }
+    QAction* add = item(view, tr("Add Page"), {}, &AppDelegate::addPage);
+    add->setEnabled(pages.size() < maximumPages);
+    // The same shortcut on two items would make both dead: the first one carries it.
+    item(view, tr("Settings…"), {}, &AppDelegate::showSettings);
+    item(view, tr("Edit Layouts…"), ctrl(Qt::Key_L), &AppDelegate::showWidgets);
+    item(view, tr("Manage Widgets…"), {}, &AppDelegate::showWidgetPackages);
+    item(view, tr("Reload Widgets"), ctrl(Qt::Key_R), &AppDelegate::reloadWidgets);
+    view->addSeparator();
+    item(view, tr("Toggle Window Preview"), ctrl(Qt::Key_W), &AppDelegate::toggleWindow);
+}
+
+void AppDelegate::setupStatusItem() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    m_tray = new QSystemTrayIcon(productIcon(), this);
+    m_tray->setToolTip(QStringLiteral("Tablora"));
+    m_trayMenu = new QMenu;
+    connect(this, &QObject::destroyed, m_trayMenu, &QObject::deleteLater);
+    m_trayMenu->addAction(tr("Show Tablora"), this, &AppDelegate::showDashboard);
+    m_trayMenu->addAction(tr("Settings…"), this, &AppDelegate::showSettings);
+    m_trayMenu->addAction(tr("Toggle Window Preview"), this, &AppDelegate::toggleWindow);
+    m_trayMenu->addSeparator();
+    m_trayMenu->addAction(tr("Quit Tablora"), this, &AppDelegate::quit);
+    m_tray->setContextMenu(m_trayMenu);
+    m_tray->show();
+}
+
+void AppDelegate::editAction(const char* method) {
+    QWidget* focus = QApplication::focusWidget();
+    if (QWebEngineView* view = enclosingWebView(focus)) {
+        static const QHash<QByteArray, QWebEnginePage::WebAction> actions = {
+                {"undo", QWebEnginePage::Undo},   {"cut", QWebEnginePage::Cut},
+                {"copy", QWebEnginePage::Copy},   {"paste", QWebEnginePage::Paste},
+                {"selectAll", QWebEnginePage::SelectAll}};
+        view->page()->triggerAction(actions.value(method));
+        return;
+    }
+    if (focus)
+        QMetaObject::invokeMethod(focus, method);
+}
+
+// ---- Actions
+
+void AppDelegate::showDashboard() {
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void AppDelegate::showSettings() {
+    m_window->raise();
+    m_store->setSettingsOpen(true);
+}
+
+void AppDelegate::showWidgets() {
+    m_store->setSettingsTab(SettingsTab::layouts);
+    showSettings();
+}
+
+void AppDelegate::showWidgetPackages() {
+    m_store->setSettingsTab(SettingsTab::packages);
+    showSettings();
+}
+
+void AppDelegate::reloadWidgets() {
+    m_store->widgets().reload();
+}
+
+void AppDelegate::toggleWindow() {
+    m_placement->togglePreview();
+}
+
+void AppDelegate::showPage(int index) {
+    const QList<Board> pages = m_store->pages();
+    if (index < 0 || index >= pages.size())
+        return;
+    m_store->updatePreferences([&](Preferences& p) { p.board = pages[index]; });
+}
+
+void AppDelegate::addPage() {
+    if (m_store->pages().size() < maximumPages)
+        m_store->addPage();
+}
+
+void AppDelegate::quit() {
+    m_store->save();
+    QCoreApplication::quit();
+}
+
+void AppDelegate::displaysChanged() {
+    if (m_refreshScreens)
+        m_refreshScreens();
+    m_placement->place();
+}
+
+void AppDelegate::setDirectTouch(bool on) {
+    m_directTouch = on;
+    if (m_dashboard)
+        m_dashboard->setOnTouchscreen(on);
+}
+
+// ---- Settings window
+
+void AppDelegate::settingsOpenChanged() {
+    if (m_store->settingsOpen())
+        presentSettingsWindow();
+    else if (m_settingsWindow)
+        m_settingsWindow->hide();
+}
+
+void AppDelegate::presentSettingsWindow() {
+    if (!m_settingsWindow) {
+        m_settingsWindow = new DashboardWindow;
+        m_settingsWindow->setWindowTitle(QStringLiteral("Tablora Settings"));
+        m_settingsWindow->setMinimumSize(1080, 630);
+        m_settingsWindow->resize(1080, 700);
+        connect(m_settingsWindow, &DashboardWindow::closeRequested, this,
+                [this] { closeRequested(m_settingsWindow); });
+        const QScreen* screen = m_window->screen() ? m_window->screen()
+                                                   : QGuiApplication::primaryScreen();
+        const QRect area = screen ? screen->availableGeometry() : m_window->geometry();
+        QRect frame(QPoint(), QSize(1080, 700));
+        frame.moveCenter(area.center());
+        m_settingsWindow->setGeometry(frame);
+    }
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
+}
+
+void AppDelegate::closeRequested(DashboardWindow* window) {
+    if (window == m_settingsWindow) {
+        m_store->setSettingsOpen(false);
+        m_store->save();
+        return;
+    }
+    quit();
+}

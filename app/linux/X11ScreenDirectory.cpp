@@ -1,0 +1,89 @@
+#include "X11ScreenDirectory.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+// Xlib's macros (Bool, None, Status...) clash with Qt's names: include it after Qt.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+
+namespace {
+
+constexpr int edidLength = 128;
+
+// The manufacturer id (bytes 8-9, big-endian) and product code (bytes 10-11, little-endian).
+DisplayModel modelFromEdid(const unsigned char* edid) {
+    return {quint32(edid[8]) << 8 | edid[9], quint32(edid[10]) | quint32(edid[11]) << 8};
+}
+
+QHash<quint32, DisplayModel> readModels(Display* display) {
+    QHash<quint32, DisplayModel> models;
+    int eventBase = 0, errorBase = 0;
+    if (!XRRQueryExtension(display, &eventBase, &errorBase))
+        return models;
+    const Atom edidAtom = XInternAtom(display, RR_PROPERTY_RANDR_EDID, True);
+    XRRScreenResources* resources =
+            XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
+    if (!resources || edidAtom == 0) {
+        if (resources)
+            XRRFreeScreenResources(resources);
+        return models;
+    }
+    for (int i = 0; i < resources->noutput; ++i) {
+        XRROutputInfo* info = XRRGetOutputInfo(display, resources, resources->outputs[i]);
+        if (!info)
+            continue;
+        const QString name = QString::fromUtf8(info->name, info->nameLen);
+        XRRFreeOutputInfo(info);
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, remaining = 0;
+        unsigned char* data = nullptr;
+        const int status = XRRGetOutputProperty(display, resources->outputs[i], edidAtom, 0,
+                                                edidLength / 4, False, False, AnyPropertyType,
+                                                &type, &format, &count, &remaining, &data);
+        if (status == Success && format == 8 && count >= 12 && data)
+            models.insert(displayNumber(name), modelFromEdid(data));
+        if (data)
+            XFree(data);
+    }
+    XRRFreeScreenResources(resources);
+    return models;
+}
+
+} // namespace
+
+X11ScreenDirectory::X11ScreenDirectory() {
+    refresh();
+}
+
+void X11ScreenDirectory::refresh() {
+    m_models.clear();
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (x11 && x11->display())
+        m_models = readModels(x11->display());
+}
+
+QList<ScreenInfo> X11ScreenDirectory::screens() const {
+    QList<ScreenInfo> screens;
+    QList<QScreen*> all = QGuiApplication::screens();
+    if (QScreen* primary = QGuiApplication::primaryScreen()) {
+        all.removeAll(primary);
+        all.prepend(primary);
+    }
+    for (QScreen* screen : all) {
+        const Qt::ScreenOrientation orientation = screen->orientation();
+        const double rotation = orientation == Qt::PortraitOrientation            ? 90
+                                : orientation == Qt::InvertedLandscapeOrientation ? 180
+                                : orientation == Qt::InvertedPortraitOrientation  ? 270
+                                                                                   : 0;
+        screens.append({screen->name(), screen->geometry(), screen->availableGeometry(),
+                        displayNumber(screen->name()), rotation});
+    }
+    return screens;
+}
+
+DisplayModel X11ScreenDirectory::model(quint32 number) const {
+    return m_models.value(number);
+}

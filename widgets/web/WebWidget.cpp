@@ -1,0 +1,288 @@
+#include "WebWidget.h"
+
+#include "app/TarnStore.h"
+#include "dashboard/TarnTheme.h"
+#include "model/JsonCoding.h"
+#include "widgets/WidgetBridge.h"
+#include "widgets/web/WidgetChannelEndpoint.h"
+#include "widgets/web/WidgetFailurePanel.h"
+#include "widgets/web/WidgetPage.h"
+#include "widgets/web/WidgetSchemeHandler.h"
+#include "widgets/web/WidgetScript.h"
+
+#include <QJsonObject>
+#include <QPushButton>
+#include <QWebChannel>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+namespace {
+
+const QString stoppedMessage = QStringLiteral("The widget stopped. Reload it to continue.");
+
+QUrl entryURL(const WidgetManifest& manifest) {
+    QUrl url;
+    url.setScheme(QLatin1String(WidgetSchemeHandler::scheme));
+    url.setHost(QLatin1String(WidgetResources::host));
+    url.setPath(QLatin1Char('/') + manifest.entry);
+    return url;
+}
+
+void quietSettings(QWebEngineSettings* settings) {
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    settings->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+    settings->setAttribute(QWebEngineSettings::ScreenCaptureEnabled, false);
+    settings->setAttribute(QWebEngineSettings::WebRTCPublicInterfacesOnly, true);
+    settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    settings->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+}
+
+} // namespace
+
+WebWidget::WebWidget(WidgetPackage package, TarnStore& store, std::optional<QString> instanceID,
+                     QWidget* parent)
+    : QWidget(parent), m_package(std::move(package)), m_store(store),
+      m_instanceID(std::move(instanceID)),
+      m_instanceKey(WidgetBridge::instanceKey(m_package.manifest, m_instanceID)) {
+    m_publishSoon.setSingleShot(true);
+    m_publishSoon.setInterval(0);
+    connect(&m_publishSoon, &QTimer::timeout, this, &WebWidget::publish);
+    for (auto signal : {&TarnStore::nowChanged, &TarnStore::preferencesChanged,
+                        &TarnStore::focusChanged, &TarnStore::focusCopiesChanged,
+                        &TarnStore::machineChanged, &TarnStore::changed})
+        connect(&m_store, signal, this, &WebWidget::schedulePublish);
+
+    createPage();
+
+    m_panel = new WidgetFailurePanel(m_package.manifest.name, this);
+    m_panel->hide();
+    connect(m_panel->reloadButton(), &QPushButton::clicked, this, &WebWidget::reload);
+}
+
+WebWidget::~WebWidget() {
+    // Pages go before their profile; the view must not outlive its page either.
+    m_tearingDown = true;
+    m_page->triggerAction(QWebEnginePage::Stop);
+    delete m_view;
+    m_page.reset();
+    m_profile.reset();
+}
+
+void WebWidget::createPage() {
+    // No name: off the record, so no cookies, storage or cache outlive this widget.
+    m_profile = std::make_unique<QWebEngineProfile>();
+    m_resources = new WidgetSchemeHandler(
+            WidgetResources(m_package, m_store.widgets().sdkDirectory()), m_profile.get());
+    m_profile->installUrlSchemeHandler(WidgetSchemeHandler::scheme, m_resources);
+    connect(m_resources, &WidgetSchemeHandler::requestFailed, this,
+            [this](const QUrl& url, const QString& message) { m_failedRequests[url] = message; });
+    quietSettings(m_profile->settings());
+
+    QWebEngineScript sdk;
+    sdk.setName(QStringLiteral("tarn"));
+    sdk.setSourceCode(WidgetScript::source(m_store.widgets().sdkDirectory()));
+    sdk.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    sdk.setWorldId(QWebEngineScript::MainWorld);
+    sdk.setRunsOnSubFrames(false);
+    m_profile->scripts()->insert(sdk);
+
+    m_page = std::make_unique<WidgetPage>(m_profile.get());
+    // The tile's own colour rather than transparency: a translucent web view is not composited
+    // over the widgets behind it, and the tile under a page is always this colour.
+    m_page->setBackgroundColor(TarnTheme::surface());
+    auto* channel = new QWebChannel(m_page.get());
+    channel->registerObject(QStringLiteral("tarn"),
+                            new WidgetChannelEndpoint(
+                                    [this](const QJsonValue& message) { receive(message); },
+                                    channel));
+    m_page->setWebChannel(channel);
+
+    connect(m_page.get(), &QWebEnginePage::loadStarted, this, [this] {
+        m_ready = false;
+        m_lastSnapshot.reset();
+    });
+    connect(m_page.get(), &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo& info) {
+                if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+                    return;
+                loadingChanged(false, info.status() == QWebEngineLoadingInfo::LoadSucceededStatus,
+                               info.url(),
+                               info.status() == QWebEngineLoadingInfo::LoadFailedStatus
+                                       ? info.errorString()
+                                       : QString());
+            });
+    connect(m_page.get(), &WidgetPage::navigationRefused, this,
+            [this](const QUrl& url) { m_refusedNavigation = url; });
+    connect(m_page.get(), &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus, int) {
+                if (m_tearingDown)
+                    return;
+                m_ready = false;
+                setFailure(stoppedMessage);
+            });
+
+    m_view = new QWebEngineView(this);
+    m_view->setPage(m_page.get());
+    m_view->setContextMenuPolicy(Qt::NoContextMenu);
+    m_view->setGeometry(rect());
+    m_page->load(entryURL(m_package.manifest));
+}
+
+void WebWidget::loadingChanged(bool, bool succeeded, const QUrl& url, const QString& error) {
+    if (succeeded) {
+        m_ready = true;
+        publish();
+        return;
+    }
+    if (!m_refusedNavigation.isEmpty() && url == m_refusedNavigation) {
+        // The page asked to leave and stays where it was: it still wants its state.
+        m_refusedNavigation.clear();
+        m_ready = true;
+        m_lastSnapshot.reset();
+        publish();
+        return;
+    }
+    if (!error.isEmpty())
+        setFailure(m_failedRequests.value(url, error));
+}
+
+void WebWidget::setFailure(const std::optional<QString>& failure) {
+    if (failure == m_failure)
+        return;
+    m_failure = failure;
+    if (m_failure) {
+        m_panel->setMessage(*m_failure);
+        m_panel->setGeometry(rect());
+        m_panel->show();
+        m_panel->raise();
+    } else {
+        m_panel->hide();
+    }
+    emit failureChanged();
+}
+
+void WebWidget::reload() {
+    setFailure(std::nullopt);
+    m_failedRequests.clear();
+    m_page->triggerAction(QWebEnginePage::Reload);
+}
+
+bool WebWidget::withinBudget() {
+    // A page that floods the channel is ignored for the rest of the second, so it cannot keep
+    // the dashboard busy.
+    if (!m_budgetWindow.isValid() || m_budgetWindow.elapsed() >= 1000) {
+        m_budgetWindow.start();
+        m_budgetUsed = 0;
+    }
+    return ++m_budgetUsed <= messagesPerSecond;
+}
+
+void WebWidget::receive(const QJsonValue& value) {
+    if (!withinBudget() || !value.isObject())
+        return;
+    if (m_page->url().scheme() != QLatin1String(WidgetSchemeHandler::scheme))
+        return;
+    const QJsonObject message = value.toObject();
+    const QJsonValue type = message.value(QStringLiteral("type"));
+    if (type == QStringLiteral("ready")) {
+        m_ready = true;
+        m_lastSnapshot.reset();
+        publish();
+    } else if (type == QStringLiteral("controls")) {
+        if (auto controls = WidgetControls::fromItems(message.value(QStringLiteral("items")))) {
+            if (*controls != m_controls) {
+                m_controls = std::move(*controls);
+                emit controlsChanged();
+            }
+        }
+    } else if (type == QStringLiteral("command")) {
+        const QPointer<WebWidget> self(this);
+        WidgetBridge::handleCommand(
+                message, m_package.manifest, m_store, m_instanceID,
+                [self](const QJsonObject& reply) {
+                    // The widget may be gone by the time a slow command finishes.
+                    if (!self)
+                        return;
+                    self->runScript(QStringLiteral("Tarn._reply(") +
+                                    QString::fromUtf8(Json::fastCompact(reply)) +
+                                    QLatin1Char(')'));
+                    self->publish();
+                });
+    }
+}
+
+void WebWidget::schedulePublish() {
+    if (m_ready && !m_publishSoon.isActive())
+        m_publishSoon.start();
+}
+
+void WebWidget::publish() {
+    if (!m_ready || !m_page)
+        return;
+    QJsonObject snapshot = WidgetBridge::snapshot(m_package.manifest, m_store, m_instanceID);
+    snapshot.insert(QStringLiteral("touchMode"),
+                    m_store.preferences().directTouch && m_onTouchscreen);
+    const QByteArray json = Json::fastCompact(snapshot);
+    if (json.isEmpty() || json == m_lastSnapshot)
+        return;
+    m_lastSnapshot = json;
+    runScript(QStringLiteral("Tarn._update(") + QString::fromUtf8(json) + QLatin1Char(')'));
+    emit snapshotSent(json);
+}
+
+void WebWidget::runScript(const QString& script) {
+    // Errors are the page's own (it may have replaced Tarn); the result is of no interest.
+    m_page->runJavaScript(script);
+}
+
+void WebWidget::setZoom(double zoom) {
+    if (zoom <= 0 || qFuzzyCompare(zoom, m_zoom))
+        return;
+    m_zoom = zoom;
+    m_page->setZoomFactor(qBound(0.25, zoom, 5.0));
+    m_panel->setZoom(zoom);
+}
+
+void WebWidget::setOnTouchscreen(bool onTouchscreen) {
+    if (onTouchscreen == m_onTouchscreen)
+        return;
+    m_onTouchscreen = onTouchscreen;
+    schedulePublish();
+}
+
+QList<WebWidget::TouchRegion> WebWidget::touchRegions() const {
+    QList<TouchRegion> regions;
+    for (const WidgetControl& control : m_controls) {
+        const QRectF& page = control.frame;
+        regions.append({WidgetControls::regionID(m_instanceKey, control.id),
+                        QRectF(page.x() * m_zoom, page.y() * m_zoom, page.width() * m_zoom,
+                               page.height() * m_zoom),
+                        control.enabled});
+    }
+    return regions;
+}
+
+void WebWidget::activate(qint64 controlID) {
+    runScript(QStringLiteral("Tarn._activate(%1)").arg(controlID));
+}
+
+void WebWidget::scroll(const QPointF& point, double delta) {
+    runScript(QStringLiteral("Tarn._scroll(%1, %2, %3)")
+                      .arg(point.x() / m_zoom)
+                      .arg(point.y() / m_zoom)
+                      .arg(delta / m_zoom));
+}
+
+void WebWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_view->setGeometry(rect());
+    m_panel->setGeometry(rect());
+}

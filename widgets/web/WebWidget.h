@@ -1,0 +1,99 @@
+#pragma once
+
+#include "widgets/WidgetControls.h"
+#include "widgets/WidgetPackage.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+class QWebEngineProfile;
+class QWebEngineView;
+class TarnStore;
+class WidgetFailurePanel;
+class WidgetPage;
+class WidgetSchemeHandler;
+
+// One placed widget: its page in a web view of its own (own profile, nothing kept), the bridge
+// to the store, the controls the page reported, and a panel when the page cannot be shown.
+class WebWidget : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int messagesPerSecond = 200;
+
+    WebWidget(WidgetPackage package, TarnStore& store, std::optional<QString> instanceID,
+              QWidget* parent = nullptr);
+    ~WebWidget() override;
+
+    const WidgetPackage& package() const { return m_package; }
+    QString instanceKey() const { return m_instanceKey; }
+    const QList<WidgetControl>& controls() const { return m_controls; }
+    const std::optional<QString>& failure() const { return m_failure; }
+    bool isReady() const { return m_ready; }
+    WidgetPage* page() const { return m_page.get(); }
+
+    // Canvas points per page point, and whether the dashboard is on the touchscreen; both
+    // decide what the page sees.
+    void setZoom(double zoom);
+    double zoom() const { return m_zoom; }
+    void setOnTouchscreen(bool onTouchscreen);
+
+    struct TouchRegion {
+        QString id;
+        QRectF frame; // in this widget's coordinates
+        bool enabled = true;
+    };
+    QList<TouchRegion> touchRegions() const;
+    // A reported control was touched.
+    void activate(qint64 controlID);
+    // Scrolls the page content under a point of this widget.
+    void scroll(const QPointF& point, double delta);
+    // The failure panel's button: load the page again.
+    void reload();
+    // Sends the page the current state unless it already has exactly that.
+    void publish();
+
+signals:
+    void controlsChanged();
+    void failureChanged();
+    void snapshotSent(const QByteArray& json);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void createPage();
+    void receive(const QJsonValue& message);
+    bool withinBudget();
+    void setFailure(const std::optional<QString>& failure);
+    void loadingChanged(bool started, bool succeeded, const QUrl& url, const QString& error);
+    void schedulePublish();
+    void runScript(const QString& script);
+
+    WidgetPackage m_package;
+    TarnStore& m_store;
+    std::optional<QString> m_instanceID;
+    QString m_instanceKey;
+    std::unique_ptr<QWebEngineProfile> m_profile;
+    std::unique_ptr<WidgetPage> m_page;
+    QWebEngineView* m_view = nullptr;
+    WidgetSchemeHandler* m_resources = nullptr;
+    WidgetFailurePanel* m_panel = nullptr;
+
+    bool m_ready = false;
+    std::optional<QByteArray> m_lastSnapshot;
+    QList<WidgetControl> m_controls;
+    std::optional<QString> m_failure;
+    QHash<QUrl, QString> m_failedRequests;
+    QUrl m_refusedNavigation;
+    double m_zoom = 1;
+    bool m_onTouchscreen = false;
+    bool m_tearingDown = false;
+    QTimer m_publishSoon;
+    QElapsedTimer m_budgetWindow;
+    int m_budgetUsed = 0;
+};

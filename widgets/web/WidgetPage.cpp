@@ -1,0 +1,35 @@
+#include "WidgetPage.h"
+
+#include "widgets/WidgetResources.h"
+#include "widgets/web/WidgetSchemeHandler.h"
+
+#include <QWebEngineFileSystemAccessRequest>
+#include <QWebEngineFullScreenRequest>
+
+WidgetPage::WidgetPage(QWebEngineProfile* profile, QObject* parent)
+    : QWebEnginePage(profile, parent) {
+    connect(this, &QWebEnginePage::featurePermissionRequested, this,
+            [this](const QUrl& origin, Feature feature) {
+                setFeaturePermission(origin, feature, PermissionDeniedByUser);
+            });
+    connect(this, &QWebEnginePage::fullScreenRequested, this,
+            [](QWebEngineFullScreenRequest request) { request.reject(); });
+    connect(this, &QWebEnginePage::fileSystemAccessRequested, this,
+            [](QWebEngineFileSystemAccessRequest request) { request.reject(); });
+}
+
+bool WidgetPage::allowsNavigation(const QUrl& url, bool isMainFrame) {
+    return isMainFrame && url.scheme() == QLatin1String(WidgetSchemeHandler::scheme) &&
+           url.host() == QLatin1String(WidgetResources::host);
+}
+
+bool WidgetPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) {
+    if (allowsNavigation(url, isMainFrame))
+        return true;
+    emit navigationRefused(url);
+    return false;
+}
+
+QWebEnginePage* WidgetPage::createWindow(WebWindowType) {
+    return nullptr;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QUrl>
+#include <QWebEnginePage>
+
+// The page of one widget: it never leaves its package, never opens windows and is granted no
+// browser feature (camera, location, notifications, full screen).
+class WidgetPage : public QWebEnginePage {
+    Q_OBJECT
+
+public:
+    explicit WidgetPage(QWebEngineProfile* profile, QObject* parent = nullptr);
+
+    // Only the main frame may navigate, and only inside the package.
+    static bool allowsNavigation(const QUrl& url, bool isMainFrame);
+
+signals:
+    void navigationRefused(const QUrl& url);
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    QWebEnginePage* createWindow(WebWindowType type) override;
+    // A page's console is its author's business, not the dashboard's log.
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
+                                  const QString&) override {}
+};

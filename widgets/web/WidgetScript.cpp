@@ -1,0 +1,52 @@
+#include "WidgetScript.h"
+
+#include "widgets/RegularFile.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace WidgetScript {
+
+namespace {
+
+constexpr qint64 sdkLimit = 1024 * 1024;
+
+QString channelClient() {
+    QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+// Runs right after the SDK, before any script of the page, so `sdk` is the SDK's own object even
+// if the page replaces window.Tarn later. Messages wait in the SDK until the channel is open.
+const char* const connection = R"JS(
+    const sdk = window.Tarn;
+    function connect() {
+        if (typeof qt === 'undefined' || !qt.webChannelTransport || !sdk) {
+            return false;
+        }
+        new QWebChannel(qt.webChannelTransport, channel => {
+            const host = channel.objects.tarn;
+            sdk._attach(message => host.postMessage(message));
+        });
+        return true;
+    }
+    if (!connect()) {
+        document.addEventListener('DOMContentLoaded', connect, { once: true });
+    }
+)JS";
+
+} // namespace
+
+QString source(const QString& sdkDirectory) {
+    const RegularFile sdk =
+            RegularFile::read(QDir(sdkDirectory).filePath(QStringLiteral("tarn.js")), sdkLimit);
+    const QString sdkText =
+            sdk.status == RegularFile::Status::read ? QString::fromUtf8(sdk.contents) : QString();
+    // One function scope keeps the channel client's names out of the page.
+    return QStringLiteral("(function () {\n") + channelClient() + QStringLiteral("\n") + sdkText +
+           QStringLiteral("\n") + QString::fromLatin1(connection) + QStringLiteral("\n})();\n");
+}
+
+} // namespace WidgetScript
