@@ -72,8 +72,11 @@ void Dashboard::rebuild() {
         }
         kept.insert(key, tile);
     }
-    for (WidgetContainer* gone : std::as_const(m_tiles))
+    // Later: the change may come from inside the page being removed.
+    for (WidgetContainer* gone : std::as_const(m_tiles)) {
+        gone->hide();
         gone->deleteLater();
+    }
     m_tiles = kept;
     const QList<Board> pages = m_store.pages();
     m_overlay->setPages(int(pages.size()), int(pages.indexOf(m_store.preferences().board)));

@@ -10,12 +10,12 @@
 struct ScreenInfo {
     QString name;
     QRectF frame;
-    // The frame without panels and docks; empty when the platform gave none (then the frame).
-    QRectF visibleFrame;
     // The display number (a stable hash of the output's name); absent when the platform gave
     // none, which is then looked up as display 0.
     std::optional<quint32> displayNumber;
     double rotation = 0; // degrees
+    // The frame without panels and docks; empty when the platform gave none (then the frame).
+    QRectF visibleFrame;
 };
 
 // The monitor's identity as its EDID states it.

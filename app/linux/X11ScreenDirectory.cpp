@@ -78,8 +78,8 @@ QList<ScreenInfo> X11ScreenDirectory::screens() const {
                                 : orientation == Qt::InvertedLandscapeOrientation ? 180
                                 : orientation == Qt::InvertedPortraitOrientation  ? 270
                                                                                    : 0;
-        screens.append({screen->name(), screen->geometry(), screen->availableGeometry(),
-                        displayNumber(screen->name()), rotation});
+        screens.append({screen->name(), screen->geometry(), displayNumber(screen->name()),
+                        rotation, screen->availableGeometry()});
     }
     return screens;
 }

@@ -58,9 +58,9 @@ TEST(TouchScreenPoint, ClampsToTheFrame) {
 
 TEST(Touchscreen, FirstScreenWhoseDisplayIsTheTouchscreen) {
     FakeScreens screens;
-    screens.list = {{"DP-1", QRectF(0, 0, 1920, 1080), 11u, 0},
-                    {"HDMI-1", QRectF(1920, 0, 2560, 720), 22u, 0},
-                    {"HDMI-2", QRectF(1920, 720, 2560, 720), 33u, 0}};
+    screens.list = {{"DP-1", QRectF(0, 0, 1920, 1080), 11u, 0, {}},
+                    {"HDMI-1", QRectF(1920, 0, 2560, 720), 22u, 0, {}},
+                    {"HDMI-2", QRectF(1920, 720, 2560, 720), 33u, 0, {}}};
     screens.models = {{11u, {0x10AC, 0x4321}}, {22u, touchscreenModel}, {33u, touchscreenModel}};
     ASSERT_TRUE(findTouchscreen(screens));
     EXPECT_EQ(findTouchscreen(screens)->name, "HDMI-1");
@@ -75,7 +75,7 @@ TEST(Touchscreen, FirstScreenWhoseDisplayIsTheTouchscreen) {
 
 TEST(Touchscreen, ScreenWithoutDisplayNumberIsLookedUpAsZero) {
     FakeScreens screens;
-    screens.list = {{"screen", QRectF(0, 0, 800, 600), std::nullopt, 0}};
+    screens.list = {{"screen", QRectF(0, 0, 800, 600), std::nullopt, 0, {}}};
     EXPECT_FALSE(findTouchscreen(screens));
     EXPECT_EQ(screens.asked, QList<quint32>({0u}));
     screens.list.clear();

@@ -92,7 +92,7 @@ TEST_F(WidgetPageTest, ThePolicyAllowsThePackageAndNothingElse) {
     EXPECT_TRUE(evaluate("window.inlineRan === undefined").toBool());
     EXPECT_TRUE(evaluate("window.violations.some(d => d.startsWith('script-src'))").toBool());
     // The SDK script comes from the SDK folder.
-    EXPECT_TRUE(evaluate("typeof Tarn === 'object' && Tarn.sdkVersion === 1").toBool());
+    EXPECT_TRUE(evaluate("typeof Tarn === 'object' && Tarn.sdkVersion === 2").toBool());
 
     EXPECT_EQ(outcomeOf(request("data.js")), "loaded:package data");
     EXPECT_EQ(outcomeOf(request("a%2F..%2F..%2Fsecret")), "error");

@@ -92,9 +92,9 @@ void WebWidget::createPage() {
     sdk.setInjectionPoint(QWebEngineScript::DocumentCreation);
     sdk.setWorldId(QWebEngineScript::MainWorld);
     sdk.setRunsOnSubFrames(false);
-    m_profile->scripts()->insert(sdk);
 
     m_page = std::make_unique<WidgetPage>(m_profile.get());
+    m_page->scripts().insert(sdk);
     // The tile's own colour rather than transparency: a translucent web view is not composited
     // over the widgets behind it, and the tile under a page is always this colour.
     m_page->setBackgroundColor(TarnTheme::surface());
@@ -119,6 +119,12 @@ void WebWidget::createPage() {
                                        ? info.errorString()
                                        : QString());
             });
+    // Some documents (about:blank) replace the page without asking the navigation policy:
+    // such a page goes back to its package.
+    connect(m_page.get(), &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
+        if (!url.isEmpty() && !WidgetPage::allowsNavigation(url, true))
+            m_page->load(entryURL(m_package.manifest));
+    });
     connect(m_page.get(), &WidgetPage::navigationRefused, this,
             [this](const QUrl& url) { m_refusedNavigation = url; });
     connect(m_page.get(), &QWebEnginePage::renderProcessTerminated, this,

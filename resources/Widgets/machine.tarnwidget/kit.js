@@ -1,0 +1,258 @@
+// Formatting and drawing helpers of the monitoring widgets. Each package carries its own copy:
+// a page can only load files from its own folder.
+(function () {
+  'use strict';
+
+  const NONE = '\u2014';
+
+  // Values from the dashboard are numbers or null; anything else (NaN, a string, a missing key)
+  // is treated as "no value" so it can never reach the screen as text.
+  function number(value) {
+    return typeof value === 'number' && Number.isFinite(value) ? value : null;
+  }
+
+  function amount(value) {
+    const result = number(value);
+    return result !== null && result >= 0 ? result : null;
+  }
+
+  function numbers(list) {
+    return Array.isArray(list) ? list.filter(value => number(value) !== null) : [];
+  }
+
+  // At most three digits before the point, one after it below 100, so numbers keep a steady
+  // width as they change.
+  function scaled(value, base, units, trim) {
+    let result = amount(value);
+    if (result === null) {
+      return { value: NONE, unit: '' };
+    }
+    let index = 0;
+    while (result >= 999.5 && index < units.length - 1) {
+      result /= base;
+      index += 1;
+    }
+    let text;
+    if (index === 0 || result >= 99.95) {
+      text = String(Math.round(result));
+    } else {
+      text = result.toFixed(1);
+      if (trim && text.endsWith('.0')) {
+        text = text.slice(0, -2);
+      }
+    }
+    return { value: text, unit: units[index] };
+  }
+
+  const BYTE_UNITS = ['B', 'KB', 'MB', 'GB', 'TB', 'PB', 'EB'];
+  const RATE_UNITS = ['B/s', 'KB/s', 'MB/s', 'GB/s', 'TB/s', 'PB/s'];
+
+  // Memory is counted in powers of two, storage and traffic in powers of ten, as the system's
+  // own tools show them.
+  function memory(value, trim) {
+    return scaled(value, 1024, BYTE_UNITS, trim);
+  }
+
+  function storage(value, trim) {
+    return scaled(value, 1000, BYTE_UNITS, trim);
+  }
+
+  function rate(value, trim) {
+    return scaled(value, 1000, RATE_UNITS, trim);
+  }
+
+  function joined(parts) {
+    return parts.unit ? parts.value + '\u2009' + parts.unit : parts.value;
+  }
+
+  function percent(value) {
+    const result = number(value);
+    return result === null ? NONE : String(Math.round(Math.min(100, Math.max(0, result))));
+  }
+
+  function count(value, one, many) {
+    const result = amount(value);
+    if (result === null) {
+      return '';
+    }
+    const whole = Math.round(result);
+    return whole + ' ' + (whole === 1 ? one : many);
+  }
+
+  function duration(seconds) {
+    const value = amount(seconds);
+    if (value === null) {
+      return NONE;
+    }
+    const minutes = Math.floor(value / 60);
+    const days = Math.floor(minutes / 1440);
+    const hours = Math.floor((minutes % 1440) / 60);
+    if (days > 0) {
+      return days + ' d ' + hours + ' h';
+    }
+    if (hours > 0) {
+      return hours + ' h ' + (minutes % 60) + ' min';
+    }
+    return minutes > 0 ? minutes + ' min' : '< 1 min';
+  }
+
+  // DOM writes only when something changed: most readings repeat from one second to the next.
+  function text(element, value) {
+    const next = value === null || value === undefined ? '' : String(value);
+    if (element && element.__text !== next) {
+      element.__text = next;
+      element.textContent = next;
+    }
+  }
+
+  function show(element, visible) {
+    if (element && element.hidden === Boolean(visible)) {
+      element.hidden = !visible;
+    }
+  }
+
+  function flag(element, name, on) {
+    if (element && element.classList.contains(name) !== Boolean(on)) {
+      element.classList.toggle(name, Boolean(on));
+    }
+  }
+
+  function fill(element, fraction) {
+    const value = number(fraction);
+    const width = value === null ? '0%' : (Math.min(1, Math.max(0, value)) * 100).toFixed(1) + '%';
+    if (element && element.__width !== width) {
+      element.__width = width;
+      element.style.width = width;
+    }
+  }
+
+  // Graph scales move in 1-2-5 steps so the curve does not re-scale with every small change.
+  function ceiling(values, floor) {
+    let top = Math.max(floor || 1, ...numbers(values));
+    const power = Math.pow(10, Math.floor(Math.log10(top)));
+    for (const step of [1, 2, 5, 10]) {
+      if (top <= step * power) {
+        top = step * power;
+        break;
+      }
+    }
+    return top;
+  }
+
+  // Adds histories of different lengths sample by sample, aligned at their newest values.
+  function sum(lists) {
+    const length = Math.max(0, ...lists.map(list => (Array.isArray(list) ? list.length : 0)));
+    const result = new Array(length).fill(0);
+    for (const list of lists) {
+      if (!Array.isArray(list)) {
+        continue;
+      }
+      const offset = length - list.length;
+      list.forEach((value, index) => {
+        result[offset + index] += number(value) || 0;
+      });
+    }
+    return result;
+  }
+
+  // An area graph in an SVG whose view box is stretched to the element, so drawing never needs
+  // the element's size; the line keeps its width through vector-effect in the stylesheet.
+  function spark(svg, slots) {
+    const count = slots || 90;
+    const width = count - 1;
+    svg.setAttribute('viewBox', '0 0 ' + width + ' 100');
+    svg.setAttribute('preserveAspectRatio', 'none');
+    const series = new Map();
+    for (const path of svg.querySelectorAll('path[data-series]')) {
+      const name = path.getAttribute('data-series');
+      const entry = series.get(name) || {};
+      entry[path.classList.contains('area') ? 'area' : 'line'] = path;
+      series.set(name, entry);
+    }
+    return {
+      draw(name, values, top) {
+        const entry = series.get(name);
+        if (!entry) {
+          return;
+        }
+        const list = (Array.isArray(values) ? values : []).slice(-count);
+        const scale = number(top) && top > 0 ? top : 1;
+        let line = '';
+        let first = null;
+        let last = null;
+        list.forEach((value, index) => {
+          const reading = number(value);
+          if (reading === null) {
+            return;
+          }
+          const x = width - (list.length - 1 - index);
+          const y = 98 - Math.min(1, Math.max(0, reading / scale)) * 94;
+          line += (line ? 'L' : 'M') + x + ' ' + y.toFixed(2);
+          if (first === null) {
+            first = x;
+          }
+          last = x;
+        });
+        if (first === last) {
+          line = '';
+        }
+        const area = line ? line + 'L' + last + ' 101L' + first + ' 101Z' : '';
+        if (entry.line && entry.line.__d !== line) {
+          entry.line.__d = line;
+          entry.line.setAttribute('d', line);
+        }
+        if (entry.area && entry.area.__d !== area) {
+          entry.area.__d = area;
+          entry.area.setAttribute('d', area);
+        }
+      },
+    };
+  }
+
+  // Switches a widget between its content and a centred message (waiting, absent data).
+  function panel(notice, content) {
+    const title = notice.querySelector('strong');
+    const detail = notice.querySelector('span');
+    return {
+      message(heading, explanation) {
+        text(title, heading);
+        text(detail, explanation);
+        show(notice, true);
+        show(content, false);
+      },
+      content() {
+        show(notice, false);
+        show(content, true);
+      },
+    };
+  }
+
+  function metrics(state) {
+    const value = state && state.metrics;
+    return value && typeof value === 'object' ? value : null;
+  }
+
+  // A short-lived line of text, for a command's failure.
+  function flash(element, message, milliseconds) {
+    clearTimeout(element.__flash);
+    text(element, message);
+    show(element, true);
+    element.__flash = setTimeout(() => show(element, false), milliseconds || 4000);
+  }
+
+  // Without the dashboard (a page opened on its own) the widget simply keeps waiting.
+  function start(render) {
+    if (window.Tarn && typeof window.Tarn.onUpdate === 'function') {
+      window.Tarn.onUpdate(state => {
+        if (state && typeof state === 'object') {
+          render(state);
+        }
+      });
+    }
+  }
+
+  window.Kit = {
+    NONE, number, amount, numbers, memory, storage, rate, joined, percent, count, duration,
+    text, show, flag, fill, ceiling, sum, spark, panel, metrics, flash, start,
+  };
+})();

@@ -1,0 +1,126 @@
+'use strict';
+
+(function () {
+  const $ = (id) => document.getElementById(id);
+  const art = $('art');
+  const covers = [$('coverA'), $('coverB')];
+  const connectButton = $('connect');
+
+  // Only Spotify's image host is reachable; anything else (a player's file:// cover, say)
+  // would just fail, so it gets the drawn placeholder straight away.
+  const ARTWORK_ORIGIN = 'https://i.scdn.co/';
+
+  const PLAY_ICON = '<svg viewBox="0 0 14 14" fill="currentColor"><path d="M3 1.8v10.4L12 7z"/></svg>';
+  const PAUSE_ICON = '<svg viewBox="0 0 14 14" fill="currentColor"><rect x="2.5" y="2" width="3.2" height="10" rx="0.8"/><rect x="8.3" y="2" width="3.2" height="10" rx="0.8"/></svg>';
+
+  let wantedUrl = '';
+  let shown = -1;        // index of the cover on screen, or -1 for the placeholder
+  let toastTimer = 0;
+  let connecting = false;
+
+  function toast(message) {
+    const el = $('toast');
+    el.textContent = message;
+    el.hidden = false;
+    clearTimeout(toastTimer);
+    toastTimer = setTimeout(() => { el.hidden = true; }, 4000);
+  }
+
+  function showPlaceholder() {
+    shown = -1;
+    covers.forEach((img) => { img.hidden = true; });
+  }
+
+  // Load into the hidden image and swap when it is ready, so a track change never flashes.
+  function setArtwork(url) {
+    if (url === wantedUrl) {
+      return;
+    }
+    wantedUrl = url;
+    if (!url) {
+      showPlaceholder();
+      return;
+    }
+    const next = covers[shown === 0 ? 1 : 0];
+    next.onload = () => {
+      if (wantedUrl !== url) {
+        return;
+      }
+      next.hidden = false;
+      covers.forEach((img) => { if (img !== next) { img.hidden = true; } });
+      shown = covers.indexOf(next);
+    };
+    next.onerror = () => {
+      if (wantedUrl === url) {
+        showPlaceholder();
+      }
+    };
+    next.src = url;
+  }
+
+  function showMessage(title, text, buttonLabel) {
+    art.classList.add('empty');
+    $('messageTitle').textContent = title;
+    $('messageText').textContent = text;
+    connectButton.hidden = !buttonLabel;
+    if (buttonLabel && !connecting) {
+      connectButton.textContent = buttonLabel;
+    }
+    setArtwork('');
+  }
+
+  function render(state) {
+    const spotify = state && state.spotify;
+    if (!spotify || typeof spotify !== 'object') {
+      showMessage('Spotify unavailable', 'This dashboard cannot reach a music player.', null);
+      return;
+    }
+    if (spotify.connected !== true) {
+      const message = typeof spotify.message === 'string' && spotify.message
+        ? spotify.message : 'Connect Spotify to see what’s playing.';
+      // While the service is retrying on its own a button would only get in the way.
+      const retrying = /retrying/i.test(message);
+      const notRunning = /^open spotify/i.test(message);
+      showMessage(notRunning ? 'Spotify isn’t open' : 'Spotify isn’t connected', message,
+                  retrying ? null : (notRunning ? 'Open Spotify' : 'Connect'));
+      return;
+    }
+    const title = typeof spotify.title === 'string' ? spotify.title : '';
+    if (!title) {
+      showMessage('Nothing playing', 'Play a track in Spotify to see its artwork.', null);
+      return;
+    }
+    art.classList.remove('empty');
+    connectButton.hidden = true;
+    const url = typeof spotify.artwork === 'string' && spotify.artwork.startsWith(ARTWORK_ORIGIN)
+      ? spotify.artwork : '';
+    setArtwork(url);
+
+    const status = $('status');
+    const playing = spotify.playing === true;
+    status.classList.toggle('paused', !playing);
+    status.innerHTML = playing ? PLAY_ICON : PAUSE_ICON;
+    status.append(document.createTextNode(playing ? 'Playing' : 'Paused'));
+    $('title').textContent = title;
+    $('artist').textContent = [spotify.artist, spotify.album].filter((s) => typeof s === 'string' && s).join(' — ');
+  }
+
+  connectButton.addEventListener('click', () => {
+    if (connecting) {
+      return;
+    }
+    connecting = true;
+    const label = connectButton.textContent;
+    connectButton.disabled = true;
+    connectButton.textContent = 'Connecting…';
+    Tarn.command('spotify.connect')
+      .catch((error) => toast(error.message))
+      .finally(() => {
+        connecting = false;
+        connectButton.disabled = false;
+        connectButton.textContent = label;
+      });
+  });
+
+  Tarn.onUpdate(render);
+})();

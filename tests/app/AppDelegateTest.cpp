@@ -1,0 +1,176 @@
+// The application as it starts: the dashboard in its window with live widget pages, the menus
+// and the settings window. Offscreen, with fake screens and a temporary data folder.
+#include "app/AppDelegate.h"
+
+#include "dashboard/Dashboard.h"
+#include "dashboard/WidgetContainer.h"
+#include "support/EventLoop.h"
+#include "support/StoreFixture.h"
+#include "widgets/web/WebWidget.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenuBar>
+#include <QTest>
+
+namespace {
+
+class NoScreens : public ScreenDirectory {
+public:
+    QList<ScreenInfo> screens() const override {
+        return {{"desk", QRectF(0, 0, 1920, 1080), 1, 0, {}}};
+    }
+    DisplayModel model(quint32) const override { return {}; }
+};
+
+struct AppDelegateTest : testing::Test {
+    QTemporaryDir folder;
+    std::unique_ptr<AppDelegate> delegate;
+
+    AppDelegate& start(QStringList arguments = {"tablora"}) {
+        TarnStore::Environment environment;
+        environment.directory = folder.filePath("Tarn");
+        environment.resources = TABLORA_RESOURCES_DIRECTORY;
+        environment.startTimer = false;
+        environment.launcher = std::make_shared<FakeLauncher>();
+        environment.integrations.settings =
+                std::make_shared<QSettings>(folder.filePath("settings.ini"), QSettings::IniFormat);
+        environment.integrations.homeFolder = folder.filePath("home");
+        delegate = std::make_unique<AppDelegate>(AppDelegate::Options{
+                std::move(arguments), std::move(environment), std::make_unique<NoScreens>(), {},
+                false});
+        return *delegate;
+    }
+
+    void TearDown() override { delegate.reset(); }
+
+    QAction* menuItem(const QString& menu, const QString& title) const {
+        for (QAction* top : delegate->menuBar()->actions()) {
+            if (top->text() != menu || !top->menu())
+                continue;
+            for (QAction* item : top->menu()->actions()) {
+                if (item->text() == title)
+                    return item;
+            }
+        }
+        return nullptr;
+    }
+};
+
+TEST_F(AppDelegateTest, FirstStartShowsTheOverviewPageWithItsFiveLiveWidgets) {
+    AppDelegate& app = start();
+    EXPECT_EQ(app.window().windowTitle(), QString::fromUtf8("Tablora — Preview"));
+    EXPECT_EQ(app.store().displayName(), "Window preview");
+    EXPECT_EQ(app.store().preferences().board, Board::overview);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&app.window()));
+
+    const QList<WidgetContainer*> tiles = app.dashboard().containers();
+    ASSERT_EQ(tiles.size(), 5);
+    QStringList packages;
+    for (WidgetContainer* tile : tiles) {
+        ASSERT_NE(tile->web(), nullptr) << tile->widget().rawValue().toStdString();
+        packages.append(tile->web()->package().manifest.id);
+    }
+    packages.sort();
+    EXPECT_EQ(packages, QStringList({"cpu", "disk", "gpu", "memory", "network"}));
+    EXPECT_TRUE(waitUntil(
+            [&] {
+                return std::all_of(tiles.begin(), tiles.end(), [](WidgetContainer* tile) {
+                    return tile->web()->isReady() && !tile->web()->failure();
+                });
+            },
+            60000));
+    // The canvas fills the window's width; tiles sit inside it.
+    EXPECT_NEAR(app.dashboard().scale(), app.dashboard().width() / 1920.0, 1e-9);
+    for (WidgetContainer* tile : tiles)
+        EXPECT_TRUE(app.dashboard().rect().contains(tile->geometry()));
+}
+
+TEST_F(AppDelegateTest, MissingPackagesShowThePlaceholderAndReloadingReplacesEveryPage) {
+    AppDelegate& app = start({"tablora", "--preview"});
+    const auto missing = *WidgetKind::named("com.example.absent@1");
+    app.store().setLayout(PageLayout::row({missing, WidgetKind::notes()}, {}), Board::overview);
+    WidgetContainer* placeholder = app.dashboard().container(missing);
+    ASSERT_NE(placeholder, nullptr);
+    EXPECT_EQ(placeholder->web(), nullptr);
+    WidgetContainer* notes = app.dashboard().container(WidgetKind::notes());
+    ASSERT_NE(notes, nullptr);
+    ASSERT_NE(notes->web(), nullptr);
+
+    const QPointer<WidgetContainer> before(notes);
+    app.reloadWidgets();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(before.isNull());
+    WidgetContainer* after = app.dashboard().container(WidgetKind::notes());
+    ASSERT_NE(after, nullptr);
+    EXPECT_NE(after->web(), nullptr);
+}
+
+TEST_F(AppDelegateTest, ViewMenuListsThePagesAndAddPageStopsAtEight) {
+    AppDelegate& app = start();
+    QAction* second = menuItem("View", "Page 2");
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_2));
+    second->trigger();
+    EXPECT_EQ(app.store().preferences().board, Board::focus);
+
+    ASSERT_NE(menuItem("View", "Add Page"), nullptr);
+    EXPECT_TRUE(menuItem("View", "Add Page")->isEnabled());
+    while (app.store().pages().size() < 8)
+        menuItem("View", "Add Page")->trigger();
+    EXPECT_NE(menuItem("View", "Page 8"), nullptr);
+    EXPECT_FALSE(menuItem("View", "Add Page")->isEnabled());
+    for (const char* title : {"Settings…", "Edit Layouts…", "Manage Widgets…", "Reload Widgets",
+                              "Toggle Window Preview"})
+        EXPECT_NE(menuItem("View", QString::fromUtf8(title)), nullptr) << title;
+    EXPECT_EQ(menuItem("Tablora", "Quit Tablora")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+TEST_F(AppDelegateTest, SettingsWindowFollowsTheStoreAndClosingOnlyHidesIt) {
+    AppDelegate& app = start();
+    EXPECT_EQ(app.settingsWindow(), nullptr);
+    app.showWidgetPackages();
+    EXPECT_EQ(app.store().settingsTab(), SettingsTab::packages);
+    ASSERT_NE(app.settingsWindow(), nullptr);
+    DashboardWindow* settings = app.settingsWindow();
+    EXPECT_TRUE(settings->isVisible());
+    EXPECT_EQ(settings->windowTitle(), "Tablora Settings");
+    EXPECT_EQ(settings->minimumSize(), QSize(1080, 630));
+
+    EXPECT_FALSE(settings->close());
+    EXPECT_FALSE(app.store().settingsOpen());
+    EXPECT_FALSE(settings->isVisible());
+    app.showSettings();
+    EXPECT_EQ(app.settingsWindow(), settings); // reused
+    EXPECT_TRUE(settings->isVisible());
+}
+
+TEST_F(AppDelegateTest, ClosingTheDashboardSavesAndQuits) {
+    AppDelegate& app = start();
+    app.store().updatePreferences([](Preferences& p) { p.note = "keep me"; });
+    QTimer::singleShot(0, &app.window(), [&app] { app.window().close(); });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(1); });
+    watchdog.start(10000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    QFile saved(folder.filePath("Tarn/preferences.json"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().contains("keep me"));
+}
+
+TEST_F(AppDelegateTest, ControlQQuits) {
+    AppDelegate& app = start();
+    app.window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&app.window()));
+    QTimer::singleShot(0, &app.window(), [&app] {
+        QTest::keyClick(&app.window(), Qt::Key_Q, Qt::ControlModifier);
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(1); });
+    watchdog.start(10000);
+    EXPECT_EQ(QApplication::exec(), 0);
+}
+
+} // namespace

@@ -1,0 +1,298 @@
+// The web widget host with real pages in Qt WebEngine, offscreen: snapshots, commands, controls,
+// the navigation policy and a page whose process dies.
+#include "support/EventLoop.h"
+#include "support/PackageBuilder.h"
+#include "support/StoreFixture.h"
+#include "widgets/web/WebWidget.h"
+#include "widgets/web/WidgetFailurePanel.h"
+#include "widgets/web/WidgetPage.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPushButton>
+#include <QWebEngineProfile>
+#include <csignal>
+
+namespace {
+
+const char* const pageScript = R"JS(
+window.updates = [];
+window.replies = [];
+Tarn.onUpdate(state => window.updates.push(state));
+// Pages may wrap the functions the dashboard calls.
+const reply = Tarn._reply;
+Tarn._reply = answer => { window.replies.push(answer); reply(answer); };
+document.getElementById('go').addEventListener('click', () => {
+    window.clicked = (window.clicked || 0) + 1;
+});
+)JS";
+
+const char* const pageHTML =
+        "<html><body>"
+        "<button id=\"go\" data-tarn-control "
+        "style=\"position:absolute;left:10px;top:20px;width:100px;height:50px\">Go</button>"
+        "<script src=\"page.js\"></script></body></html>";
+
+struct WebWidgetTest : StoreFixture {
+    std::vector<std::unique_ptr<WebWidget>> widgets;
+    QList<QByteArray> sent;
+
+    void SetUp() override {
+        customize = [](TarnStore::Environment& environment) {
+            environment.resources = TABLORA_RESOURCES_DIRECTORY;
+        };
+    }
+
+    void TearDown() override {
+        widgets.clear(); // web views before the store
+        store.reset();
+    }
+
+    // Writes a custom package; `html` and `script` replace the default page.
+    void writePackage(const QString& id, const QStringList& permissions,
+                      const QByteArray& html = pageHTML, const QByteArray& script = pageScript) {
+        PackageBuilder builder(QDir(directory()).filePath("Widgets"));
+        QJsonObject manifest = PackageBuilder::validManifest(id);
+        manifest["name"] = "Test Widget";
+        manifest["permissions"] = QJsonArray::fromStringList(permissions);
+        builder.write(id + ".tarnwidget", manifest);
+        builder.file(id + ".tarnwidget/index.html", html);
+        builder.file(id + ".tarnwidget/page.js", script);
+    }
+
+    WebWidget& show(const QString& id, const std::optional<QString>& instance = std::nullopt) {
+        if (!store)
+            open();
+        store->widgets().reload();
+        const auto package = store->widgets().package(id);
+        EXPECT_TRUE(package.has_value()) << store->widgets().errors().join("\n").toStdString();
+        widgets.push_back(std::make_unique<WebWidget>(*package, *store, instance));
+        WebWidget& widget = *widgets.back();
+        QObject::connect(&widget, &WebWidget::snapshotSent,
+                         [this](const QByteArray& json) { sent.append(json); });
+        widget.resize(400, 300);
+        widget.show();
+        EXPECT_TRUE(waitUntil([&] { return widget.isReady() && !sent.isEmpty(); }, 30000));
+        return widget;
+    }
+
+    QVariant evaluate(WebWidget& widget, const QString& script) {
+        std::optional<QVariant> result;
+        widget.page()->runJavaScript(script, [&](const QVariant& value) { result = value; });
+        EXPECT_TRUE(waitUntil([&] { return result.has_value(); }, 10000)) << script.toStdString();
+        return result.value_or(QVariant());
+    }
+
+    // Waits for a script's value to become `expected`.
+    bool becomes(WebWidget& widget, const QString& script, const QVariant& expected,
+                 int timeout = 10000) {
+        return waitUntil([&] { return evaluate(widget, script) == expected; }, timeout);
+    }
+
+    static QJsonObject json(const QByteArray& text) { return QJsonDocument::fromJson(text).object(); }
+};
+
+TEST_F(WebWidgetTest, ReadyBringsAFullSnapshotAndAnUnchangedOneIsNotSentAgain) {
+    writePackage("com.example.state", {"storage", "focus"});
+    WebWidget& widget = show("com.example.state");
+    const QJsonObject first = json(sent.last());
+    EXPECT_EQ(first["apiVersion"].toInt(), 1);
+    EXPECT_EQ(first["instanceID"].toString(), "com.example.state");
+    EXPECT_FALSE(first["touchMode"].toBool(true));
+    EXPECT_TRUE(first.contains("focus"));
+    EXPECT_TRUE(becomes(widget, "window.updates.length > 0 && window.updates.at(-1).apiVersion",
+                        1));
+
+    // Nothing changed: nothing is sent, however often the host publishes.
+    spin(300);
+    const qsizetype before = sent.size();
+    widget.publish();
+    widget.publish();
+    emit store->nowChanged();
+    spin(200);
+    EXPECT_EQ(sent.size(), before);
+
+    // A change is sent once.
+    store->updatePreferences([](Preferences& p) { p.showSeconds = !p.showSeconds; });
+    spin(200);
+    ASSERT_EQ(sent.size(), before + 1);
+    EXPECT_EQ(json(sent.last())["showSeconds"].toBool(), store->preferences().showSeconds);
+
+    // A page announcing itself again gets the full state even though nothing changed.
+    evaluate(widget, "Tarn.ready()");
+    EXPECT_TRUE(waitUntil([&] { return sent.size() == before + 2; }));
+    EXPECT_EQ(sent.last(), sent.at(before));
+}
+
+TEST_F(WebWidgetTest, CommandsRoundTripThroughTheBridge) {
+    writePackage("com.example.commands", {"storage"});
+    WebWidget& widget = show("com.example.commands", QString("com.example.commands@one"));
+    evaluate(widget, "Tarn.command('storage.set', {key: 'colour', value: 'teal'})"
+                     ".then(() => window.outcome = 'ok', e => window.outcome = e.message)");
+    EXPECT_TRUE(becomes(widget, "window.outcome", "ok"));
+    EXPECT_EQ(store->preferences().widgetStorage["com.example.commands@one"]["colour"], "teal");
+    // The reply comes first, then the new state.
+    EXPECT_TRUE(becomes(widget, "Tarn.storage.get('colour')", "teal"));
+    EXPECT_EQ(json(sent.last())["storage"].toObject()["colour"].toString(), "teal");
+    EXPECT_TRUE(becomes(widget, "JSON.stringify(window.replies.at(-1))", "{\"id\":1,\"ok\":true}"));
+
+    evaluate(widget, "Tarn.command('spotify.control', {action: 'play'})"
+                     ".then(() => window.outcome = 'ok', e => window.outcome = e.message)");
+    EXPECT_TRUE(becomes(widget, "window.outcome", "Permission was not declared"));
+    evaluate(widget, "Tarn.command('focus.toggle')"
+                     ".then(() => window.outcome = 'ok', e => window.outcome = e.message)");
+    EXPECT_TRUE(becomes(widget, "window.outcome",
+                        "Action is unavailable or permission was not declared"));
+    EXPECT_FALSE(store->focus().isRunning());
+}
+
+TEST_F(WebWidgetTest, RawMessagesPostedBeforeTheChannelOpensArriveInOrder) {
+    // A page that speaks the raw protocol from its very first script.
+    writePackage("com.example.raw", {"storage"}, pageHTML,
+                 "const post = m => window.webkit.messageHandlers.tarn.postMessage(m);"
+                 "window.replies = [];"
+                 "Tarn._reply = r => window.replies.push(r.id);"
+                 "for (let i = 1; i <= 5; ++i)"
+                 "  post({type: 'command', id: i, method: 'storage.set',"
+                 "        arguments: {key: 'last', value: String(i)}});"
+                 "post('not an object'); post(42); post(null); post([1, 2]);"
+                 "post({type: 'command', method: 'storage.set'});"); // no id: no reply
+    WebWidget& widget = show("com.example.raw");
+    EXPECT_TRUE(becomes(widget, "window.replies.join(',')", "1,2,3,4,5"));
+    EXPECT_EQ(store->preferences().widgetStorage["com.example.raw"]["last"], "5");
+    spin(200);
+    EXPECT_EQ(evaluate(widget, "window.replies.length").toInt(), 5);
+}
+
+TEST_F(WebWidgetTest, PagesCannotLeaveTheirPackageOrOpenWindows) {
+    writePackage("com.example.stay", {});
+    WebWidget& widget = show("com.example.stay");
+    evaluate(widget, "window.marker = 'still here'");
+    for (const char* target :
+         {"https://example.com/", "file:///etc/passwd", "tarn-widget://other/index.html"}) {
+        evaluate(widget, QString("location.href = '%1'").arg(target));
+        spin(300);
+        EXPECT_EQ(widget.page()->url().scheme(), "tarn-widget") << target;
+        EXPECT_EQ(evaluate(widget, "window.marker").toString(), "still here") << target;
+    }
+    EXPECT_EQ(evaluate(widget, "String(window.open('tarn-widget://widget/index.html'))"),
+              "null");
+    EXPECT_FALSE(widget.failure().has_value());
+    // A blank document is not asked about: the widget's own page comes back instead.
+    evaluate(widget, "location.href = 'about:blank'");
+    EXPECT_TRUE(waitUntil([&] {
+        return widget.page()->url() == QUrl("tarn-widget://widget/index.html") &&
+               widget.isReady();
+    }));
+    // Still served: the page keeps receiving its state.
+    const qsizetype before = sent.size();
+    store->updatePreferences([](Preferences& p) { p.showSeconds = !p.showSeconds; });
+    EXPECT_TRUE(waitUntil([&] { return sent.size() > before; }));
+}
+
+TEST_F(WebWidgetTest, MarkedControlsBecomeTouchRegionsAndTooManyAreIgnored) {
+    writePackage("com.example.controls", {});
+    WebWidget& widget = show("com.example.controls", QString("com.example.controls@a"));
+    ASSERT_TRUE(waitUntil([&] { return widget.controls().size() == 1; }));
+    const WidgetControl control = widget.controls().first();
+    EXPECT_EQ(control.frame, QRectF(10, 20, 100, 50));
+    EXPECT_TRUE(control.enabled);
+    widget.setZoom(0.5);
+    const auto regions = widget.touchRegions();
+    ASSERT_EQ(regions.size(), 1);
+    EXPECT_EQ(regions[0].id, QString("web-com.example.controls@a-%1").arg(control.id));
+    EXPECT_EQ(regions[0].frame, QRectF(5, 10, 50, 25));
+
+    widget.activate(control.id);
+    EXPECT_TRUE(becomes(widget, "window.clicked", 1));
+
+    // Disabling the button is reported.
+    evaluate(widget, "document.getElementById('go').disabled = true");
+    EXPECT_TRUE(waitUntil([&] { return !widget.controls().first().enabled; }));
+
+    // 101 controls change nothing; an empty list clears them.
+    const QList<WidgetControl> kept = widget.controls();
+    evaluate(widget, "window.webkit.messageHandlers.tarn.postMessage({"
+                     "type: 'controls', items: Array.from({length: 101}, (_, i) => "
+                     "({id: i, x: 0, y: 0, width: 5, height: 5}))})");
+    spin(300);
+    EXPECT_EQ(widget.controls(), kept);
+    evaluate(widget, "Tarn.controls([])");
+    EXPECT_TRUE(waitUntil([&] { return widget.controls().isEmpty(); }));
+}
+
+TEST_F(WebWidgetTest, AFloodingPageIsHeardOnlyUpToItsBudget) {
+    writePackage("com.example.flood", {"storage"});
+    WebWidget& widget = show("com.example.flood");
+    spin(300);
+    const qsizetype before = sent.size();
+    evaluate(widget, "for (let i = 0; i < 20000; ++i) Tarn.ready();");
+    spin(1500);
+    EXPECT_LE(sent.size() - before, WebWidget::messagesPerSecond * 3);
+    // Once the flood is over, the page is heard again.
+    spin(1100);
+    evaluate(widget, "Tarn.command('storage.set', {key: 'k', value: 'after'})"
+                     ".then(() => window.outcome = 'ok')");
+    EXPECT_TRUE(becomes(widget, "window.outcome", "ok"));
+}
+
+TEST_F(WebWidgetTest, AStoppedPageShowsThePanelAndReloadBringsItBack) {
+    writePackage("com.example.crash", {});
+    WebWidget& widget = show("com.example.crash");
+    const qint64 pid = widget.page()->renderProcessPid();
+    ASSERT_GT(pid, 0);
+    ::kill(pid_t(pid), SIGKILL);
+    ASSERT_TRUE(waitUntil([&] { return widget.failure().has_value(); }));
+    EXPECT_EQ(*widget.failure(), "The widget stopped. Reload it to continue.");
+    auto* panel = widget.findChild<WidgetFailurePanel*>();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->message(), "The widget stopped. Reload it to continue.");
+    EXPECT_EQ(panel->reloadButton()->text(), "Reload widget");
+
+    sent.clear();
+    panel->reloadButton()->click();
+    EXPECT_FALSE(widget.failure().has_value());
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(waitUntil([&] { return widget.isReady() && !sent.isEmpty(); }, 30000));
+    EXPECT_TRUE(becomes(widget, "window.updates.length > 0", true));
+}
+
+TEST_F(WebWidgetTest, AMainDocumentThatCannotBeServedShowsWhy) {
+    writePackage("com.example.gone", {});
+    open();
+    store->widgets().reload();
+    const auto package = store->widgets().package(QString("com.example.gone"));
+    ASSERT_TRUE(package.has_value());
+    QFile::remove(QDir(package->root).filePath("index.html"));
+    WebWidget widget(*package, *store, std::nullopt);
+    ASSERT_TRUE(waitUntil([&] { return widget.failure().has_value(); }, 30000));
+    EXPECT_TRUE(widget.failure()->contains("index.html")) << widget.failure()->toStdString();
+    EXPECT_FALSE(widget.isReady());
+}
+
+TEST_F(WebWidgetTest, TouchModeNeedsDirectTouchAndTheTouchscreen) {
+    writePackage("com.example.touch", {});
+    WebWidget& widget = show("com.example.touch");
+    widget.setOnTouchscreen(true);
+    EXPECT_TRUE(waitUntil([&] { return json(sent.last())["touchMode"].toBool(); }));
+    EXPECT_TRUE(becomes(widget, "document.documentElement.classList.contains('tarn-touch')",
+                        true));
+    store->updatePreferences([](Preferences& p) { p.directTouch = false; });
+    EXPECT_TRUE(waitUntil([&] { return !json(sent.last())["touchMode"].toBool(true); }));
+}
+
+TEST_F(WebWidgetTest, InstancesOfOnePackageAreSeparate) {
+    writePackage("com.example.twice", {"storage"});
+    WebWidget& first = show("com.example.twice", QString("com.example.twice@1"));
+    WebWidget& second = show("com.example.twice", QString("com.example.twice@2"));
+    EXPECT_NE(first.page()->profile(), second.page()->profile());
+    EXPECT_TRUE(first.page()->profile()->isOffTheRecord());
+    EXPECT_NE(first.instanceKey(), second.instanceKey());
+    evaluate(first, "Tarn.storage.set('who', 'first').then(() => window.outcome = 'ok')");
+    EXPECT_TRUE(becomes(first, "window.outcome", "ok"));
+    EXPECT_TRUE(becomes(first, "Tarn.storage.get('who')", "first"));
+    EXPECT_TRUE(becomes(second, "String(Tarn.storage.get('who'))", "null"));
+}
+
+} // namespace
