@@ -1,5 +1,5 @@
-// Formatting and drawing helpers of the monitoring widgets. Each package carries its own copy:
-// a page can only load files from its own folder.
+// Formatting and drawing helpers of the included monitoring widgets, served as /_tarn/kit.js.
+// Any widget may use them: window.Kit after the script ran.
 (function () {
   'use strict';
 
