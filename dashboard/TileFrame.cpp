@@ -12,8 +12,16 @@ TileFrame::TileFrame(QWidget* parent) : QWidget(parent) {
 }
 
 void TileFrame::setRadius(double radius) {
+    if (radius == m_radius)
+        return;
     m_radius = radius;
+    m_corners.clear();
     update();
+}
+
+void TileFrame::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_corners.clear();
 }
 
 void TileFrame::setOutline(const QColor& colour, double width) {
@@ -26,11 +34,14 @@ void TileFrame::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF bounds = rect();
-    QPainterPath outside;
-    outside.addRect(bounds);
-    QPainterPath tile;
-    tile.addRoundedRect(bounds, m_radius, m_radius);
-    painter.fillPath(outside.subtracted(tile), TarnTheme::background());
+    if (m_corners.isEmpty()) {
+        QPainterPath outside;
+        outside.addRect(bounds);
+        QPainterPath tile;
+        tile.addRoundedRect(bounds, m_radius, m_radius);
+        m_corners = outside.subtracted(tile);
+    }
+    painter.fillPath(m_corners, TarnTheme::background());
     if (m_outline.isValid()) {
         const double half = m_outlineWidth / 2;
         painter.setPen(QPen(m_outline, m_outlineWidth));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPainterPath>
 #include <QWidget>
 
 // Drawn over a tile: rounds its corners by covering them with the dashboard's background (web
@@ -16,8 +17,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The page under the frame repaints once a second: keep the corners' shape between paints.
+    QPainterPath m_corners;
     double m_radius = 22;
     QColor m_outline;
     double m_outlineWidth = 3;

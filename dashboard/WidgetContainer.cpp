@@ -87,14 +87,16 @@ void WidgetContainer::resizeEvent(QResizeEvent* event) {
 }
 
 void WidgetContainer::paintEvent(QPaintEvent*) {
+    // A page covers the whole tile and the frame draws its corners.
+    if (m_web)
+        return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const double radius = DashboardGeometry::tileRadius * m_zoom;
     painter.setPen(Qt::NoPen);
     painter.setBrush(TarnTheme::surface());
     painter.drawRoundedRect(QRectF(rect()), radius, radius);
-    if (!m_web)
-        paintPlaceholder(painter);
+    paintPlaceholder(painter);
 }
 
 void WidgetContainer::paintPlaceholder(QPainter& painter) {

@@ -43,6 +43,10 @@
     return document.scrollingElement || document.documentElement;
   }
 
+  function isElement(node) {
+    return node.nodeType === Node.ELEMENT_NODE;
+  }
+
   function isEnabled(element) {
     return !element.disabled && element.getAttribute('aria-disabled') !== 'true';
   }
@@ -75,21 +79,37 @@
     }
   }
 
+  // A task rather than an animation frame: asking for a frame every second would redraw pages
+  // where nothing changed. Pages without marked elements (and an empty report sent) skip it.
   function scheduleControlReport() {
-    if (markedControls && !reportScheduled) {
-      reportScheduled = true;
-      requestAnimationFrame(reportMarkedControls);
+    if (!markedControls || reportScheduled) {
+      return;
     }
+    if (lastReported === '[]' && !document.querySelector('[data-tarn-control]')) {
+      return;
+    }
+    reportScheduled = true;
+    setTimeout(reportMarkedControls, 0);
   }
 
+  // Only real changes touch the document: restyling it every second would repaint everything.
+  let appliedTheme = '';
   function applyTheme(state) {
     const root = document.documentElement;
     if (!root || !state) {
       return;
     }
-    if (state.theme) {
-      root.style.setProperty('--tarn-accent', state.theme.accent);
-      root.style.setProperty('--tarn-primary', state.theme.primary);
+    const theme = state.theme || {};
+    const key = [theme.accent, theme.primary, state.touchMode === true].join(' ');
+    if (key === appliedTheme) {
+      return;
+    }
+    appliedTheme = key;
+    if (theme.accent) {
+      root.style.setProperty('--tarn-accent', theme.accent);
+    }
+    if (theme.primary) {
+      root.style.setProperty('--tarn-primary', theme.primary);
     }
     root.classList.toggle('tarn-touch', state.touchMode === true);
   }
@@ -162,6 +182,7 @@
           console.error(error);
         }
       }
+      // Text changes can move controls as well.
       scheduleControlReport();
     },
 
@@ -216,7 +237,15 @@
   function start() {
     Tarn.ready();
     scheduleControlReport();
-    new MutationObserver(scheduleControlReport).observe(document.documentElement, {
+    // Text changing inside elements moves no control; only elements coming, going or changing
+    // their look are worth measuring again.
+    new MutationObserver(records => {
+      if (records.some(record => record.type === 'attributes' ||
+                                 Array.from(record.addedNodes).some(isElement) ||
+                                 Array.from(record.removedNodes).some(isElement))) {
+        scheduleControlReport();
+      }
+    }).observe(document.documentElement, {
       subtree: true, childList: true, attributes: true,
       attributeFilter: ['data-tarn-control', 'disabled', 'aria-disabled', 'class', 'style', 'hidden'],
     });
