@@ -18,6 +18,7 @@ public:
     void setCanvas(const QRectF& frame, double scale);
     void setPages(int count, int current);
     void setToast(const std::optional<QString>& toast);
+    const std::optional<QString>& toast() const { return m_toast; }
     // Shows the indicator, holds it 2 s, hides it; a newer call starts over.
     void flashPageIndicator();
     double indicatorOpacity() const { return m_indicatorOpacity; }

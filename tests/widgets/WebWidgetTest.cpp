@@ -238,11 +238,18 @@ TEST_F(WebWidgetTest, AFloodingPageIsHeardOnlyUpToItsBudget) {
 
 TEST_F(WebWidgetTest, AStoppedPageShowsThePanelAndReloadBringsItBack) {
     writePackage("com.example.crash", {});
+    writePackage("com.example.neighbour", {});
+    WebWidget& neighbour = show("com.example.neighbour");
     WebWidget& widget = show("com.example.crash");
     const qint64 pid = widget.page()->renderProcessPid();
     ASSERT_GT(pid, 0);
     ::kill(pid_t(pid), SIGKILL);
     ASSERT_TRUE(waitUntil([&] { return widget.failure().has_value(); }));
+    // The other widget carries on.
+    EXPECT_FALSE(neighbour.failure().has_value());
+    evaluate(neighbour, "window.updates = []");
+    store->updatePreferences([](Preferences& p) { p.showSeconds = !p.showSeconds; });
+    EXPECT_TRUE(becomes(neighbour, "window.updates.length", 1));
     EXPECT_EQ(*widget.failure(), "The widget stopped. Reload it to continue.");
     auto* panel = widget.findChild<WidgetFailurePanel*>();
     ASSERT_NE(panel, nullptr);

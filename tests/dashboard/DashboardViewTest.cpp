@@ -1,0 +1,117 @@
+// The dashboard view without web pages (no package is installed, so every tile is a
+// placeholder): tile frames, drag and drop onto tiles, the page indicator's timing, the toast.
+#include "dashboard/Dashboard.h"
+#include "dashboard/DashboardOverlay.h"
+#include "dashboard/WidgetContainer.h"
+#include "support/EventLoop.h"
+#include "support/StoreFixture.h"
+
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QTest>
+
+namespace {
+
+struct DashboardViewTest : StoreFixture {
+    std::unique_ptr<Dashboard> dashboard;
+
+    Dashboard& showOverview(QSize size = {960, 270}) {
+        open();
+        dashboard = std::make_unique<Dashboard>(*store);
+        dashboard->resize(size);
+        dashboard->show();
+        return *dashboard;
+    }
+    void TearDown() override { dashboard.reset(); }
+
+    static bool dragEnter(QWidget* target, const QString& text) {
+        QMimeData data;
+        data.setText(text);
+        QDragEnterEvent event(QPoint(5, 5), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &event);
+        return event.isAccepted();
+    }
+    static void drop(QWidget* target, const QString& text) {
+        QMimeData data;
+        data.setText(text);
+        QDropEvent event(QPointF(5, 5), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        // Straight to the widget: the application delivers drops only inside a real drag.
+        static_cast<QObject*>(target)->event(&event);
+    }
+};
+
+TEST_F(DashboardViewTest, TilesAreTheSectionFramesScaledIntoTheWindow) {
+    Dashboard& view = showOverview();
+    EXPECT_DOUBLE_EQ(view.scale(), 0.5);
+    const QList<WidgetKind> widgets = store->preferences().widgets(Board::overview);
+    ASSERT_EQ(widgets.size(), 5);
+    WidgetContainer* first = view.container(widgets.first());
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->web(), nullptr); // no package: the placeholder
+    // Canvas (21, 19, 364.4, 502) at half size.
+    EXPECT_EQ(first->geometry(), QRect(11, 10, 182, 251));
+    WidgetContainer* second = view.container(widgets[1]);
+    EXPECT_EQ(second->geometry().left() - first->geometry().right() - 1, 7);
+
+    view.resize(1000, 1000);
+    const QRectF canvas = view.canvasFrame();
+    EXPECT_DOUBLE_EQ(canvas.height(), 540 * 1000.0 / 1920);
+    EXPECT_TRUE(canvas.contains(view.container(widgets.last())->geometry()));
+}
+
+TEST_F(DashboardViewTest, DraggedWidgetsOutlineTheTargetAndSwapWhenDropped) {
+    Dashboard& view = showOverview();
+    const QList<WidgetKind> widgets = store->preferences().widgets(Board::overview);
+    WidgetContainer* target = view.container(widgets[2]);
+    EXPECT_TRUE(dragEnter(target, "tarn-widget:" + widgets[0].rawValue()));
+    EXPECT_TRUE(target->isTargeted());
+    QDragLeaveEvent leave;
+    QCoreApplication::sendEvent(target, &leave);
+    EXPECT_FALSE(target->isTargeted());
+    EXPECT_FALSE(dragEnter(target, "just some text"));
+    EXPECT_FALSE(target->isTargeted());
+
+    drop(target, "tarn-widget:" + widgets[0].rawValue());
+    EXPECT_FALSE(target->isTargeted());
+    EXPECT_TRUE(waitUntil([&] {
+        return store->preferences().widgets(Board::overview).first() == widgets[2];
+    }));
+    EXPECT_EQ(store->preferences().widgets(Board::overview)[2], widgets[0]);
+}
+
+TEST_F(DashboardViewTest, MoveActionsSwapWithTheNeighbour) {
+    Dashboard& view = showOverview();
+    const QList<WidgetKind> widgets = store->preferences().widgets(Board::overview);
+    WidgetContainer* first = view.container(widgets[0]);
+    ASSERT_EQ(first->actions().size(), 2);
+    EXPECT_EQ(first->actions()[0]->text(), "Move left");
+    first->actions()[0]->trigger(); // at the start: nothing
+    EXPECT_EQ(store->preferences().widgets(Board::overview), widgets);
+    first->actions()[1]->trigger();
+    EXPECT_EQ(store->preferences().widgets(Board::overview)[1], widgets[0]);
+}
+
+TEST_F(DashboardViewTest, PageIndicatorStaysTwoSecondsAfterTheLastPageChange) {
+    Dashboard& view = showOverview();
+    DashboardOverlay* overlay = view.overlay();
+    EXPECT_EQ(overlay->indicatorOpacity(), 0);
+    view.setPageIndicatorRevision(1);
+    QTest::qWait(1500);
+    EXPECT_EQ(overlay->indicatorOpacity(), 1);
+    view.setPageIndicatorRevision(2); // a second change restarts the wait
+    QTest::qWait(1800);
+    EXPECT_EQ(overlay->indicatorOpacity(), 1);
+    QTest::qWait(900);
+    EXPECT_EQ(overlay->indicatorOpacity(), 0);
+    view.setPageIndicatorRevision(2); // no change, no flash
+    QTest::qWait(300);
+    EXPECT_EQ(overlay->indicatorOpacity(), 0);
+}
+
+TEST_F(DashboardViewTest, ToastFollowsTheStore) {
+    Dashboard& view = showOverview();
+    store->notify("Saved elsewhere");
+    EXPECT_EQ(view.overlay()->toast(), QString("Saved elsewhere"));
+}
+
+} // namespace
