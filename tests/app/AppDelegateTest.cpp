@@ -5,7 +5,7 @@
 #include "dashboard/Dashboard.h"
 #include "dashboard/WidgetContainer.h"
 #include "support/EventLoop.h"
-#include "support/StoreFixture.h"
+#include "support/AppEnvironment.h"
 #include "widgets/web/WebWidget.h"
 
 #include <QAction>
@@ -28,14 +28,7 @@ struct AppDelegateTest : testing::Test {
     std::unique_ptr<AppDelegate> delegate;
 
     AppDelegate& start(QStringList arguments = {"tablora"}) {
-        TarnStore::Environment environment;
-        environment.directory = folder.filePath("Tarn");
-        environment.resources = TABLORA_RESOURCES_DIRECTORY;
-        environment.startTimer = false;
-        environment.launcher = std::make_shared<FakeLauncher>();
-        environment.integrations.settings =
-                std::make_shared<QSettings>(folder.filePath("settings.ini"), QSettings::IniFormat);
-        environment.integrations.homeFolder = folder.filePath("home");
+        TarnStore::Environment environment = applicationEnvironment(folder);
         delegate = std::make_unique<AppDelegate>(AppDelegate::Options{
                 std::move(arguments), std::move(environment), std::make_unique<NoScreens>(), {},
                 false});

@@ -4,7 +4,7 @@
 #include "app/AppDelegate.h"
 #include "app/linux/X11ScreenDirectory.h"
 #include "support/EventLoop.h"
-#include "support/StoreFixture.h"
+#include "support/AppEnvironment.h"
 #include "widgets/web/WidgetSchemeHandler.h"
 
 #include <QApplication>
@@ -59,13 +59,7 @@ struct TouchscreenDisplayTest : testing::Test {
     void TearDown() override { delegate.reset(); }
 
     AppDelegate& start(QStringList arguments) {
-        TarnStore::Environment environment;
-        environment.directory = folder.filePath("Tarn");
-        environment.resources = TABLORA_RESOURCES_DIRECTORY;
-        environment.startTimer = false;
-        environment.launcher = std::make_shared<FakeLauncher>();
-        environment.integrations.settings =
-                std::make_shared<QSettings>(folder.filePath("settings.ini"), QSettings::IniFormat);
+        TarnStore::Environment environment = applicationEnvironment(folder);
         auto screens = std::make_unique<X11ScreenDirectory>();
         directory = screens.get();
         X11ScreenDirectory* refresh = directory;

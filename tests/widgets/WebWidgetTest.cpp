@@ -302,4 +302,33 @@ TEST_F(WebWidgetTest, InstancesOfOnePackageAreSeparate) {
     EXPECT_TRUE(becomes(second, "String(Tarn.storage.get('who'))", "null"));
 }
 
+TEST_F(WebWidgetTest, EveryIncludedWidgetLoadsWithoutAScriptError) {
+    open();
+    const QStringList included = {"cpu",           "gpu",           "memory", "disk",
+                                  "network",       "today",         "agenda", "shortcuts",
+                                  "spotify-artwork", "spotify-controls", "timer", "notes",
+                                  "pulse",         "machine"};
+    QStringList errors;
+    for (const QString& id : included) {
+        const auto package = store->widgets().package(id);
+        ASSERT_TRUE(package.has_value()) << id.toStdString();
+        EXPECT_TRUE(package->bundled);
+        auto widget = std::make_unique<WebWidget>(*package, *store, id + "@test");
+        QObject::connect(widget->page(), &WidgetPage::scriptError,
+                         [&errors, id](const QString& message, int line, const QString&) {
+                             errors.append(QString("%1:%2: %3").arg(id).arg(line).arg(message));
+                         });
+        widget->resize(364, 502);
+        widget->show();
+        EXPECT_TRUE(waitUntil([&] { return widget->isReady(); }, 30000)) << id.toStdString();
+        // It draws from its state: the waiting text is gone.
+        EXPECT_TRUE(waitUntil([&] {
+            return !evaluate(*widget, "document.body.innerText").toString().contains(
+                    QString::fromUtf8("Waiting"));
+        })) << id.toStdString();
+        widgets.push_back(std::move(widget));
+    }
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+}
+
 } // namespace

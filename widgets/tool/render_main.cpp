@@ -109,6 +109,11 @@ int main(int argc, char* argv[]) {
     tile.setStyleSheet(QStringLiteral("background: %1;").arg(TarnTheme::surface().name()));
     tile.resize(size);
     auto* widget = new WebWidget(package, store, instance, &tile);
+    QObject::connect(widget->page(), &WidgetPage::scriptError,
+                     [&err](const QString& message, int line, const QString& source) {
+                         err << source << ':' << line << ": " << message << '\n';
+                         err.flush();
+                     });
     widget->setGeometry(tile.rect());
     tile.show();
     if (!waitFor([&] { return widget->isReady() || widget->failure(); }, 30000)) {

@@ -33,3 +33,10 @@ bool WidgetPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool i
 QWebEnginePage* WidgetPage::createWindow(WebWindowType) {
     return nullptr;
 }
+
+void WidgetPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
+                                          const QString& message, int line,
+                                          const QString& source) {
+    if (level == ErrorMessageLevel)
+        emit scriptError(message, line, source);
+}

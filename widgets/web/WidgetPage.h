@@ -16,11 +16,13 @@ public:
 
 signals:
     void navigationRefused(const QUrl& url);
+    // An uncaught error or console.error of the page, for its author's tools.
+    void scriptError(const QString& message, int line, const QString& source);
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     QWebEnginePage* createWindow(WebWindowType type) override;
     // A page's console is its author's business, not the dashboard's log.
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
-                                  const QString&) override {}
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int line, const QString& source) override;
 };

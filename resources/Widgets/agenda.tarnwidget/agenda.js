@@ -22,7 +22,6 @@
   let state = null;
   let receivedAt = 0;
   let renderedKey = '';
-  let toastTimer = 0;
   const completing = new Set();   // reminder ids ticked off but not yet gone from the state
   const joining = new Set();
 
@@ -31,11 +30,7 @@
   }
 
   function toast(message) {
-    const el = $('toast');
-    el.textContent = message;
-    el.hidden = false;
-    clearTimeout(toastTimer);
-    toastTimer = setTimeout(() => { el.hidden = true; }, 4000);
+    Kit.flash($('toast'), message);
   }
 
   function startOfDay(ms) {

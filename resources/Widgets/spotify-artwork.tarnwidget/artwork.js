@@ -15,15 +15,10 @@
 
   let wantedUrl = '';
   let shown = -1;        // index of the cover on screen, or -1 for the placeholder
-  let toastTimer = 0;
   let connecting = false;
 
   function toast(message) {
-    const el = $('toast');
-    el.textContent = message;
-    el.hidden = false;
-    clearTimeout(toastTimer);
-    toastTimer = setTimeout(() => { el.hidden = true; }, 4000);
+    Kit.flash($('toast'), message);
   }
 
   function showPlaceholder() {

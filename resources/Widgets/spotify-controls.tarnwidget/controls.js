@@ -11,15 +11,10 @@
   let receivedAt = 0;
   let pendingVolume = null;   // shown until the player reports the new level
   let progressTimer = 0;
-  let toastTimer = 0;
   let connecting = false;
 
   function toast(message) {
-    const el = $('toast');
-    el.textContent = message;
-    el.hidden = false;
-    clearTimeout(toastTimer);
-    toastTimer = setTimeout(() => { el.hidden = true; }, 4000);
+    Kit.flash($('toast'), message);
   }
 
   function clock(seconds) {

@@ -15,14 +15,9 @@
   let state = null;
   let receivedAt = 0;
   let tickTimer = 0;
-  let toastTimer = 0;
 
   function toast(message) {
-    const el = $('toast');
-    el.textContent = message;
-    el.hidden = false;
-    clearTimeout(toastTimer);
-    toastTimer = setTimeout(() => { el.hidden = true; }, 4000);
+    Kit.flash($('toast'), message);
   }
 
   function focus() {

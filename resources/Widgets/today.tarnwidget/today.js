@@ -15,7 +15,6 @@
   let receivedAt = 0;
   let eventsKey = '';
   let tickTimer = 0;
-  let toastTimer = 0;
 
   const weekdayFormat = new Intl.DateTimeFormat(undefined, { weekday: 'long', month: 'long', day: 'numeric' });
   const compactDateFormat = new Intl.DateTimeFormat(undefined, { weekday: 'short', month: 'short', day: 'numeric' });
@@ -30,11 +29,7 @@
   }
 
   function toast(message) {
-    const el = $('toast');
-    el.textContent = message;
-    el.hidden = false;
-    clearTimeout(toastTimer);
-    toastTimer = setTimeout(() => { el.hidden = true; }, 4000);
+    Kit.flash($('toast'), message);
   }
 
   function startOfDay(ms) {
