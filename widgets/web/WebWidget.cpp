@@ -19,6 +19,7 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <csignal>
 
 namespace {
 
@@ -98,12 +99,12 @@ void WebWidget::createPage() {
     // The tile's own colour rather than transparency: a translucent web view is not composited
     // over the widgets behind it, and the tile under a page is always this colour.
     m_page->setBackgroundColor(TarnTheme::surface());
-    auto* channel = new QWebChannel(m_page.get());
-    channel->registerObject(QStringLiteral("tarn"),
-                            new WidgetChannelEndpoint(
-                                    [this](const QJsonValue& message) { receive(message); },
-                                    channel));
-    m_page->setWebChannel(channel);
+    m_channel = new QWebChannel(m_page.get());
+    m_channel->registerObject(QStringLiteral("tarn"),
+                              new WidgetChannelEndpoint(
+                                      [this](const QJsonValue& message) { receive(message); },
+                                      m_channel));
+    m_page->setWebChannel(m_channel);
 
     connect(m_page.get(), &QWebEnginePage::loadStarted, this, [this] {
         m_ready = false;
@@ -178,6 +179,9 @@ void WebWidget::setFailure(const std::optional<QString>& failure) {
 void WebWidget::reload() {
     setFailure(std::nullopt);
     m_failedRequests.clear();
+    m_budgetWindow.invalidate();
+    if (!m_page->webChannel())
+        m_page->setWebChannel(m_channel);
     m_page->triggerAction(QWebEnginePage::Reload);
 }
 
@@ -188,7 +192,20 @@ bool WebWidget::withinBudget() {
         m_budgetWindow.start();
         m_budgetUsed = 0;
     }
-    return ++m_budgetUsed <= messagesPerSecond;
+    ++m_budgetUsed;
+    if (m_budgetUsed == runawayMessagesPerSecond)
+        stopRunawayPage();
+    return m_budgetUsed <= messagesPerSecond;
+}
+
+void WebWidget::stopRunawayPage() {
+    // Without its channel the page's messages are dropped unread; its process goes, and the
+    // panel offers to load it again.
+    m_page->setWebChannel(nullptr);
+    m_ready = false;
+    setFailure(stoppedMessage);
+    if (const qint64 process = m_page->renderProcessPid(); process > 0)
+        ::kill(pid_t(process), SIGKILL);
 }
 
 void WebWidget::receive(const QJsonValue& value) {

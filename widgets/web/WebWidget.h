@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class QWebChannel;
 class QWebEngineProfile;
 class QWebEngineView;
 class TarnStore;
@@ -24,6 +25,9 @@ class WebWidget : public QWidget {
 
 public:
     static constexpr int messagesPerSecond = 200;
+    // A page that posts this many in one second is stopped: reading its messages at all would
+    // keep the dashboard busy.
+    static constexpr int runawayMessagesPerSecond = 10 * messagesPerSecond;
 
     WebWidget(WidgetPackage package, TarnStore& store, std::optional<QString> instanceID,
               QWidget* parent = nullptr);
@@ -69,6 +73,7 @@ private:
     void createPage();
     void receive(const QJsonValue& message);
     bool withinBudget();
+    void stopRunawayPage();
     void setFailure(const std::optional<QString>& failure);
     void loadingChanged(bool started, bool succeeded, const QUrl& url, const QString& error);
     void schedulePublish();
@@ -81,6 +86,7 @@ private:
     std::unique_ptr<QWebEngineProfile> m_profile;
     std::unique_ptr<WidgetPage> m_page;
     QWebEngineView* m_view = nullptr;
+    QWebChannel* m_channel = nullptr;
     WidgetSchemeHandler* m_resources = nullptr;
     WidgetFailurePanel* m_panel = nullptr;
 
