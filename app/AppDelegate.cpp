@@ -54,12 +54,11 @@ AppDelegate::AppDelegate(Options options, QObject* parent)
     m_window = std::make_unique<DashboardWindow>();
     m_placement = std::make_unique<WindowPlacement>(
             *m_screens, *m_window,
-            WindowPlacement::Host{
-                    [this] { return m_store->preferences().orientation; },
-                    [this] { return m_store->preferences().displayID; },
-                    [this](const QString& name) { m_store->setDisplayName(name); },
-                    [this](bool on) { setDirectTouch(on); },
-                    [this](const QString& message) { m_store->notify(message); }});
+            WindowPlacement::Host{[this] { return m_store->preferences().orientation; },
+                                  [this] { return m_store->preferences().displayID; },
+                                  [this](const QString& name) { m_store->setDisplayName(name); },
+                                  [this](bool on) { setDirectTouch(on); },
+                                  [this](const QString& message) { m_store->notify(message); }});
     m_placement->setPreview(options.arguments.contains(QStringLiteral("--preview")));
 
     const QPointer<AppDelegate> self(this);
@@ -205,8 +204,10 @@ void AppDelegate::editAction(const char* method) {
     QWidget* focus = QApplication::focusWidget();
     if (QWebEngineView* view = enclosingWebView(focus)) {
         static const QHash<QByteArray, QWebEnginePage::WebAction> actions = {
-                {"undo", QWebEnginePage::Undo},   {"cut", QWebEnginePage::Cut},
-                {"copy", QWebEnginePage::Copy},   {"paste", QWebEnginePage::Paste},
+                {"undo", QWebEnginePage::Undo},
+                {"cut", QWebEnginePage::Cut},
+                {"copy", QWebEnginePage::Copy},
+                {"paste", QWebEnginePage::Paste},
                 {"selectAll", QWebEnginePage::SelectAll}};
         view->page()->triggerAction(actions.value(method));
         return;
@@ -292,8 +293,8 @@ void AppDelegate::presentSettingsWindow() {
         m_settingsWindow->resize(1080, 700);
         connect(m_settingsWindow, &DashboardWindow::closeRequested, this,
                 [this] { closeRequested(m_settingsWindow); });
-        const QScreen* screen = m_window->screen() ? m_window->screen()
-                                                   : QGuiApplication::primaryScreen();
+        const QScreen* screen =
+                m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen();
         const QRect area = screen ? screen->availableGeometry() : m_window->geometry();
         QRect frame(QPoint(), QSize(1080, 700));
         frame.moveCenter(area.center());

@@ -73,8 +73,9 @@ void DashboardWindow::changeEvent(QEvent* event) {
     m_wasFullScreen = fullScreen;
     // Reported from the event loop: a full-screen change always ends after the call that
     // started it, as the window system's would.
-    QTimer::singleShot(0, this, fullScreen ? &DashboardWindow::fullScreenEntered
-                                           : &DashboardWindow::fullScreenLeft);
+    QTimer::singleShot(0, this,
+                       fullScreen ? &DashboardWindow::fullScreenEntered
+                                  : &DashboardWindow::fullScreenLeft);
     if (!fullScreen)
         menuBar()->show();
 }

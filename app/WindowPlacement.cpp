@@ -12,8 +12,7 @@ const QString fullScreenFailed =
 
 } // namespace
 
-WindowPlacement::WindowPlacement(const ScreenDirectory& screens, PlacementWindow& window,
-                                 Host host)
+WindowPlacement::WindowPlacement(const ScreenDirectory& screens, PlacementWindow& window, Host host)
     : m_screens(screens), m_window(window), m_host(std::move(host)) {}
 
 QSizeF WindowPlacement::canvas() const {

@@ -97,8 +97,8 @@ void Dashboard::placeTiles() {
                             inCanvas.size() * factor);
         const QPoint topLeft(qRound(inView.left()), qRound(inView.top()));
         const QPoint bottomRight(qRound(inView.right()), qRound(inView.bottom()));
-        tile->setGeometry(QRect(topLeft, QSize(bottomRight.x() - topLeft.x(),
-                                               bottomRight.y() - topLeft.y())));
+        tile->setGeometry(QRect(
+                topLeft, QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y())));
         tile->setZoom(factor);
     }
     m_overlay->setGeometry(rect());

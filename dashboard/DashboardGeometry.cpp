@@ -7,16 +7,16 @@ namespace DashboardGeometry {
 double scale(const QSizeF& window, const QSizeF& canvas) {
     if (canvas.isEmpty())
         return 1;
-    return std::max(0.0, std::min(window.width() / canvas.width(),
-                                  window.height() / canvas.height()));
+    return std::max(0.0,
+                    std::min(window.width() / canvas.width(), window.height() / canvas.height()));
 }
 
 QRectF canvasFrame(const QSizeF& window, const QSizeF& canvas) {
     const double factor = scale(window, canvas);
     const QSizeF size = canvas * factor;
-    return QRectF(QPointF((window.width() - size.width()) / 2,
-                          (window.height() - size.height()) / 2),
-                  size);
+    return QRectF(
+            QPointF((window.width() - size.width()) / 2, (window.height() - size.height()) / 2),
+            size);
 }
 
 QRectF pageArea(const QSizeF& canvas) {

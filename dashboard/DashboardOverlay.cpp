@@ -87,8 +87,7 @@ void DashboardOverlay::paintIndicator(QPainter& painter) {
     paintCapsule(painter, capsule);
     painter.setPen(Qt::NoPen);
     for (int page = 0; page < m_pageCount; ++page) {
-        painter.setBrush(page == m_currentPage ? QColor(255, 255, 255)
-                                               : QColor(255, 255, 255, 77));
+        painter.setBrush(page == m_currentPage ? QColor(255, 255, 255) : QColor(255, 255, 255, 77));
         painter.drawEllipse(QRectF(capsule.left() + padX + page * (dot + spacing),
                                    capsule.top() + padY, dot, dot));
     }
@@ -104,8 +103,7 @@ void DashboardOverlay::paintToast(QPainter& painter) {
     painter.setFont(font);
     const QFontMetricsF metrics(font);
     const QString text = metrics.elidedText(*m_toast, Qt::ElideRight, canvas.width() - 120);
-    const QSizeF box(metrics.horizontalAdvance(text) + 2 * padding,
-                     metrics.height() + 2 * padding);
+    const QSizeF box(metrics.horizontalAdvance(text) + 2 * padding, metrics.height() + 2 * padding);
     const QRectF capsule((canvas.width() - box.width()) / 2,
                          canvas.height() - bottom - box.height(), box.width(), box.height());
     paintCapsule(painter, capsule);

@@ -118,8 +118,8 @@ void WidgetContainer::paintPlaceholder(QPainter& painter) {
     painter.drawPath(puzzlePiece(QRectF(-18, -78, 36, 36)));
     line(tr("Widget unavailable"), 20, QFont::DemiBold, TarnTheme::text(), -30);
     line(m_widget.rawValue(), 14, QFont::Normal, TarnTheme::muted(), 2);
-    line(tr("Install the package or replace it in Widgets."), 14, QFont::Normal,
-         TarnTheme::muted(), 26);
+    line(tr("Install the package or replace it in Widgets."), 14, QFont::Normal, TarnTheme::muted(),
+         26);
     painter.restore();
 }
 

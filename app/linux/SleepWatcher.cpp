@@ -7,8 +7,8 @@ SleepWatcher::SleepWatcher(QObject* parent) : QObject(parent) {
     if (!bus.isConnected())
         return;
     bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                QStringLiteral("org.freedesktop.login1.Manager"),
-                QStringLiteral("PrepareForSleep"), this, SLOT(prepareForSleep(bool)));
+                QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
+                this, SLOT(prepareForSleep(bool)));
 }
 
 void SleepWatcher::prepareForSleep(bool sleeping) {

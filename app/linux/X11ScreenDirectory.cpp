@@ -77,9 +77,9 @@ QList<ScreenInfo> X11ScreenDirectory::screens() const {
         const double rotation = orientation == Qt::PortraitOrientation            ? 90
                                 : orientation == Qt::InvertedLandscapeOrientation ? 180
                                 : orientation == Qt::InvertedPortraitOrientation  ? 270
-                                                                                   : 0;
-        screens.append({screen->name(), screen->geometry(), displayNumber(screen->name()),
-                        rotation, screen->availableGeometry()});
+                                                                                  : 0;
+        screens.append({screen->name(), screen->geometry(), displayNumber(screen->name()), rotation,
+                        screen->availableGeometry()});
     }
     return screens;
 }

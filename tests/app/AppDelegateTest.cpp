@@ -4,8 +4,8 @@
 
 #include "dashboard/Dashboard.h"
 #include "dashboard/WidgetContainer.h"
-#include "support/EventLoop.h"
 #include "support/AppEnvironment.h"
+#include "support/EventLoop.h"
 #include "widgets/web/WebWidget.h"
 
 #include <QAction>
@@ -29,9 +29,11 @@ struct AppDelegateTest : testing::Test {
 
     AppDelegate& start(QStringList arguments = {"tablora"}) {
         TarnStore::Environment environment = applicationEnvironment(folder);
-        delegate = std::make_unique<AppDelegate>(AppDelegate::Options{
-                std::move(arguments), std::move(environment), std::make_unique<NoScreens>(), {},
-                false});
+        delegate = std::make_unique<AppDelegate>(AppDelegate::Options{std::move(arguments),
+                                                                      std::move(environment),
+                                                                      std::make_unique<NoScreens>(),
+                                                                      {},
+                                                                      false});
         return *delegate;
     }
 
@@ -156,9 +158,8 @@ TEST_F(AppDelegateTest, ControlQQuits) {
     AppDelegate& app = start();
     app.window().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&app.window()));
-    QTimer::singleShot(0, &app.window(), [&app] {
-        QTest::keyClick(&app.window(), Qt::Key_Q, Qt::ControlModifier);
-    });
+    QTimer::singleShot(0, &app.window(),
+                       [&app] { QTest::keyClick(&app.window(), Qt::Key_Q, Qt::ControlModifier); });
     QTimer watchdog;
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(1); });

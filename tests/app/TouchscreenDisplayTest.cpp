@@ -3,21 +3,20 @@
 // placed full screen on it. The test starts its own server before the application exists.
 #include "app/AppDelegate.h"
 #include "app/linux/X11ScreenDirectory.h"
-#include "support/EventLoop.h"
 #include "support/AppEnvironment.h"
+#include "support/EventLoop.h"
 #include "widgets/web/WidgetSchemeHandler.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QProcess>
 #include <QScreen>
-#include <gtest/gtest.h>
-#include <sys/prctl.h>
-#include <unistd.h>
-
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
+#include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -65,8 +64,7 @@ struct TouchscreenDisplayTest : testing::Test {
         X11ScreenDirectory* refresh = directory;
         delegate = std::make_unique<AppDelegate>(
                 AppDelegate::Options{std::move(arguments), std::move(environment),
-                                     std::move(screens), [refresh] { refresh->refresh(); },
-                                     false});
+                                     std::move(screens), [refresh] { refresh->refresh(); }, false});
         return *delegate;
     }
 

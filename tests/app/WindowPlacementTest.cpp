@@ -27,9 +27,7 @@ public:
         list.append({"HDMI-1", QRectF(0, 1080, 2560, 720), bar, 0, {}});
         models.insert(bar, touchscreenModel);
     }
-    void plugSide() {
-        list.append({"DP-2", QRectF(1920, 0, 1280, 1024), side, 0, {}});
-    }
+    void plugSide() { list.append({"DP-2", QRectF(1920, 0, 1280, 1024), side, 0, {}}); }
     void unplug(quint32 number) {
         list.removeIf([number](const ScreenInfo& s) { return s.displayNumber == number; });
     }
@@ -71,13 +69,12 @@ struct WindowPlacementTest : testing::Test {
     QString displayName;
     std::optional<bool> touch;
     QStringList toasts;
-    WindowPlacement placement{screens, window,
-                              WindowPlacement::Host{
-                                      [this] { return orientation; },
-                                      [this] { return displayID; },
-                                      [this](const QString& name) { displayName = name; },
-                                      [this](bool on) { touch = on; },
-                                      [this](const QString& text) { toasts.append(text); }}};
+    WindowPlacement placement{
+            screens, window,
+            WindowPlacement::Host{[this] { return orientation; }, [this] { return displayID; },
+                                  [this](const QString& name) { displayName = name; },
+                                  [this](bool on) { touch = on; },
+                                  [this](const QString& text) { toasts.append(text); }}};
 
     void finishEntering() {
         window.fullScreen = true;
@@ -197,8 +194,9 @@ TEST_F(WindowPlacementTest, FailingToEnterFullScreenFallsBackToThePreviewWithATo
     placement.didFailToEnterFullScreen();
     EXPECT_TRUE(placement.preview());
     EXPECT_EQ(window.calls.last(), "windowed");
-    EXPECT_EQ(toasts, QStringList{QString::fromUtf8(
-                              "Couldn’t enter full screen. Tablora is available in window preview.")});
+    EXPECT_EQ(toasts,
+              QStringList{QString::fromUtf8(
+                      "Couldn’t enter full screen. Tablora is available in window preview.")});
     EXPECT_FALSE(placement.inTransition());
 }
 

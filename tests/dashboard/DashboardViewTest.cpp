@@ -73,9 +73,8 @@ TEST_F(DashboardViewTest, DraggedWidgetsOutlineTheTargetAndSwapWhenDropped) {
 
     drop(target, "tarn-widget:" + widgets[0].rawValue());
     EXPECT_FALSE(target->isTargeted());
-    EXPECT_TRUE(waitUntil([&] {
-        return store->preferences().widgets(Board::overview).first() == widgets[2];
-    }));
+    EXPECT_TRUE(waitUntil(
+            [&] { return store->preferences().widgets(Board::overview).first() == widgets[2]; }));
     EXPECT_EQ(store->preferences().widgets(Board::overview)[2], widgets[0]);
 }
 

@@ -1,5 +1,6 @@
 // Dropping text onto a widget tile and moving widgets along the page.
 #include "dashboard/WidgetDrops.h"
+
 #include "support/PackageBuilder.h"
 #include "support/StoreFixture.h"
 
@@ -15,7 +16,9 @@ struct WidgetDropsTest : StoreFixture {
         opened.setLayout(PageLayout::row({a, b, c}, {}), opened.preferences().board);
         return opened;
     }
-    QList<WidgetKind> page() const { return store->preferences().widgets(store->preferences().board); }
+    QList<WidgetKind> page() const {
+        return store->preferences().widgets(store->preferences().board);
+    }
 };
 
 TEST_F(WidgetDropsTest, AWidgetDroppedOnAnotherSwapsThem) {

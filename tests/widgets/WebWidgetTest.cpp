@@ -1,9 +1,10 @@
 // The web widget host with real pages in Qt WebEngine, offscreen: snapshots, commands, controls,
 // the navigation policy and a page whose process dies.
+#include "widgets/web/WebWidget.h"
+
 #include "support/EventLoop.h"
 #include "support/PackageBuilder.h"
 #include "support/StoreFixture.h"
-#include "widgets/web/WebWidget.h"
 #include "widgets/web/WidgetFailurePanel.h"
 #include "widgets/web/WidgetPage.h"
 
@@ -90,7 +91,9 @@ struct WebWidgetTest : StoreFixture {
         return waitUntil([&] { return evaluate(widget, script) == expected; }, timeout);
     }
 
-    static QJsonObject json(const QByteArray& text) { return QJsonDocument::fromJson(text).object(); }
+    static QJsonObject json(const QByteArray& text) {
+        return QJsonDocument::fromJson(text).object();
+    }
 };
 
 TEST_F(WebWidgetTest, ReadyBringsAFullSnapshotAndAnUnchangedOneIsNotSentAgain) {
@@ -101,8 +104,8 @@ TEST_F(WebWidgetTest, ReadyBringsAFullSnapshotAndAnUnchangedOneIsNotSentAgain) {
     EXPECT_EQ(first["instanceID"].toString(), "com.example.state");
     EXPECT_FALSE(first["touchMode"].toBool(true));
     EXPECT_TRUE(first.contains("focus"));
-    EXPECT_TRUE(becomes(widget, "window.updates.length > 0 && window.updates.at(-1).apiVersion",
-                        1));
+    EXPECT_TRUE(
+            becomes(widget, "window.updates.length > 0 && window.updates.at(-1).apiVersion", 1));
 
     // Nothing changed: nothing is sent, however often the host publishes.
     spin(300);
@@ -176,14 +179,12 @@ TEST_F(WebWidgetTest, PagesCannotLeaveTheirPackageOrOpenWindows) {
         EXPECT_EQ(widget.page()->url().scheme(), "tarn-widget") << target;
         EXPECT_EQ(evaluate(widget, "window.marker").toString(), "still here") << target;
     }
-    EXPECT_EQ(evaluate(widget, "String(window.open('tarn-widget://widget/index.html'))"),
-              "null");
+    EXPECT_EQ(evaluate(widget, "String(window.open('tarn-widget://widget/index.html'))"), "null");
     EXPECT_FALSE(widget.failure().has_value());
     // A blank document is not asked about: the widget's own page comes back instead.
     evaluate(widget, "location.href = 'about:blank'");
     EXPECT_TRUE(waitUntil([&] {
-        return widget.page()->url() == QUrl("tarn-widget://widget/index.html") &&
-               widget.isReady();
+        return widget.page()->url() == QUrl("tarn-widget://widget/index.html") && widget.isReady();
     }));
     // Still served: the page keeps receiving its state.
     const qsizetype before = sent.size();
@@ -299,8 +300,7 @@ TEST_F(WebWidgetTest, TouchModeNeedsDirectTouchAndTheTouchscreen) {
     WebWidget& widget = show("com.example.touch");
     widget.setOnTouchscreen(true);
     EXPECT_TRUE(waitUntil([&] { return json(sent.last())["touchMode"].toBool(); }));
-    EXPECT_TRUE(becomes(widget, "document.documentElement.classList.contains('tarn-touch')",
-                        true));
+    EXPECT_TRUE(becomes(widget, "document.documentElement.classList.contains('tarn-touch')", true));
     store->updatePreferences([](Preferences& p) { p.directTouch = false; });
     EXPECT_TRUE(waitUntil([&] { return !json(sent.last())["touchMode"].toBool(true); }));
 }
@@ -320,10 +320,20 @@ TEST_F(WebWidgetTest, InstancesOfOnePackageAreSeparate) {
 
 TEST_F(WebWidgetTest, EveryIncludedWidgetLoadsWithoutAScriptError) {
     open();
-    const QStringList included = {"cpu",           "gpu",           "memory", "disk",
-                                  "network",       "today",         "agenda", "shortcuts",
-                                  "spotify-artwork", "spotify-controls", "timer", "notes",
-                                  "pulse",         "machine"};
+    const QStringList included = {"cpu",
+                                  "gpu",
+                                  "memory",
+                                  "disk",
+                                  "network",
+                                  "today",
+                                  "agenda",
+                                  "shortcuts",
+                                  "spotify-artwork",
+                                  "spotify-controls",
+                                  "timer",
+                                  "notes",
+                                  "pulse",
+                                  "machine"};
     QStringList errors;
     for (const QString& id : included) {
         const auto package = store->widgets().package(id);
@@ -339,8 +349,9 @@ TEST_F(WebWidgetTest, EveryIncludedWidgetLoadsWithoutAScriptError) {
         EXPECT_TRUE(waitUntil([&] { return widget->isReady(); }, 30000)) << id.toStdString();
         // It draws from its state: the waiting text is gone.
         EXPECT_TRUE(waitUntil([&] {
-            return !evaluate(*widget, "document.body.innerText").toString().contains(
-                    QString::fromUtf8("Waiting"));
+            return !evaluate(*widget, "document.body.innerText")
+                            .toString()
+                            .contains(QString::fromUtf8("Waiting"));
         })) << id.toStdString();
         widgets.push_back(std::move(widget));
     }

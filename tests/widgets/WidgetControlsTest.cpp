@@ -38,7 +38,7 @@ TEST(WidgetControls, InvalidItemsAreDroppedAndTheRestKeepTheirOrder) {
                            item(2, 0, 0, 10, -1),     // negative height
                            item(5, 10000, 0, 10, 10), // coordinate of 10,000
                            item(6, -9999.5, 0, 10, 10),
-                           item(7.5),                 // not an integer id
+                           item(7.5), // not an integer id
                            noID,
                            textX,
                            disabled,

@@ -71,7 +71,8 @@ int main(int argc, char* argv[]) {
             size = parts.size() == 2 ? QSize(parts[0].toInt(), parts[1].toInt()) : QSize();
         } else if (option == QStringLiteral("--state")) {
             QFile file(value);
-            if (!file.open(QIODevice::ReadOnly) || !QJsonDocument::fromJson(file.readAll()).isObject()) {
+            if (!file.open(QIODevice::ReadOnly) ||
+                !QJsonDocument::fromJson(file.readAll()).isObject()) {
                 err << value << ": not a readable JSON object\n";
                 return 1;
             }

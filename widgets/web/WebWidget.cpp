@@ -56,9 +56,9 @@ WebWidget::WebWidget(WidgetPackage package, TarnStore& store, std::optional<QStr
     m_publishSoon.setSingleShot(true);
     m_publishSoon.setInterval(0);
     connect(&m_publishSoon, &QTimer::timeout, this, &WebWidget::publish);
-    for (auto signal : {&TarnStore::nowChanged, &TarnStore::preferencesChanged,
-                        &TarnStore::focusChanged, &TarnStore::focusCopiesChanged,
-                        &TarnStore::machineChanged, &TarnStore::changed})
+    for (auto signal :
+         {&TarnStore::nowChanged, &TarnStore::preferencesChanged, &TarnStore::focusChanged,
+          &TarnStore::focusCopiesChanged, &TarnStore::machineChanged, &TarnStore::changed})
         connect(&m_store, signal, this, &WebWidget::schedulePublish);
 
     createPage();
@@ -100,9 +100,9 @@ void WebWidget::createPage() {
     // over the widgets behind it, and the tile under a page is always this colour.
     m_page->setBackgroundColor(TarnTheme::surface());
     m_channel = new QWebChannel(m_page.get());
-    m_channel->registerObject(QStringLiteral("tarn"),
-                              new WidgetChannelEndpoint(
-                                      [this](const QJsonValue& message) { receive(message); },
+    m_channel->registerObject(
+            QStringLiteral("tarn"),
+            new WidgetChannelEndpoint([this](const QJsonValue& message) { receive(message); },
                                       m_channel));
     m_page->setWebChannel(m_channel);
 
@@ -235,8 +235,7 @@ void WebWidget::receive(const QJsonValue& value) {
                     if (!self)
                         return;
                     self->runScript(QStringLiteral("Tarn._reply(") +
-                                    QString::fromUtf8(Json::fastCompact(reply)) +
-                                    QLatin1Char(')'));
+                                    QString::fromUtf8(Json::fastCompact(reply)) + QLatin1Char(')'));
                     self->publish();
                 });
     }

@@ -35,8 +35,7 @@ QWebEnginePage* WidgetPage::createWindow(WebWindowType) {
 }
 
 void WidgetPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
-                                          const QString& message, int line,
-                                          const QString& source) {
+                                          const QString& message, int line, const QString& source) {
     if (level == ErrorMessageLevel)
         emit scriptError(message, line, source);
 }
