@@ -110,16 +110,7 @@ void WebWidget::createPage() {
         m_ready = false;
         m_lastSnapshot.reset();
     });
-    connect(m_page.get(), &QWebEnginePage::loadingChanged, this,
-            [this](const QWebEngineLoadingInfo& info) {
-                if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
-                    return;
-                loadingChanged(false, info.status() == QWebEngineLoadingInfo::LoadSucceededStatus,
-                               info.url(),
-                               info.status() == QWebEngineLoadingInfo::LoadFailedStatus
-                                       ? info.errorString()
-                                       : QString());
-            });
+    connect(m_page.get(), &QWebEnginePage::loadingChanged, this, &WebWidget::loadingChanged);
     // Some documents (about:blank) replace the page without asking the navigation policy:
     // such a page goes back to its package.
     connect(m_page.get(), &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
@@ -143,8 +134,11 @@ void WebWidget::createPage() {
     m_page->load(entryURL(m_package.manifest));
 }
 
-void WebWidget::loadingChanged(bool, bool succeeded, const QUrl& url, const QString& error) {
-    if (succeeded) {
+void WebWidget::loadingChanged(const QWebEngineLoadingInfo& info) {
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+        return;
+    const QUrl url = info.url();
+    if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) {
         m_ready = true;
         publish();
         return;
@@ -157,8 +151,8 @@ void WebWidget::loadingChanged(bool, bool succeeded, const QUrl& url, const QStr
         publish();
         return;
     }
-    if (!error.isEmpty())
-        setFailure(m_failedRequests.value(url, error));
+    if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
+        setFailure(m_failedRequests.value(url, info.errorString()));
 }
 
 void WebWidget::setFailure(const std::optional<QString>& failure) {

@@ -11,6 +11,7 @@
 #include <optional>
 
 class QWebChannel;
+class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 class QWebEngineView;
 class TarnStore;
@@ -75,7 +76,7 @@ private:
     bool withinBudget();
     void stopRunawayPage();
     void setFailure(const std::optional<QString>& failure);
-    void loadingChanged(bool started, bool succeeded, const QUrl& url, const QString& error);
+    void loadingChanged(const QWebEngineLoadingInfo& info);
     void schedulePublish();
     void runScript(const QString& script);
 
