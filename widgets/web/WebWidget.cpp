@@ -151,8 +151,11 @@ void WebWidget::loadingChanged(const QWebEngineLoadingInfo& info) {
         publish();
         return;
     }
-    if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
-        setFailure(m_failedRequests.value(url, info.errorString()));
+    // A page whose process ended also reports its load as failed, without a reason: the panel
+    // keeps saying that it stopped.
+    const QString reason = m_failedRequests.value(url, info.errorString());
+    if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && !reason.isEmpty() && !m_failure)
+        setFailure(reason);
 }
 
 void WebWidget::setFailure(const std::optional<QString>& failure) {
@@ -193,13 +196,14 @@ bool WebWidget::withinBudget() {
 }
 
 void WebWidget::stopRunawayPage() {
-    // Without its channel the page's messages are dropped unread; its process goes, and the
-    // panel offers to load it again.
+    // Without its channel the page's messages are dropped unread. Its process is ended; the
+    // panel comes when the engine reports that, so "Reload widget" never races the ending.
     m_page->setWebChannel(nullptr);
     m_ready = false;
-    setFailure(stoppedMessage);
     if (const qint64 process = m_page->renderProcessPid(); process > 0)
         ::kill(pid_t(process), SIGKILL);
+    else
+        setFailure(stoppedMessage);
 }
 
 void WebWidget::receive(const QJsonValue& value) {
