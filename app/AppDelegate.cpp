@@ -189,14 +189,14 @@ void AppDelegate::setupStatusItem() {
         return;
     m_tray = new QSystemTrayIcon(productIcon(), this);
     m_tray->setToolTip(QStringLiteral("Tablora"));
-    m_trayMenu = new QMenu;
-    connect(this, &QObject::destroyed, m_trayMenu, &QObject::deleteLater);
+    // A context menu has no parent widget: the delegate owns it.
+    m_trayMenu = std::make_unique<QMenu>();
     m_trayMenu->addAction(tr("Show Tablora"), this, &AppDelegate::showDashboard);
     m_trayMenu->addAction(tr("Settings…"), this, &AppDelegate::showSettings);
     m_trayMenu->addAction(tr("Toggle Window Preview"), this, &AppDelegate::toggleWindow);
     m_trayMenu->addSeparator();
     m_trayMenu->addAction(tr("Quit Tablora"), this, &AppDelegate::quit);
-    m_tray->setContextMenu(m_trayMenu);
+    m_tray->setContextMenu(m_trayMenu.get());
     m_tray->show();
 }
 

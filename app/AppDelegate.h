@@ -4,6 +4,7 @@
 #include "app/TarnStore.h"
 #include "app/WindowPlacement.h"
 
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -41,7 +42,7 @@ public:
     WindowPlacement& placement() const { return *m_placement; }
     DashboardWindow* settingsWindow() const { return m_settingsWindow; }
     QMenuBar* menuBar() const;
-    QMenu* trayMenu() const { return m_trayMenu; }
+    QMenu* trayMenu() const { return m_trayMenu.get(); }
     bool directTouchRunning() const { return m_directTouch; }
 
     // Menu actions
@@ -73,7 +74,7 @@ private:
     std::unique_ptr<WindowPlacement> m_placement;
     QPointer<DashboardWindow> m_settingsWindow;
     QSystemTrayIcon* m_tray = nullptr;
-    QMenu* m_trayMenu = nullptr;
+    std::unique_ptr<QMenu> m_trayMenu;
     QList<QAction*> m_windowActions;
     QTimer m_displaysSettle;
     bool m_directTouch = false;

@@ -80,14 +80,13 @@ void Dashboard::rebuild() {
     m_tiles = kept;
     const QList<Board> pages = m_store.pages();
     m_overlay->setPages(int(pages.size()), int(pages.indexOf(m_store.preferences().board)));
-    placeTiles();
+    placeTiles(layout);
 }
 
-void Dashboard::placeTiles() {
+void Dashboard::placeTiles(const PageLayout& layout) {
     const QSizeF canvas = canvasSize(m_store.preferences().orientation);
     const QRectF frame = canvasFrame();
     const double factor = scale();
-    const PageLayout layout = m_store.layout(m_store.preferences().board);
     for (const WidgetSection& section : layout.sections) {
         WidgetContainer* tile = section.widget ? container(*section.widget) : nullptr;
         if (!tile)
@@ -113,5 +112,5 @@ void Dashboard::paintEvent(QPaintEvent*) {
 
 void Dashboard::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    placeTiles();
+    placeTiles(m_store.layout(m_store.preferences().board));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/PageLayout.h"
 #include "model/WidgetKind.h"
 
 #include <QHash>
@@ -34,7 +35,7 @@ protected:
 
 private:
     void rebuild();
-    void placeTiles();
+    void placeTiles(const PageLayout& layout);
     QString tileKey(const WidgetKind& widget) const;
 
     TarnStore& m_store;
