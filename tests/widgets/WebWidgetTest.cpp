@@ -91,6 +91,16 @@ struct WebWidgetTest : StoreFixture {
         return waitUntil([&] { return evaluate(widget, script) == expected; }, timeout);
     }
 
+    // The memory a process holds, in MB, its shared pages divided among their users.
+    static double proportionalSetSize(qint64 pid) {
+        QFile file(QString("/proc/%1/smaps_rollup").arg(pid));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (line.startsWith("Pss:"))
+                return line.mid(4).trimmed().split(' ').first().toDouble() / 1024;
+        return 0;
+    }
+
     static QJsonObject json(const QByteArray& text) {
         return QJsonDocument::fromJson(text).object();
     }
@@ -166,6 +176,69 @@ TEST_F(WebWidgetTest, RawMessagesPostedBeforeTheChannelOpensArriveInOrder) {
     EXPECT_EQ(store->preferences().widgetStorage["com.example.raw"]["last"], "5");
     spin(200);
     EXPECT_EQ(evaluate(widget, "window.replies.length").toInt(), 5);
+}
+
+TEST_F(WebWidgetTest, CallsReachTheFunctionsThePageHasAtThatMoment) {
+    // The page wraps _update and _scroll, and defines its own control action.
+    writePackage("com.example.wrap", {}, pageHTML,
+                 "window.wrapped = []; window.scrolls = [];"
+                 "const update = Tarn._update;"
+                 "Tarn._update = s => { window.wrapped.push(s.showSeconds); update(s); };"
+                 "Tarn._scroll = (x, y, d) => window.scrolls.push([x, y, d]);"
+                 "Tarn.onActivate(7, () => window.activated = 'seven');");
+    WebWidget& widget = show("com.example.wrap");
+    EXPECT_TRUE(becomes(widget, "window.wrapped.length", 1));
+    for (int i = 0; i < 3; ++i) {
+        store->updatePreferences([](Preferences& p) { p.showSeconds = !p.showSeconds; });
+        spin(50);
+    }
+    EXPECT_TRUE(becomes(widget, "window.wrapped.length", 4));
+    // The SDK underneath still got every state.
+    EXPECT_EQ(evaluate(widget, "Tarn.state.showSeconds").toBool(),
+              store->preferences().showSeconds);
+
+    widget.setZoom(0.5);
+    widget.scroll(QPointF(15, 30.5), -12.25);
+    EXPECT_TRUE(becomes(widget, "JSON.stringify(window.scrolls)", "[[30,61,-24.5]]"));
+    widget.activate(7);
+    EXPECT_TRUE(becomes(widget, "window.activated", "seven"));
+
+    // A page that replaces Tarn altogether is called on its own object from then on.
+    evaluate(widget, "window.Tarn = { _update: s => window.own = s.apiVersion };");
+    store->updatePreferences([](Preferences& p) { p.showSeconds = !p.showSeconds; });
+    EXPECT_TRUE(becomes(widget, "window.own", 1));
+    EXPECT_FALSE(widget.failure().has_value());
+}
+
+TEST_F(WebWidgetTest, TenThousandSnapshotsLeaveTheRendererFlat) {
+    // Every state the dashboard sends must leave nothing behind in the page's process: an
+    // always-on dashboard sends a few of these every second for days.
+    writePackage("com.example.soak", {}, pageHTML,
+                 "window.received = 0; Tarn.onUpdate(s => window.received = s.sequence);");
+    WebWidget& widget = show("com.example.soak");
+    const qint64 renderer = widget.page()->renderProcessPid();
+    ASSERT_GT(renderer, 0);
+    QJsonArray readings;
+    for (int i = 0; i < 300; ++i)
+        readings.append(QJsonObject{{"name", QString("reading %1").arg(i)}, {"value", i * 0.5}});
+    int sequence = 0;
+    // Sends in steps of 100 and lets the page catch up, so what is measured is the page and not
+    // messages still on their way.
+    auto send = [&](int count) {
+        for (int step = 0; step < count; step += 100) {
+            for (int i = 0; i < 100; ++i)
+                widget.setFixedState({{"sequence", ++sequence}, {"readings", readings}});
+            const int last = sequence;
+            ASSERT_TRUE(becomes(widget, "window.received", last, 20000));
+            ASSERT_GT(sent.last().size(), 10000);
+            sent.clear();
+        }
+    };
+    send(1000); // warm-up: the engine's caches and heaps reach their working size
+    const double before = proportionalSetSize(renderer);
+    send(10000);
+    const double after = proportionalSetSize(renderer);
+    EXPECT_LT(after - before, 20.0) << "from " << before << " MB to " << after << " MB";
 }
 
 TEST_F(WebWidgetTest, PagesCannotLeaveTheirPackageOrOpenWindows) {

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
@@ -60,7 +61,7 @@ int main(int argc, char* argv[]) {
     const QString folder = arguments[0];
     const QString output = arguments[1];
     QSize size(364, 502);
-    QByteArray state;
+    std::optional<QJsonObject> state;
     std::optional<QString> instance;
     int settle = 1500;
     for (qsizetype i = 2; i + 1 < arguments.size(); i += 2) {
@@ -71,13 +72,14 @@ int main(int argc, char* argv[]) {
             size = parts.size() == 2 ? QSize(parts[0].toInt(), parts[1].toInt()) : QSize();
         } else if (option == QStringLiteral("--state")) {
             QFile file(value);
-            if (!file.open(QIODevice::ReadOnly) ||
-                !QJsonDocument::fromJson(file.readAll()).isObject()) {
+            const QJsonDocument document = file.open(QIODevice::ReadOnly)
+                                                   ? QJsonDocument::fromJson(file.readAll())
+                                                   : QJsonDocument();
+            if (!document.isObject()) {
                 err << value << ": not a readable JSON object\n";
                 return 1;
             }
-            file.seek(0);
-            state = QJsonDocument::fromJson(file.readAll()).toJson(QJsonDocument::Compact);
+            state = document.object();
         } else if (option == QStringLiteral("--instance")) {
             instance = value;
         } else if (option == QStringLiteral("--wait")) {
@@ -126,11 +128,8 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     wait(500);
-    if (!state.isEmpty()) {
-        store.disconnect(widget); // the live state must not replace the given one
-        widget->page()->runJavaScript(QStringLiteral("Tarn._update(") + QString::fromUtf8(state) +
-                                      QLatin1Char(')'));
-    }
+    if (state)
+        widget->setFixedState(*state);
     wait(settle);
     if (!tile.grab().save(output)) {
         err << "Could not write " << output << '\n';

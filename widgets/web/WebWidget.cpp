@@ -10,6 +10,7 @@
 #include "widgets/web/WidgetSchemeHandler.h"
 #include "widgets/web/WidgetScript.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QPushButton>
 #include <QWebChannel>
@@ -100,10 +101,9 @@ void WebWidget::createPage() {
     // over the widgets behind it, and the tile under a page is always this colour.
     m_page->setBackgroundColor(TarnTheme::surface());
     m_channel = new QWebChannel(m_page.get());
-    m_channel->registerObject(
-            QStringLiteral("tarn"),
-            new WidgetChannelEndpoint([this](const QJsonValue& message) { receive(message); },
-                                      m_channel));
+    m_endpoint = new WidgetChannelEndpoint([this](const QJsonValue& message) { receive(message); },
+                                           m_channel);
+    m_channel->registerObject(QStringLiteral("tarn"), m_endpoint);
     m_page->setWebChannel(m_channel);
 
     connect(m_page.get(), &QWebEnginePage::loadStarted, this, [this] {
@@ -226,16 +226,15 @@ void WebWidget::receive(const QJsonValue& value) {
         }
     } else if (type == QStringLiteral("command")) {
         const QPointer<WebWidget> self(this);
-        WidgetBridge::handleCommand(
-                message, m_package.manifest, m_store, m_instanceID,
-                [self](const QJsonObject& reply) {
-                    // The widget may be gone by the time a slow command finishes.
-                    if (!self)
-                        return;
-                    self->runScript(QStringLiteral("Tarn._reply(") +
-                                    QString::fromUtf8(Json::fastCompact(reply)) + QLatin1Char(')'));
-                    self->publish();
-                });
+        WidgetBridge::handleCommand(message, m_package.manifest, m_store, m_instanceID,
+                                    [self](const QJsonObject& reply) {
+                                        // The widget may be gone by the time a slow command
+                                        // finishes.
+                                        if (!self)
+                                            return;
+                                        self->call("_reply", Json::fastCompact(QJsonArray{reply}));
+                                        self->publish();
+                                    });
     }
 }
 
@@ -247,20 +246,30 @@ void WebWidget::schedulePublish() {
 void WebWidget::publish() {
     if (!m_ready || !m_page)
         return;
-    QJsonObject snapshot = WidgetBridge::snapshot(m_package.manifest, m_store, m_instanceID);
-    snapshot.insert(QStringLiteral("touchMode"),
-                    m_store.preferences().directTouch && m_onTouchscreen);
-    const QByteArray json = Json::fastCompact(snapshot);
+    const QByteArray json = m_fixedState ? *m_fixedState : liveSnapshot();
     if (json.isEmpty() || json == m_lastSnapshot)
         return;
     m_lastSnapshot = json;
-    runScript(QStringLiteral("Tarn._update(") + QString::fromUtf8(json) + QLatin1Char(')'));
+    // The snapshot is already JSON text: wrapping it in brackets makes the argument list.
+    call("_update", '[' + json + ']');
     emit snapshotSent(json);
 }
 
-void WebWidget::runScript(const QString& script) {
-    // Errors are the page's own (it may have replaced Tarn); the result is of no interest.
-    m_page->runJavaScript(script);
+QByteArray WebWidget::liveSnapshot() const {
+    QJsonObject snapshot = WidgetBridge::snapshot(m_package.manifest, m_store, m_instanceID);
+    snapshot.insert(QStringLiteral("touchMode"),
+                    m_store.preferences().directTouch && m_onTouchscreen);
+    return Json::fastCompact(snapshot);
+}
+
+void WebWidget::setFixedState(const QJsonObject& state) {
+    m_fixedState = Json::fastCompact(state);
+    publish();
+}
+
+void WebWidget::call(const char* function, const QByteArray& arguments) {
+    // Errors are the page's own (it may have replaced Tarn); there is no result to wait for.
+    emit m_endpoint->dispatch(QLatin1String(function), QString::fromUtf8(arguments));
 }
 
 void WebWidget::setZoom(double zoom) {
@@ -291,14 +300,12 @@ QList<WebWidget::TouchRegion> WebWidget::touchRegions() const {
 }
 
 void WebWidget::activate(qint64 controlID) {
-    runScript(QStringLiteral("Tarn._activate(%1)").arg(controlID));
+    call("_activate", Json::fastCompact(QJsonArray{controlID}));
 }
 
 void WebWidget::scroll(const QPointF& point, double delta) {
-    runScript(QStringLiteral("Tarn._scroll(%1, %2, %3)")
-                      .arg(point.x() / m_zoom)
-                      .arg(point.y() / m_zoom)
-                      .arg(delta / m_zoom));
+    call("_scroll",
+         Json::fastCompact(QJsonArray{point.x() / m_zoom, point.y() / m_zoom, delta / m_zoom}));
 }
 
 void WebWidget::resizeEvent(QResizeEvent* event) {

@@ -15,6 +15,7 @@ class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 class QWebEngineView;
 class TarnStore;
+class WidgetChannelEndpoint;
 class WidgetFailurePanel;
 class WidgetPage;
 class WidgetSchemeHandler;
@@ -61,6 +62,9 @@ public:
     void reload();
     // Sends the page the current state unless it already has exactly that.
     void publish();
+    // From now on the page gets this state instead of the store's (for tools that draw a widget
+    // in a given state).
+    void setFixedState(const QJsonObject& state);
 
 signals:
     void controlsChanged();
@@ -78,7 +82,9 @@ private:
     void setFailure(const std::optional<QString>& failure);
     void loadingChanged(const QWebEngineLoadingInfo& info);
     void schedulePublish();
-    void runScript(const QString& script);
+    QByteArray liveSnapshot() const;
+    // Calls one of the SDK's functions in the page; `arguments` is a JSON array's text.
+    void call(const char* function, const QByteArray& arguments);
 
     WidgetPackage m_package;
     TarnStore& m_store;
@@ -88,11 +94,13 @@ private:
     std::unique_ptr<WidgetPage> m_page;
     QWebEngineView* m_view = nullptr;
     QWebChannel* m_channel = nullptr;
+    WidgetChannelEndpoint* m_endpoint = nullptr;
     WidgetSchemeHandler* m_resources = nullptr;
     WidgetFailurePanel* m_panel = nullptr;
 
     bool m_ready = false;
     std::optional<QByteArray> m_lastSnapshot;
+    std::optional<QByteArray> m_fixedState;
     QList<WidgetControl> m_controls;
     std::optional<QString> m_failure;
     QHash<QUrl, QString> m_failedRequests;

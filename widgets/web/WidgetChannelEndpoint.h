@@ -4,8 +4,13 @@
 #include <QObject>
 #include <functional>
 
-// The object a widget page reaches as the channel's "tarn": it has one method, postMessage, and
-// deliberately no signals or properties the page could read.
+// The object a widget page reaches as the channel's "tarn": one method, postMessage, for what the
+// page sends, and one signal, dispatch, for what the dashboard calls on the page. Nothing else the
+// page could read.
+//
+// Everything the dashboard sends travels as a signal argument rather than as evaluated script:
+// each evaluated script is compiled and cached by the page's engine, and a renderer fed a fresh
+// script every second grows without bound.
 class WidgetChannelEndpoint : public QObject {
     Q_OBJECT
 
@@ -15,6 +20,10 @@ public:
         : QObject(parent), m_receive(std::move(receive)) {}
 
     Q_INVOKABLE void postMessage(const QJsonValue& message) { m_receive(message); }
+
+signals:
+    // Calls `Tarn[function](...arguments)` in the page; `arguments` is the text of a JSON array.
+    void dispatch(const QString& function, const QString& arguments);
 
 private:
     std::function<void(const QJsonValue&)> m_receive;

@@ -20,14 +20,29 @@ QString channelClient() {
 
 // Runs right after the SDK, before any script of the page, so `sdk` is the SDK's own object even
 // if the page replaces window.Tarn later. Messages wait in the SDK until the channel is open.
+// What the dashboard calls is looked up on window.Tarn at each call, as if the call were written
+// `Tarn._update(...)`: a page that wraps or replaces those functions gets its own called. The
+// dashboard listens before the SDK's first message (its "ready") goes out, so no call is lost.
 const char* const connection = R"JS(
     const sdk = window.Tarn;
+    const callable = new Set(['_update', '_reply', '_activate', '_scroll']);
+    function call(name, text) {
+        const target = window.Tarn;
+        if (!callable.has(name) || !target || typeof target[name] !== 'function') {
+            return;
+        }
+        const values = JSON.parse(text);
+        if (Array.isArray(values)) {
+            target[name](...values);
+        }
+    }
     function connect() {
         if (typeof qt === 'undefined' || !qt.webChannelTransport || !sdk) {
             return false;
         }
         new QWebChannel(qt.webChannelTransport, channel => {
             const host = channel.objects.tarn;
+            host.dispatch.connect(call);
             sdk._attach(message => host.postMessage(message));
         });
         return true;
