@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/DashboardWindow.h"
-#include "app/TarnStore.h"
+#include "store/TarnStore.h"
 #include "app/WindowPlacement.h"
 
 #include <QMenu>

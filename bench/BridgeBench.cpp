@@ -1,5 +1,5 @@
 // Building and serialising the snapshot of a widget that declares every permission.
-#include "app/TarnStore.h"
+#include "store/TarnStore.h"
 #include "integrations/linux/LinuxMachineReadings.h"
 #include "model/JsonCoding.h"
 #include "widgets/WidgetBridge.h"

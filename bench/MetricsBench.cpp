@@ -1,6 +1,6 @@
 // Cost of the one-second heartbeat on this machine: one metrics sample between disk reads, and
 // one whole store tick (sample, histories, timer checks).
-#include "app/TarnStore.h"
+#include "store/TarnStore.h"
 #include "integrations/MetricsSampler.h"
 #include "integrations/linux/LinuxMachineReadings.h"
 

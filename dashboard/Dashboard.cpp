@@ -1,6 +1,6 @@
 #include "Dashboard.h"
 
-#include "app/TarnStore.h"
+#include "store/TarnStore.h"
 #include "dashboard/DashboardGeometry.h"
 #include "dashboard/DashboardOverlay.h"
 #include "dashboard/TarnTheme.h"

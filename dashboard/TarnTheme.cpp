@@ -1,28 +1,30 @@
 #include "TarnTheme.h"
 
+#include "model/ThemeColors.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace TarnTheme {
 
 QColor background() {
-    return QColor::fromRgbF(0.047f, 0.055f, 0.059f);
+    return ThemeColors::background.to<QColor>();
 }
 
 QColor surface() {
-    return QColor::fromRgbF(0.081f, 0.091f, 0.095f);
+    return ThemeColors::surface.to<QColor>();
 }
 
 QColor text() {
-    return QColor::fromRgbF(0.93f, 0.94f, 0.9f);
+    return ThemeColors::text.to<QColor>();
 }
 
 QColor muted() {
-    return QColor::fromRgbF(0.56f, 0.6f, 0.59f);
+    return ThemeColors::muted.to<QColor>();
 }
 
 QColor line() {
-    return QColor::fromRgbF(1, 1, 1, 0.08f);
+    return ThemeColors::line.to<QColor>();
 }
 
 QPalette palette() {

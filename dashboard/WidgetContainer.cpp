@@ -1,6 +1,6 @@
 #include "WidgetContainer.h"
 
-#include "app/TarnStore.h"
+#include "store/TarnStore.h"
 #include "dashboard/DashboardGeometry.h"
 #include "dashboard/TarnTheme.h"
 #include "dashboard/TileFrame.h"

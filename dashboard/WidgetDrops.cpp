@@ -1,6 +1,6 @@
 #include "WidgetDrops.h"
 
-#include "app/TarnStore.h"
+#include "store/TarnStore.h"
 
 namespace WidgetDrops {
 

@@ -1,6 +1,6 @@
 #include "AIActivityService.h"
 
-#include "app/linux/PlatformTexts.h"
+#include "model/linux/PlatformTexts.h"
 #include "integrations/Background.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "OrganizerService.h"
 
-#include "app/linux/PlatformTexts.h"
+#include "model/linux/PlatformTexts.h"
 
 #include <QJsonArray>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 #include "ProjectService.h"
 
-#include "app/linux/PlatformTexts.h"
+#include "model/linux/PlatformTexts.h"
 #include "integrations/Background.h"
 #include "model/JsonCoding.h"
 #include "model/StateFile.h"

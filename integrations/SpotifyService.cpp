@@ -1,6 +1,6 @@
 #include "SpotifyService.h"
 
-#include "app/linux/PlatformTexts.h"
+#include "model/linux/PlatformTexts.h"
 
 #include <QRegularExpression>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "LauncherConfiguration.h"
 
-#include "app/linux/PlatformTexts.h"
+#include "model/linux/PlatformTexts.h"
 #include "model/JsonCoding.h"
 #include "model/WidgetError.h"
 

@@ -1,7 +1,7 @@
 #include "WidgetBridge.h"
 
-#include "app/TarnStore.h"
-#include "app/linux/PlatformTexts.h"
+#include "store/TarnStore.h"
+#include "model/linux/PlatformTexts.h"
 #include "model/JsonCoding.h"
 #include "model/WidgetError.h"
 #include "widgets/WidgetPackage.h"

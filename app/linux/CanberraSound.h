@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/CompletionSound.h"
+#include "store/CompletionSound.h"
 
 // Plays the sound theme's "complete" event through libcanberra when the library is installed;
 // silent otherwise. The library is looked up at run time, so it is not a build dependency.

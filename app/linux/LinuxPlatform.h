@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TarnStore.h"
+#include "store/TarnStore.h"
 
 // The store's environment on a Linux desktop: desktop entries for applications, the sound
 // theme, /proc and /sys for metrics, the session bus for the music player, the sound server,

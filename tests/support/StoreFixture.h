@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TarnStore.h"
+#include "store/TarnStore.h"
 #include "support/FakeClock.h"
 #include "support/ScriptedReadings.h"
 

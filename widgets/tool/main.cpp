@@ -1,5 +1,5 @@
 #include "WidgetTool.h"
-#include "app/ApplicationPaths.h"
+#include "store/ApplicationPaths.h"
 #include "app/linux/LinuxPlatform.h"
 
 #include <QCoreApplication>

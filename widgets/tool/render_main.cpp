@@ -1,9 +1,9 @@
 // tablora-widget-render: draws a widget package as the dashboard shows it, into a PNG, with this
 // computer's live state or a state read from a file. For widget authors checking their layout.
-#include "app/TarnStore.h"
 #include "app/linux/LinuxPlatform.h"
-#include "dashboard/TarnTheme.h"
+#include "model/ThemeColors.h"
 #include "model/WidgetError.h"
+#include "store/TarnStore.h"
 #include "widgets/WidgetPackage.h"
 #include "widgets/web/WebWidget.h"
 #include "widgets/web/WidgetPage.h"
@@ -109,7 +109,8 @@ int main(int argc, char* argv[]) {
 
     QWidget tile;
     tile.setAttribute(Qt::WA_StyledBackground);
-    tile.setStyleSheet(QStringLiteral("background: %1;").arg(TarnTheme::surface().name()));
+    tile.setStyleSheet(
+            QStringLiteral("background: %1;").arg(ThemeColors::surface.to<QColor>().name()));
     tile.resize(size);
     auto* widget = new WebWidget(package, store, instance, &tile);
     QObject::connect(widget->page(), &WidgetPage::scriptError,

@@ -1,7 +1,7 @@
 #include "WebWidget.h"
 
-#include "app/TarnStore.h"
-#include "dashboard/TarnTheme.h"
+#include "store/TarnStore.h"
+#include "model/ThemeColors.h"
 #include "model/JsonCoding.h"
 #include "widgets/WidgetBridge.h"
 #include "widgets/web/WidgetChannelEndpoint.h"
@@ -99,7 +99,7 @@ void WebWidget::createPage() {
     m_page->scripts().insert(sdk);
     // The tile's own colour rather than transparency: a translucent web view is not composited
     // over the widgets behind it, and the tile under a page is always this colour.
-    m_page->setBackgroundColor(TarnTheme::surface());
+    m_page->setBackgroundColor(ThemeColors::surface.to<QColor>());
     m_channel = new QWebChannel(m_page.get());
     m_endpoint = new WidgetChannelEndpoint([this](const QJsonValue& message) { receive(message); },
                                            m_channel);

@@ -1,6 +1,6 @@
 #include "WidgetFailurePanel.h"
 
-#include "dashboard/TarnTheme.h"
+#include "model/ThemeColors.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -33,8 +33,8 @@ QString WidgetFailurePanel::message() const {
 
 void WidgetFailurePanel::setZoom(double zoom) {
     const auto points = [zoom](double size) { return qMax(1, qRound(size * zoom)); };
-    const QString text = TarnTheme::text().name();
-    const QString muted = TarnTheme::muted().name();
+    const QString text = ThemeColors::text.to<QColor>().name();
+    const QString muted = ThemeColors::muted.to<QColor>().name();
     m_name->setStyleSheet(QStringLiteral("color: %1; font-size: %2px; font-weight: 600;")
                                   .arg(text)
                                   .arg(points(22)));
@@ -56,5 +56,5 @@ void WidgetFailurePanel::setZoom(double zoom) {
 
 void WidgetFailurePanel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), TarnTheme::surface());
+    painter.fillRect(rect(), ThemeColors::surface.to<QColor>());
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/CompletionSound.h"
+#include "store/CompletionSound.h"
 #include "integrations/IntegrationServices.h"
 #include "integrations/MachineReadings.h"
 #include "integrations/MachineSnapshot.h"

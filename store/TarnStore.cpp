@@ -1,6 +1,6 @@
 #include "TarnStore.h"
 
-#include "app/ApplicationPaths.h"
+#include "store/ApplicationPaths.h"
 #include "model/JsonCoding.h"
 #include "model/StateFile.h"
 #include "model/WidgetError.h"
