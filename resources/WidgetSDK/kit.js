@@ -240,6 +240,78 @@
     element.__flash = setTimeout(() => show(element, false), milliseconds || 4000);
   }
 
+  // How long ago a moment was, from seconds: "just now", "4 min ago", "3 h ago", "2 d ago".
+  function ago(seconds) {
+    const value = number(seconds);
+    if (value === null) {
+      return '';
+    }
+    const minutes = Math.floor(Math.max(0, value) / 60);
+    if (minutes < 1) {
+      return 'just now';
+    }
+    if (minutes < 60) {
+      return minutes + ' min ago';
+    }
+    if (minutes < 1440) {
+      return Math.floor(minutes / 60) + ' h ago';
+    }
+    return Math.floor(minutes / 1440) + ' d ago';
+  }
+
+  // Large counts in few characters: 950, 12.3K, 1.2M.
+  function compact(value) {
+    const parts = scaled(value, 1000, ['', 'K', 'M', 'B'], true);
+    return parts.value + parts.unit;
+  }
+
+  // Rebuilds a list's elements only when the data it shows changed; says whether it did.
+  function rows(list, items, build) {
+    const key = JSON.stringify(items);
+    if (!list || list.__rows === key) {
+      return false;
+    }
+    list.__rows = key;
+    list.replaceChildren(...items.map(build));
+    return true;
+  }
+
+  // Runs a command for a button: the button waits while it runs, a failure's message is shown
+  // in `notice` for a few seconds. Resolves to whether the command succeeded.
+  function act(button, notice, method, args) {
+    if (!window.Tarn || (button && button.__busy)) {
+      return Promise.resolve(false);
+    }
+    if (button) {
+      button.__busy = true;
+      button.setAttribute('aria-busy', 'true');
+    }
+    return window.Tarn.command(method, args)
+      .then(() => true, error => {
+        if (notice) {
+          flash(notice, (error && error.message) || 'That did not work');
+        }
+        return false;
+      })
+      .finally(() => {
+        if (button) {
+          button.__busy = false;
+          button.removeAttribute('aria-busy');
+        }
+      });
+  }
+
+  function element(tag, className, content) {
+    const node = document.createElement(tag);
+    if (className) {
+      node.className = className;
+    }
+    if (content !== undefined && content !== null) {
+      node.textContent = content;
+    }
+    return node;
+  }
+
   // Without the dashboard (a page opened on its own) the widget simply keeps waiting.
   function start(render) {
     if (window.Tarn && typeof window.Tarn.onUpdate === 'function') {
@@ -253,6 +325,7 @@
 
   window.Kit = {
     NONE, number, amount, numbers, memory, storage, rate, joined, percent, count, duration,
-    text, show, flag, fill, ceiling, sum, spark, panel, metrics, flash, start,
+    text, show, flag, fill, ceiling, sum, spark, panel, metrics, flash, start, ago, compact,
+    rows, act, element,
   };
 })();

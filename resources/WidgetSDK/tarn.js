@@ -51,6 +51,28 @@
     return !element.disabled && element.getAttribute('aria-disabled') !== 'true';
   }
 
+  // The part of an element that can be seen: a control scrolled out of its list, or cut by a
+  // clipping box, must not catch taps meant for what is drawn there instead.
+  function visibleBox(element) {
+    const box = element.getBoundingClientRect();
+    let left = Math.max(0, box.left);
+    let top = Math.max(0, box.top);
+    let right = Math.min(window.innerWidth, box.right);
+    let bottom = Math.min(window.innerHeight, box.bottom);
+    for (let node = element.parentElement; node && node !== document.body; node = node.parentElement) {
+      const style = getComputedStyle(node);
+      if (style.overflowX === 'visible' && style.overflowY === 'visible') {
+        continue;
+      }
+      const clip = node.getBoundingClientRect();
+      left = Math.max(left, clip.left);
+      top = Math.max(top, clip.top);
+      right = Math.min(right, clip.right);
+      bottom = Math.min(bottom, clip.bottom);
+    }
+    return { x: left, y: top, width: right - left, height: bottom - top };
+  }
+
   function reportMarkedControls() {
     reportScheduled = false;
     if (!markedControls || !document.body) {
@@ -59,7 +81,7 @@
     marked.clear();
     const items = [];
     for (const element of document.querySelectorAll('[data-tarn-control]')) {
-      const box = element.getBoundingClientRect();
+      const box = visibleBox(element);
       if (box.width <= 0 || box.height <= 0 || items.length === 100) {
         continue;
       }
@@ -69,7 +91,7 @@
         markedIds.set(element, id);
       }
       marked.set(id, element);
-      items.push({ id, x: box.left, y: box.top, width: box.width, height: box.height,
+      items.push({ id, x: box.x, y: box.y, width: box.width, height: box.height,
                    enabled: isEnabled(element) });
     }
     const text = JSON.stringify(items);
@@ -214,6 +236,8 @@
     _scroll(x, y, delta) {
       const target = document.elementFromPoint(x, y) || document.body;
       scrollableAncestor(target).scrollBy({ top: delta, behavior: 'instant' });
+      // Scrolling moves the controls inside the list without changing the document.
+      scheduleControlReport();
     },
 
     // Connects the SDK to the host's message channel and delivers what waited meanwhile.
@@ -250,6 +274,7 @@
       attributeFilter: ['data-tarn-control', 'disabled', 'aria-disabled', 'class', 'style', 'hidden'],
     });
     window.addEventListener('resize', scheduleControlReport);
+    document.addEventListener('scroll', scheduleControlReport, { capture: true, passive: true });
   }
 
   if (document.readyState === 'loading') {
