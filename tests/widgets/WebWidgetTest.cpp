@@ -406,7 +406,12 @@ TEST_F(WebWidgetTest, EveryIncludedWidgetLoadsWithoutAScriptError) {
                                   "timer",
                                   "notes",
                                   "pulse",
-                                  "machine"};
+                                  "machine",
+                                  "ai",
+                                  "project-status",
+                                  "automations",
+                                  "audio",
+                                  "activity"};
     QStringList errors;
     for (const QString& id : included) {
         const auto package = store->widgets().package(id);

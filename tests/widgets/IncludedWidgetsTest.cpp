@@ -1,0 +1,445 @@
+// The included widgets for sessions, projects, automations, sound, activity and the agenda, as
+// real pages offscreen: every recorded state draws without a script error or a sideways overflow,
+// and a tap on a reported control reaches the service behind the widget.
+#include "integrations/linux/AutomationsFolder.h"
+#include "integrations/linux/PulseAudioBackend.h"
+#include "model/linux/PlatformTexts.h"
+#include "support/EventLoop.h"
+#include "support/PulseServer.h"
+#include "support/StoreFixture.h"
+#include "widgets/tool/WidgetTool.h"
+#include "widgets/web/WebWidget.h"
+#include "widgets/web/WidgetPage.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTimer>
+
+namespace {
+
+const QString states = QStringLiteral(TABLORA_WIDGET_STATES_DIRECTORY);
+
+class QueuedChooser : public FolderChooser {
+public:
+    QStringList answers;
+    QStringList titles;
+    void choose(const QString& title, bool, Completion completion) override {
+        titles.append(title);
+        const std::optional<QString> answer =
+                answers.isEmpty() ? std::nullopt : std::optional(answers.takeFirst());
+        QTimer::singleShot(0, [completion, answer] { completion(answer); });
+    }
+};
+
+class FakeCalendar : public CalendarBackend {
+public:
+    QList<Event> eventList;
+    QList<Reminder> reminderList;
+    QStringList completed;
+
+    void requestAccess(Kind, QObject* receiver, std::function<void(bool)> done) override {
+        QTimer::singleShot(0, receiver, [done] { done(true); });
+    }
+    void events(const QDateTime&, const QDateTime&, QObject* receiver,
+                Answer<QList<Event>> done) override {
+        QTimer::singleShot(0, receiver, [done, list = eventList] { done(list); });
+    }
+    void reminders(QObject* receiver, Answer<QList<Reminder>> done) override {
+        QTimer::singleShot(0, receiver, [done, list = reminderList] { done(list); });
+    }
+    void complete(const QString& id, QObject* receiver,
+                  std::function<void(bool, const std::optional<QString>&)> done) override {
+        const bool found =
+                reminderList.removeIf([&](const Reminder& r) { return r.identifier == id; }) > 0;
+        if (found)
+            completed.append(id);
+        QTimer::singleShot(0, receiver, [done, found] { done(found, std::nullopt); });
+    }
+};
+
+struct IncludedWidgetTest : StoreFixture {
+    std::vector<std::unique_ptr<WebWidget>> widgets;
+    QStringList scriptErrors;
+    std::function<void(IntegrationPlatform&)> platform;
+
+    void SetUp() override {
+        customize = [this](TarnStore::Environment& environment) {
+            environment.resources = TABLORA_RESOURCES_DIRECTORY;
+            if (platform)
+                platform(environment.integrations);
+        };
+    }
+
+    void TearDown() override {
+        widgets.clear(); // web views before the store
+        store.reset();
+    }
+
+    WebWidget& show(const QString& id, const QString& instance, QSize size = {364, 502}) {
+        if (!store)
+            open();
+        const auto package = store->widgets().package(id);
+        EXPECT_TRUE(package.has_value()) << id.toStdString();
+        widgets.push_back(std::make_unique<WebWidget>(*package, *store, instance));
+        WebWidget& widget = *widgets.back();
+        QObject::connect(widget.page(), &WidgetPage::scriptError,
+                         [this, id](const QString& message, int line, const QString&) {
+                             scriptErrors.append(
+                                     QString("%1:%2: %3").arg(id).arg(line).arg(message));
+                         });
+        widget.resize(size);
+        widget.show();
+        EXPECT_TRUE(waitUntil([&] { return widget.isReady(); }, 30000)) << id.toStdString();
+        return widget;
+    }
+
+    QVariant evaluate(WebWidget& widget, const QString& script) {
+        auto result = std::make_shared<std::optional<QVariant>>();
+        widget.page()->runJavaScript(script, [result](const QVariant& value) { *result = value; });
+        EXPECT_TRUE(waitUntil([&] { return result->has_value(); }, 20000)) << script.toStdString();
+        return result->value_or(QVariant());
+    }
+
+    QString pageText(WebWidget& widget) {
+        return evaluate(widget, "document.body.innerText").toString();
+    }
+
+    bool shows(WebWidget& widget, const QString& text, int timeout = 10000) {
+        return waitUntil([&] { return pageText(widget).contains(text); }, timeout);
+    }
+
+    // Taps the element as the touchscreen would: through the control the page reported for it.
+    bool tap(WebWidget& widget, const QString& selector) {
+        const QString script =
+                QString("(() => { const e = document.querySelector(%1); if (!e) return null;"
+                        " const b = e.getBoundingClientRect();"
+                        " return [b.left + b.width / 2, b.top + b.height / 2]; })()")
+                        .arg(QString::fromUtf8(QJsonDocument(QJsonArray{selector})
+                                                       .toJson(QJsonDocument::Compact))
+                                     .mid(1)
+                                     .chopped(1));
+        std::optional<qint64> id;
+        waitUntil([&] {
+            const QVariantList centre = evaluate(widget, script).toList();
+            if (centre.size() != 2)
+                return false;
+            const QPointF point(centre[0].toDouble(), centre[1].toDouble());
+            for (const WidgetControl& control : widget.controls()) {
+                if (control.enabled && control.frame.contains(point))
+                    id = control.id;
+            }
+            return id.has_value();
+        });
+        if (!id) {
+            ADD_FAILURE() << "no enabled control at " << selector.toStdString();
+            return false;
+        }
+        widget.activate(*id);
+        return true;
+    }
+
+    static QJsonObject state(const QString& name) {
+        QFile file(QDir(states).filePath(name + ".json"));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        return QJsonDocument::fromJson(file.readAll()).object();
+    }
+
+    void tickUntil(WebWidget& widget, const QString& text) {
+        EXPECT_TRUE(waitUntil(
+                [&] {
+                    clock->advance(1.0);
+                    store->tick(clock->now());
+                    spin(100);
+                    return pageText(widget).contains(text);
+                },
+                20000))
+                << "never showed " << text.toStdString() << "; shows "
+                << pageText(widget).toStdString();
+    }
+};
+
+// ---- Every new package, every recorded state
+
+TEST_F(IncludedWidgetTest, NewPackagesValidateAndDrawEveryRecordedStateAtEverySize) {
+    // Each state with a text that only that state brings to the screen.
+    const QList<std::pair<QString, QString>> expected = {
+            {"ai-working", "Running tests"},
+            {"ai-completed", "51.8K tokens"},
+            {"ai-none", PlatformTexts::noAISessions()},
+            {"ai-looking", "Looking for sessions"},
+            {"project-status-building", "Failed"},
+            {"project-status-clean", "Clean"},
+            {"project-status-unconfigured", "No project chosen"},
+            {"project-status-broken", "Project unavailable or not a Git repository"},
+            {"automations-ready", "Tidy downloads"},
+            {"automations-running", "Running deploy_staging"},
+            {"automations-empty", PlatformTexts::noAutomations()},
+            {"audio-playing", "USB Headset"},
+            {"audio-muted-fixed", "This output has fixed volume"},
+            {"audio-no-server", "No sound server"},
+            {"activity-busy", "QtWebEngineProcess"},
+            {"activity-starting", "Listing processes"},
+            {"activity-failing", "did not finish within 8 seconds"},
+    };
+    QTemporaryDir empty;
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    WidgetTool tool(empty.path(), TABLORA_RESOURCES_DIRECTORY, outStream, errStream);
+    // A sixth, a third and all of the landscape page; a sixth of the portrait page; the smallest.
+    const QList<QSize> sizes = {{301, 502}, {617, 502}, {1878, 502}, {498, 302}, {192, 180}};
+    for (const QString& id :
+         QStringList{"ai", "project-status", "automations", "audio", "activity"}) {
+        out.clear();
+        EXPECT_EQ(tool.run({"validate", QString(TABLORA_RESOURCES_DIRECTORY) + "/Widgets/" + id +
+                                                ".tarnwidget"}),
+                  0)
+                << err.toStdString();
+        EXPECT_TRUE(out.startsWith("ok " + id + " ")) << out.toStdString();
+        WebWidget& widget = show(id, id + "@test");
+        for (const auto& [name, text] : expected) {
+            if (!name.startsWith(id + "-"))
+                continue;
+            widget.setFixedState(state(name));
+            for (const QSize& size : sizes) {
+                widget.resize(size);
+                EXPECT_TRUE(waitUntil([&] {
+                    return evaluate(widget, "window.innerWidth").toInt() == size.width();
+                }));
+                if (size.width() >= 300) {
+                    EXPECT_TRUE(shows(widget, text))
+                            << name.toStdString() << " at " << size.width() << "x" << size.height();
+                }
+                EXPECT_LE(evaluate(widget, "document.documentElement.scrollWidth").toInt(),
+                          size.width())
+                        << name.toStdString() << " overflows sideways";
+            }
+        }
+    }
+    EXPECT_TRUE(scriptErrors.isEmpty()) << scriptErrors.join("\n").toStdString();
+}
+
+// ---- AI sessions
+
+TEST_F(IncludedWidgetTest, AISessionsFollowTheLiveTranscriptAndATapBringsAnotherIntoView) {
+    const QString sessions = folder.filePath("home/.codex/sessions/2026/01/02");
+    QDir().mkpath(sessions);
+    QFile transcript(sessions + "/rollout-2026-01-02T10-00-00-live.jsonl");
+    ASSERT_TRUE(transcript.open(QIODevice::WriteOnly));
+    transcript.write(
+            R"({"type":"session_meta","payload":{"cwd":"/work/lathe"}})"
+            "\n"
+            R"({"type":"turn_context","payload":{"model":"gpt-5-codex"}})"
+            "\n"
+            R"({"timestamp":"2026-01-02T10:00:01.000Z","type":"event_msg","payload":{"type":"task_started"}})"
+            "\n"
+            R"({"timestamp":"2026-01-02T10:00:02.000Z","type":"response_item","payload":{"type":"function_call","name":"apply_patch","call_id":"c1"}})"
+            "\n");
+    transcript.close();
+    WebWidget& widget = show("ai", "ai");
+    tickUntil(widget, "lathe");
+    EXPECT_TRUE(shows(widget, "Editing code"));
+
+    widget.setFixedState(state("ai-working"));
+    EXPECT_TRUE(waitUntil([&] {
+        return evaluate(widget, "document.getElementById('project').textContent") == "tablora";
+    }));
+    ASSERT_TRUE(tap(widget, ".session:not(.focused) .name"));
+    EXPECT_TRUE(waitUntil([&] {
+        return evaluate(widget, "document.getElementById('project').textContent") ==
+               "website-redesign-with-a-rather-long-folder-name";
+    }));
+    EXPECT_TRUE(scriptErrors.isEmpty()) << scriptErrors.join("\n").toStdString();
+}
+
+// ---- Project
+
+TEST_F(IncludedWidgetTest, EachProjectWidgetChoosesItsOwnRepositoryAndBuildLog) {
+    const QString repository = folder.filePath("lathe");
+    QDir().mkpath(repository);
+    auto git = [&](const QStringList& arguments) {
+        QProcess process;
+        process.setWorkingDirectory(repository);
+        process.start("git", QStringList{"-c", "user.name=Test", "-c", "user.email=t@example.org"} +
+                                     arguments);
+        ASSERT_TRUE(process.waitForFinished(10000));
+        ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    };
+    git({"init", "-q", "-b", "trunk"});
+    QFile(repository + "/README").open(QIODevice::WriteOnly);
+    git({"add", "README"});
+    git({"commit", "-q", "-m", "Turn the first shavings"});
+    QFile untracked(repository + "/notes.txt");
+    ASSERT_TRUE(untracked.open(QIODevice::WriteOnly));
+    untracked.close();
+    QFile log(folder.filePath("build.log"));
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    log.write("[1/2] compiling\nerror: expected ';' before '}'\n");
+    log.close();
+
+    auto chooser = std::make_shared<QueuedChooser>();
+    chooser->answers = {repository, log.fileName()};
+    platform = [chooser](IntegrationPlatform& integrations) { integrations.chooser = chooser; };
+    WebWidget& widget = show("project-status", "project-status@one");
+    WebWidget& shared = show("project-status", "project-status");
+    EXPECT_TRUE(shows(widget, "No project chosen"));
+
+    ASSERT_TRUE(tap(widget, "#choose-first"));
+    EXPECT_TRUE(shows(widget, "trunk"));
+    EXPECT_TRUE(shows(widget, "Turn the first shavings"));
+    EXPECT_TRUE(shows(widget, "1 file"));
+    ASSERT_TRUE(tap(widget, "#log"));
+    EXPECT_TRUE(shows(widget, "Failed"));
+    EXPECT_TRUE(shows(widget, "build.log"));
+    EXPECT_EQ(chooser->titles, QStringList({"Choose a Git project", "Choose a build log"}));
+
+    // The copy placed as the built-in status widget keeps the shared service, still unset.
+    EXPECT_TRUE(shows(shared, "No project chosen"));
+    EXPECT_EQ(store->services().projectFor("project-status@one").project(), repository);
+    EXPECT_FALSE(store->services().project().project().has_value());
+    EXPECT_TRUE(scriptErrors.isEmpty()) << scriptErrors.join("\n").toStdString();
+}
+
+// ---- Automations
+
+TEST_F(IncludedWidgetTest, AutomationsRunWithATapAndAFailureSaysWhy) {
+    const QString automations = folder.filePath("automations");
+    platform = [automations](IntegrationPlatform& integrations) {
+        integrations.automations = std::make_shared<AutomationsFolder>(automations);
+    };
+    WebWidget& widget = show("automations", "automations");
+    // An empty folder says where automations go.
+    EXPECT_TRUE(shows(widget, PlatformTexts::noAutomations()));
+
+    QDir().mkpath(automations);
+    const QString marker = folder.filePath("ran");
+    auto script = [&](const QString& name, const QByteArray& body) {
+        QFile file(automations + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + body + "\n");
+        file.close();
+        file.setPermissions(file.permissions() | QFile::ExeOwner);
+    };
+    script("lights-off.sh", "echo dark > '" + marker.toUtf8() + "'");
+    script("broken", "exit 3");
+    ASSERT_TRUE(tap(widget, "#refresh"));
+    EXPECT_TRUE(shows(widget, "Lights off"));
+
+    ASSERT_TRUE(tap(widget, "#list li:last-child button"));
+    EXPECT_TRUE(waitUntil([&] { return QFile::exists(marker); }));
+    EXPECT_TRUE(shows(widget, "Finished lights-off.sh"));
+
+    // Sorted by name: "broken" comes first.
+    ASSERT_TRUE(tap(widget, "#list li:first-child button"));
+    EXPECT_TRUE(shows(widget, "Shortcut failed or exceeded two minutes"));
+    EXPECT_TRUE(waitUntil(
+            [&] { return !evaluate(widget, "document.getElementById('toast').hidden").toBool(); }));
+    EXPECT_TRUE(scriptErrors.isEmpty()) << scriptErrors.join("\n").toStdString();
+}
+
+// ---- Sound
+
+TEST_F(IncludedWidgetTest, SoundSwitchesOutputsSetsVolumeAndMutesOnTheSoundServer) {
+    PulseServer server;
+    auto backend = std::make_shared<PulseAudioBackend>();
+    ASSERT_TRUE(waitUntil([&] { return backend->isConnected() && backend->outputs().size() == 2; },
+                          10000));
+    platform = [backend](IntegrationPlatform& integrations) { integrations.audio = backend; };
+    WebWidget& widget = show("audio", "audio");
+    tickUntil(widget, "Test Sink B");
+    QString sinkB;
+    for (const AudioBackend::Output& output : backend->outputs()) {
+        if (output.name == "Test Sink B")
+            sinkB = output.id;
+    }
+
+    ASSERT_TRUE(tap(widget, ".output:not(.current) .name"));
+    EXPECT_TRUE(waitUntil([&] { return backend->defaultOutput() == sinkB; }));
+    EXPECT_TRUE(waitUntil([&] {
+        return evaluate(widget, "document.getElementById('device').textContent") == "Test Sink B";
+    }));
+
+    // The seventh tenth of the track.
+    ASSERT_TRUE(tap(widget, ".step:nth-child(7)"));
+    EXPECT_TRUE(waitUntil([&] { return std::abs(backend->volume().value_or(0) - 0.7) < 0.01; }));
+    ASSERT_TRUE(tap(widget, "#up"));
+    EXPECT_TRUE(waitUntil([&] { return std::abs(backend->volume().value_or(0) - 0.75) < 0.01; }));
+    EXPECT_TRUE(waitUntil([&] {
+        return evaluate(widget, "document.getElementById('percent').textContent") == "75";
+    }));
+
+    ASSERT_TRUE(tap(widget, "#mute"));
+    EXPECT_TRUE(waitUntil([&] { return backend->muted() == true; }));
+    EXPECT_TRUE(shows(widget, "Muted"));
+
+    ASSERT_TRUE(tap(widget, "#mic"));
+    EXPECT_TRUE(waitUntil([&] { return store->services().audio().isMicrophoneOn(); }, 10000));
+    EXPECT_TRUE(shows(widget, "Turn off"));
+    EXPECT_TRUE(scriptErrors.isEmpty()) << scriptErrors.join("\n").toStdString();
+}
+
+// ---- Processes and disks
+
+TEST_F(IncludedWidgetTest, TheLatencyProbeSwitchesOnAndOffWithATap) {
+    const QString ping = folder.filePath("ping");
+    QFile file(ping);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\necho '64 bytes from 1.1.1.1: icmp_seq=1 ttl=57 time=12.5 ms'\n");
+    file.close();
+    file.setPermissions(file.permissions() | QFile::ExeOwner);
+    platform = [ping](IntegrationPlatform& integrations) {
+        integrations.activityPrograms.ping = ping;
+    };
+    WebWidget& widget = show("activity", "activity");
+    EXPECT_TRUE(shows(widget, "Latency probe is off"));
+    ASSERT_TRUE(tap(widget, "#probe"));
+    EXPECT_TRUE(shows(widget, "13 ms"));
+    EXPECT_TRUE(store->services().activity().latencyEnabled());
+    ASSERT_TRUE(tap(widget, "#probe"));
+    EXPECT_TRUE(shows(widget, "Latency probe is off"));
+    EXPECT_FALSE(store->services().activity().latency().has_value());
+    EXPECT_TRUE(scriptErrors.isEmpty()) << scriptErrors.join("\n").toStdString();
+}
+
+// ---- Agenda
+
+TEST_F(IncludedWidgetTest, TheAgendaJoinsAMeetingAndCompletesATaskWithATap) {
+    auto calendar = std::make_shared<FakeCalendar>();
+    QList<QUrl> opened;
+    platform = [calendar, &opened](IntegrationPlatform& integrations) {
+        integrations.calendar = calendar;
+        integrations.openUrl = [&opened](const QUrl& url) {
+            opened.append(url);
+            return true;
+        };
+    };
+    open();
+    const QDateTime now = clock->now();
+    calendar->eventList = {{"standup",
+                            "Standup",
+                            "Work",
+                            now.addSecs(300),
+                            now.addSecs(1200),
+                            false,
+                            {},
+                            "Room 4",
+                            "Join: https://meet.google.com/abc-defg-hij"}};
+    calendar->reminderList = {{"task-1", "Water the plants", "Home", std::nullopt}};
+    WebWidget& widget = show("agenda", "agenda", {720, 502});
+    ASSERT_TRUE(tap(widget, "#connectCalendar"));
+    ASSERT_TRUE(tap(widget, "#connectReminders"));
+    EXPECT_TRUE(shows(widget, "Water the plants"));
+
+    ASSERT_TRUE(tap(widget, ".join"));
+    EXPECT_TRUE(waitUntil([&] { return !opened.isEmpty(); }));
+    EXPECT_EQ(opened.value(0), QUrl("https://meet.google.com/abc-defg-hij"));
+
+    ASSERT_TRUE(tap(widget, ".check"));
+    EXPECT_TRUE(waitUntil([&] { return calendar->completed == QStringList{"task-1"}; }));
+    EXPECT_TRUE(shows(widget, "No open reminders"));
+    EXPECT_TRUE(scriptErrors.isEmpty()) << scriptErrors.join("\n").toStdString();
+}
+
+} // namespace
