@@ -8,7 +8,7 @@
   const toast = $('toast');
   const probe = $('probe');
   const ROW_HEIGHT = 40;
-  const MAX_PROCESSES = 12;
+  const MAX_PROCESSES = 30;
   const disks = new Map(); // disk id -> its row's elements and graph
 
   function rowsThatFit() {
