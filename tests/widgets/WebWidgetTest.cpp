@@ -296,6 +296,30 @@ TEST_F(WebWidgetTest, MarkedControlsBecomeTouchRegionsAndTooManyAreIgnored) {
     EXPECT_TRUE(waitUntil([&] { return widget.controls().isEmpty(); }));
 }
 
+TEST_F(WebWidgetTest, ControlsOutOfSightCatchNoTapsUntilScrolledIntoView) {
+    // A list of 100-point rows in a 150-point box: the third row lies below its edge, where the
+    // page draws the title instead.
+    writePackage("com.example.list", {},
+                 "<html><body style=\"margin:0\">"
+                 "<div id=\"list\" style=\"position:absolute;top:0;height:150px;width:200px;"
+                 "overflow-y:auto\">"
+                 "<button data-tarn-control style=\"display:block;height:100px;width:200px\">A"
+                 "</button><button data-tarn-control style=\"display:block;height:100px;"
+                 "width:200px\">B</button><button id=\"c\" data-tarn-control style=\"display:"
+                 "block;height:100px;width:200px\">C</button></div>"
+                 "<h1 style=\"position:absolute;top:160px\">Title</h1></body></html>",
+                 "");
+    WebWidget& widget = show("com.example.list");
+    ASSERT_TRUE(waitUntil([&] { return widget.controls().size() == 2; }));
+    EXPECT_EQ(widget.controls()[1].frame, QRectF(0, 100, 200, 50)); // only its visible half
+    widget.scroll(QPointF(100, 50), 150);
+    ASSERT_TRUE(waitUntil([&] {
+        return widget.controls().size() == 2 &&
+               widget.controls()[1].frame == QRectF(0, 50, 200, 100);
+    }));
+    EXPECT_EQ(evaluate(widget, "document.getElementById('list').scrollTop").toInt(), 150);
+}
+
 TEST_F(WebWidgetTest, AFloodingPageIsHeardOnlyUpToItsBudget) {
     writePackage("com.example.flood", {"storage"});
     WebWidget& widget = show("com.example.flood");
