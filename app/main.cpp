@@ -5,7 +5,7 @@
 #include "app/linux/TerminationSignals.h"
 #include "app/linux/X11ScreenDirectory.h"
 #include "dashboard/TarnTheme.h"
-#include "widgets/web/WidgetSchemeHandler.h"
+#include "widgets/web/WidgetEngine.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -20,7 +20,7 @@ int main(int argc, char* argv[]) {
     // that way than through OpenGL, which on machines without a graphics driver is emulated.
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     // Widget pages load through their own scheme, which must be known before the application.
-    WidgetSchemeHandler::registerScheme();
+    WidgetEngine::prepare();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tablora"));
     QApplication::setOrganizationName(QStringLiteral("Tablora"));

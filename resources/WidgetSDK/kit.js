@@ -97,10 +97,18 @@
   }
 
   // DOM writes only when something changed: most readings repeat from one second to the next.
+  // A changed reading rewrites the text node in place; setting textContent would replace it with
+  // a new node every second, garbage that the page's process holds until a collection.
   function text(element, value) {
     const next = value === null || value === undefined ? '' : String(value);
-    if (element && element.__text !== next) {
-      element.__text = next;
+    if (!element || element.__text === next) {
+      return;
+    }
+    element.__text = next;
+    const node = element.firstChild;
+    if (next && node && node === element.lastChild && node.nodeType === Node.TEXT_NODE) {
+      node.data = next;
+    } else {
       element.textContent = next;
     }
   }

@@ -5,7 +5,7 @@
 #include "app/linux/X11ScreenDirectory.h"
 #include "support/AppEnvironment.h"
 #include "support/EventLoop.h"
-#include "widgets/web/WidgetSchemeHandler.h"
+#include "widgets/web/WidgetEngine.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "xcb");
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    WidgetSchemeHandler::registerScheme();
+    WidgetEngine::prepare();
     int status = 0;
     {
         QApplication app(argc, argv);

@@ -1,6 +1,6 @@
-// Entry point of tests that load real widget pages in Qt WebEngine, offscreen. The widget scheme
-// is declared before the application object, as the program does.
-#include "widgets/web/WidgetSchemeHandler.h"
+// Entry point of tests that load real widget pages in Qt WebEngine, offscreen. The web engine is
+// prepared before the application object, as the program does.
+#include "widgets/web/WidgetEngine.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     defaultEnvironment("QTWEBENGINE_DISABLE_SANDBOX", "1");
     defaultEnvironment("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
     testing::InitGoogleTest(&argc, argv);
-    WidgetSchemeHandler::registerScheme();
+    WidgetEngine::prepare();
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

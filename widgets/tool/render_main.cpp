@@ -7,7 +7,7 @@
 #include "widgets/WidgetPackage.h"
 #include "widgets/web/WebWidget.h"
 #include "widgets/web/WidgetPage.h"
-#include "widgets/web/WidgetSchemeHandler.h"
+#include "widgets/web/WidgetEngine.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -50,7 +50,7 @@ bool waitFor(const std::function<bool()>& condition, int milliseconds) {
 int main(int argc, char* argv[]) {
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    WidgetSchemeHandler::registerScheme();
+    WidgetEngine::prepare();
     QApplication app(argc, argv);
     QTextStream err(stderr);
     QStringList arguments = QCoreApplication::arguments().mid(1);
