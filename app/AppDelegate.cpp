@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "app/ApplicationLog.h"
 #include "app/DashboardWindow.h"
 #include "dashboard/Dashboard.h"
 #include "dashboard/TarnTheme.h"
@@ -11,6 +12,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
+#include <QSvgRenderer>
 #include <QSystemTrayIcon>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -19,21 +21,19 @@ namespace {
 
 constexpr int maximumPages = 8;
 
-// The tray's icon: the product's initial in a rounded square.
-QIcon productIcon() {
-    QPixmap pixmap(64, 64);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Qt::white, 5));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(QRectF(5, 5, 54, 54), 12, 12);
-    QFont font = painter.font();
-    font.setPixelSize(36);
-    font.setBold(true);
-    painter.setFont(font);
-    painter.drawText(QRectF(5, 3, 54, 54), Qt::AlignCenter, QStringLiteral("T"));
-    return QIcon(pixmap);
+// One of the product's drawings at the sizes panels and window lists ask for.
+QIcon drawnIcon(const QString& drawingFile) {
+    QSvgRenderer drawing(drawingFile);
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        drawing.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 QWebEngineView* enclosingWebView(QWidget* widget) {
@@ -56,7 +56,7 @@ AppDelegate::AppDelegate(Options options, QObject* parent)
             *m_screens, *m_window,
             WindowPlacement::Host{[this] { return m_store->preferences().orientation; },
                                   [this] { return m_store->preferences().displayID; },
-                                  [this](const QString& name) { m_store->setDisplayName(name); },
+                                  [this](const QString& name) { displayChosen(name); },
                                   [this](bool on) { setDirectTouch(on); },
                                   [this](const QString& message) { m_store->notify(message); }});
     m_placement->setPreview(options.arguments.contains(QStringLiteral("--preview")));
@@ -80,6 +80,7 @@ AppDelegate::AppDelegate(Options options, QObject* parent)
     };
 
     m_window->setWindowTitle(QStringLiteral("Tablora"));
+    QGuiApplication::setWindowIcon(drawnIcon(QStringLiteral(":/icons/tablora.svg")));
     m_window->setGeometry(100, 100, 1440, 405);
     m_dashboard = new Dashboard(*m_store, m_window.get());
     m_window->setCentralWidget(m_dashboard);
@@ -99,6 +100,9 @@ AppDelegate::AppDelegate(Options options, QObject* parent)
 
     connect(m_store.get(), &TarnStore::settingsOpenChanged, this,
             &AppDelegate::settingsOpenChanged);
+    connect(&m_store->widgets(), &WidgetRegistry::errorsChanged, this,
+            &AppDelegate::logSkippedPackages);
+    logSkippedPackages();
 
     // Screens change in bursts (an output goes, the others move): place once it settled.
     m_displaysSettle.setSingleShot(true);
@@ -187,7 +191,8 @@ void AppDelegate::setupMenu() {
 void AppDelegate::setupStatusItem() {
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;
-    m_tray = new QSystemTrayIcon(productIcon(), this);
+    // The same drawing as the product's icon, in one light colour for the panel.
+    m_tray = new QSystemTrayIcon(drawnIcon(QStringLiteral(":/icons/tablora-tray.svg")), this);
     m_tray->setToolTip(QStringLiteral("Tablora"));
     // A context menu has no parent widget: the delegate owns it.
     m_trayMenu = std::make_unique<QMenu>();
@@ -226,6 +231,9 @@ void AppDelegate::showDashboard() {
 
 void AppDelegate::showSettings() {
     m_window->raise();
+    // Already open: only brought forward.
+    if (m_store->settingsOpen())
+        presentSettingsWindow();
     m_store->setSettingsOpen(true);
 }
 
@@ -270,7 +278,27 @@ void AppDelegate::displaysChanged() {
     m_placement->place();
 }
 
+void AppDelegate::displayChosen(const QString& name) {
+    m_store->setDisplayName(name);
+    const bool windowed = name == WindowPlacement::previewName;
+    const QString placed =
+            !windowed ? QStringLiteral("full screen on %1").arg(name)
+            : m_placement->preview()
+                    ? QStringLiteral("the window preview, as asked")
+                    : QStringLiteral("the window preview: no touchscreen display is connected");
+    if (placed != m_lastPlacement)
+        qCInfo(tabloraLog).noquote() << "Dashboard in" << placed;
+    m_lastPlacement = placed;
+}
+
+void AppDelegate::logSkippedPackages() {
+    for (const QString& error : m_store->widgets().errors())
+        qCWarning(tabloraLog).noquote() << "Widget package skipped:" << error;
+}
+
 void AppDelegate::setDirectTouch(bool on) {
+    if (on != m_directTouch)
+        qCInfo(tabloraLog).noquote() << (on ? "Direct touch started" : "Direct touch stopped");
     m_directTouch = on;
     if (m_dashboard)
         m_dashboard->setOnTouchscreen(on);

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/DashboardWindow.h"
-#include "store/TarnStore.h"
 #include "app/WindowPlacement.h"
+#include "store/TarnStore.h"
 
 #include <QMenu>
 #include <QObject>
@@ -63,6 +63,8 @@ private:
     void presentSettingsWindow();
     void settingsOpenChanged();
     void setDirectTouch(bool on);
+    void displayChosen(const QString& name);
+    void logSkippedPackages();
     void closeRequested(DashboardWindow* window);
     void editAction(const char* method);
 
@@ -78,4 +80,5 @@ private:
     QList<QAction*> m_windowActions;
     QTimer m_displaysSettle;
     bool m_directTouch = false;
+    QString m_lastPlacement;
 };

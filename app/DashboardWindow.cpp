@@ -47,8 +47,10 @@ void DashboardWindow::enterFullScreen(const QString& title, const ScreenInfo& ta
     setWindowTitle(title);
     // The menu's shortcuts stay: the actions are also the window's own.
     menuBar()->hide();
+    // The screen decides the output: on Wayland a window's position is the compositor's choice.
+    winId();
     for (QScreen* candidate : QGuiApplication::screens()) {
-        if (candidate->name() == target.name && windowHandle())
+        if (candidate->name() == target.name)
             windowHandle()->setScreen(candidate);
     }
     setGeometry(target.frame.toRect());

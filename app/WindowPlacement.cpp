@@ -6,11 +6,12 @@ namespace {
 
 const QString previewTitle = QStringLiteral("Tablora — Preview");
 const QString fullScreenTitle = QStringLiteral("Tablora");
-const QString previewName = QStringLiteral("Window preview");
 const QString fullScreenFailed =
         QStringLiteral("Couldn’t enter full screen. Tablora is available in window preview.");
 
 } // namespace
+
+const QString WindowPlacement::previewName = QStringLiteral("Window preview");
 
 WindowPlacement::WindowPlacement(const ScreenDirectory& screens, PlacementWindow& window, Host host)
     : m_screens(screens), m_window(window), m_host(std::move(host)) {}

@@ -31,6 +31,8 @@ public:
 class WindowPlacement {
 public:
     static constexpr QSizeF noScreenArea{1440, 900};
+    // The display name while the dashboard is in the window preview.
+    static const QString previewName;
 
     struct Host {
         std::function<LayoutOrientation()> orientation;

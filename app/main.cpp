@@ -1,21 +1,89 @@
 #include "AppDelegate.h"
+#include "ApplicationLog.h"
+#include "CommandLine.h"
 #include "FileDialogChooser.h"
+#include "InstanceLock.h"
+#include "RemoteControl.h"
+#include "SingleInstance.h"
+#include "app/linux/Autostart.h"
 #include "app/linux/LinuxPlatform.h"
+#include "app/linux/SessionBusInstance.h"
 #include "app/linux/SleepWatcher.h"
 #include "app/linux/TerminationSignals.h"
 #include "app/linux/X11ScreenDirectory.h"
 #include "dashboard/TarnTheme.h"
+#include "store/ApplicationPaths.h"
 #include "widgets/web/WidgetEngine.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QQuickWindow>
+#include <cstdio>
 #include <unistd.h>
 
-int main(int argc, char* argv[]) {
-    // The web engine refuses to start its sandbox as root; only then run without it.
+namespace {
+
+void print(FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+QStringList commandArguments(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int index = 1; index < argc; ++index)
+        arguments.append(QString::fromLocal8Bit(argv[index]));
+    return arguments;
+}
+
+int setStartAtLogin(bool on) {
+    Autostart autostart;
+    const QString failure = autostart.setEnabled(on);
+    if (!failure.isEmpty()) {
+        print(stderr, QStringLiteral("tablora: %1\n").arg(failure));
+        return 1;
+    }
+    print(stdout,
+          on ? QStringLiteral("Tablora starts when you log in (%1).\n").arg(autostart.entryPath())
+             : QStringLiteral("Tablora no longer starts when you log in.\n"));
+    return 0;
+}
+
+// The web engine's own start-up messages stay off the terminal unless asked for; the root user
+// gets no sandbox, which the engine refuses to start as root.
+void prepareWebEngine(bool verbose) {
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (!verbose) {
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        flags += flags.isEmpty() ? "--log-level=3" : " --log-level=3";
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    }
+}
+
+std::unique_ptr<DrmScreenDirectory> screenDirectory() {
+    if (QGuiApplication::platformName() == QStringLiteral("xcb"))
+        return std::make_unique<X11ScreenDirectory>();
+    return std::make_unique<DrmScreenDirectory>();
+}
+
+void logStart(const QString& dataFolder, InstanceLock::State lock, const QString& lockFailure) {
+    qCInfo(tabloraLog).noquote()
+            << QStringLiteral("%1 started (process %2) on the %3 platform, %4 session")
+                       .arg(CommandLine::version())
+                       .arg(QCoreApplication::applicationPid())
+                       .arg(QGuiApplication::platformName(),
+                            qEnvironmentVariable("XDG_SESSION_TYPE", QStringLiteral("unknown")));
+    qCInfo(tabloraLog).noquote() << "Data folder" << dataFolder << "- resources"
+                                 << ApplicationPaths::resourcesDirectory();
+    if (lock == InstanceLock::State::unavailable)
+        qCWarning(tabloraLog).noquote() << "Running without the one-dashboard lock:" << lockFailure;
+}
+
+// The dashboard's run: the window, the store and the remote control, until the user quits.
+int runDashboard(int argc, char* argv[], const CommandLine& command, const QString& dataFolder,
+                 InstanceLock& lock, InstanceLock::State lockState) {
+    ApplicationLog log(dataFolder);
+    log.install(command.verbose);
+    prepareWebEngine(command.verbose);
     // Widget pages are drawn by the processor: a dashboard that changes once a second costs less
     // that way than through OpenGL, which on machines without a graphics driver is emulated.
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
@@ -24,24 +92,109 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tablora"));
     QApplication::setOrganizationName(QStringLiteral("Tablora"));
+    QApplication::setApplicationVersion(QStringLiteral(TABLORA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tablora"));
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setPalette(TarnTheme::palette());
     // Closing a window is a request the application answers itself.
     QApplication::setQuitOnLastWindowClosed(false);
     TerminationSignals terminationSignals;
+    logStart(dataFolder, lockState, lock.failure());
 
-    auto screens = std::make_unique<X11ScreenDirectory>();
-    X11ScreenDirectory* directory = screens.get();
-    AppDelegate::Options options{
-            QApplication::arguments(),
+    // Owned before the dashboard exists, so a second start finds it at once; commands wait in
+    // the bus until the event loop runs.
+    AppDelegate* running = nullptr;
+    SessionBusControl control(dataFolder, [&running](const QStringList& arguments) {
+        const auto parsed = CommandLine::parse(arguments);
+        if (const QString* error = std::get_if<QString>(&parsed))
+            return *error;
+        qCInfo(tabloraLog).noquote()
+                << "Command from a second start:"
+                << (arguments.isEmpty() ? QStringLiteral("(none: show the dashboard)")
+                                        : arguments.join(QLatin1Char(' ')));
+        const QString failure = running ? runCommand(*running, std::get<CommandLine>(parsed))
+                                        : QStringLiteral("Tablora is still starting");
+        if (!failure.isEmpty())
+            qCInfo(tabloraLog).noquote() << "Refused:" << failure;
+        return failure;
+    });
+    if (control.start())
+        qCInfo(tabloraLog).noquote()
+                << "Remote control on the session bus as" << SessionBusInstance::service;
+    else
+        qCWarning(tabloraLog).noquote() << "No remote control:" << control.failure();
+
+    auto screens = screenDirectory();
+    DrmScreenDirectory* directory = screens.get();
+    QStringList reported;
+    const auto refreshScreens = [directory, &reported] {
+        directory->refresh();
+        if (directory->report() == reported)
+            return;
+        reported = directory->report();
+        for (const QString& line : reported)
+            qCInfo(tabloraLog).noquote() << "Screen" << line;
+    };
+    refreshScreens();
+    TarnStore::Environment environment =
             linuxEnvironment({std::make_shared<FileDialogChooser>(),
-                              [](const QUrl& url) { return QDesktopServices::openUrl(url); }}),
-            std::move(screens), [directory] { directory->refresh(); }};
-    AppDelegate delegate(std::move(options));
+                              [](const QUrl& url) { return QDesktopServices::openUrl(url); }});
+    environment.directory = dataFolder;
+    environment.startAtLogin = std::make_shared<Autostart>();
+    AppDelegate delegate({QApplication::arguments(), std::move(environment), std::move(screens),
+                          refreshScreens});
+    running = &delegate;
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate.store(), &TarnStore::save);
+    if (command.action == CommandLine::Action::settings)
+        runCommand(delegate, command);
 
     SleepWatcher sleep;
     QObject::connect(&sleep, &SleepWatcher::woke, &delegate, &AppDelegate::displaysChanged);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    running = nullptr;
+    qCInfo(tabloraLog) << "Quit";
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    const QStringList arguments = commandArguments(argc, argv);
+    const auto parsed = CommandLine::parse(arguments);
+    if (const QString* error = std::get_if<QString>(&parsed)) {
+        print(stderr, QStringLiteral("tablora: %1\nTry 'tablora --help'.\n").arg(*error));
+        return 2;
+    }
+    const CommandLine command = std::get<CommandLine>(parsed);
+    switch (command.action) {
+    case CommandLine::Action::help:
+        print(stdout, CommandLine::usage());
+        return 0;
+    case CommandLine::Action::version:
+        print(stdout, CommandLine::version() + QLatin1Char('\n'));
+        return 0;
+    case CommandLine::Action::autostart:
+        return setStartAtLogin(command.autostart);
+    default:
+        break;
+    }
+
+    const QString dataFolder = ApplicationPaths::dataDirectory();
+    InstanceLock lock(dataFolder);
+    const InstanceLock::State state = lock.acquire();
+    // The bus needs an application object; a second start needs no more than that.
+    std::unique_ptr<QCoreApplication> messenger;
+    const StartOutcome outcome = decideStart(command, state, lock.owner(), lock.failure(), [&] {
+        messenger = std::make_unique<QCoreApplication>(argc, argv);
+        return SessionBusChannel(dataFolder).send(arguments);
+    });
+    if (!outcome.run) {
+        if (!outcome.message.isEmpty())
+            print(outcome.exitCode == 0 ? stdout : stderr,
+                  (outcome.exitCode == 0 ? outcome.message
+                                         : QStringLiteral("tablora: ") + outcome.message) +
+                          QLatin1Char('\n'));
+        return outcome.exitCode;
+    }
+    return runDashboard(argc, argv, command, dataFolder, lock, state);
 }

@@ -1,10 +1,10 @@
 #include "TarnStore.h"
 
-#include "store/ApplicationPaths.h"
 #include "model/JsonCoding.h"
 #include "model/StateFile.h"
 #include "model/WidgetError.h"
 #include "model/WidgetLayout.h"
+#include "store/ApplicationPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -74,7 +74,7 @@ TarnStore::TarnStore(Environment environment, QObject* parent)
       m_clock(std::move(environment.clock)),
       m_launcher(environment.launcher ? std::move(environment.launcher)
                                       : std::make_shared<NoApplications>()),
-      m_sound(std::move(environment.sound)),
+      m_sound(std::move(environment.sound)), m_startAtLogin(std::move(environment.startAtLogin)),
       m_sampler(readingsOrNone(std::move(environment.readings), m_clock)), m_now(m_clock->now()) {
     m_saveWork.setSingleShot(true);
     m_saveWork.setInterval(environment.saveDelay);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "store/CompletionSound.h"
 #include "integrations/IntegrationServices.h"
 #include "integrations/MachineReadings.h"
 #include "integrations/MachineSnapshot.h"
@@ -11,6 +10,8 @@
 #include "model/FocusSession.h"
 #include "model/PageLayout.h"
 #include "model/Preferences.h"
+#include "store/CompletionSound.h"
+#include "store/StartAtLogin.h"
 #include "widgets/WidgetRegistry.h"
 
 #include <QDateTime>
@@ -56,9 +57,10 @@ public:
         std::optional<QString> resources; // default: the application's resources folder
         bool startTimer = true;           // false: no first sample and no heartbeat
         std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
-        std::shared_ptr<AppLauncher> launcher;     // none: no application can be found
-        std::shared_ptr<CompletionSound> sound;    // none: silent
-        std::unique_ptr<MachineReadings> readings; // none: no metrics
+        std::shared_ptr<AppLauncher> launcher;      // none: no application can be found
+        std::shared_ptr<CompletionSound> sound;     // none: silent
+        std::shared_ptr<StartAtLogin> startAtLogin; // none: starting at login is not offered
+        std::unique_ptr<MachineReadings> readings;  // none: no metrics
         std::shared_ptr<PackageFolders> packageFolders = std::make_shared<PackageFolders>();
         IntegrationPlatform integrations; // empty parts: that integration has nothing to show
         std::chrono::milliseconds saveDelay{400};
@@ -74,6 +76,8 @@ public:
     WidgetRegistry& widgets() const { return *m_widgets; }
     IntegrationServices& services() const { return *m_services; }
     std::shared_ptr<AppLauncher> launcher() const { return m_launcher; }
+    // The general settings' "Start Tablora when you log in"; none when not offered.
+    StartAtLogin* startAtLogin() const { return m_startAtLogin.get(); }
 
     // Published state
     const Preferences& preferences() const { return m_preferences; }
@@ -168,6 +172,7 @@ private:
     std::shared_ptr<const Clock> m_clock;
     std::shared_ptr<AppLauncher> m_launcher;
     std::shared_ptr<CompletionSound> m_sound;
+    std::shared_ptr<StartAtLogin> m_startAtLogin;
     MetricsSampler m_sampler;
     std::unique_ptr<IntegrationServices> m_services;
     std::unique_ptr<WidgetRegistry> m_widgets;

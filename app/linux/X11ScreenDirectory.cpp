@@ -1,7 +1,6 @@
 #include "X11ScreenDirectory.h"
 
 #include <QGuiApplication>
-#include <QScreen>
 
 // Xlib's macros (Bool, None, Status...) clash with Qt's names: include it after Qt.
 #include <X11/Xatom.h>
@@ -54,36 +53,14 @@ QHash<quint32, DisplayModel> readModels(Display* display) {
 
 } // namespace
 
-X11ScreenDirectory::X11ScreenDirectory() {
+X11ScreenDirectory::X11ScreenDirectory(QString sysfsRoot)
+    : DrmScreenDirectory(std::move(sysfsRoot), Skip{}) {
     refresh();
 }
 
-void X11ScreenDirectory::refresh() {
-    m_models.clear();
+QHash<quint32, DisplayModel> X11ScreenDirectory::platformModels() const {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (x11 && x11->display())
-        m_models = readModels(x11->display());
-}
-
-QList<ScreenInfo> X11ScreenDirectory::screens() const {
-    QList<ScreenInfo> screens;
-    QList<QScreen*> all = QGuiApplication::screens();
-    if (QScreen* primary = QGuiApplication::primaryScreen()) {
-        all.removeAll(primary);
-        all.prepend(primary);
-    }
-    for (QScreen* screen : all) {
-        const Qt::ScreenOrientation orientation = screen->orientation();
-        const double rotation = orientation == Qt::PortraitOrientation            ? 90
-                                : orientation == Qt::InvertedLandscapeOrientation ? 180
-                                : orientation == Qt::InvertedPortraitOrientation  ? 270
-                                                                                  : 0;
-        screens.append({screen->name(), screen->geometry(), displayNumber(screen->name()), rotation,
-                        screen->availableGeometry()});
-    }
-    return screens;
-}
-
-DisplayModel X11ScreenDirectory::model(quint32 number) const {
-    return m_models.value(number);
+        return readModels(x11->display());
+    return {};
 }

@@ -1,20 +1,15 @@
 #pragma once
 
-#include "touch/ScreenDirectory.h"
+#include "app/linux/DrmScreenDirectory.h"
 
-#include <QHash>
-
-// The application's screens as Qt sees them, with the monitors' identities read from the EDID
-// that XRandR reports for each output. Without X11 (Wayland, offscreen) no display is known.
-class X11ScreenDirectory : public ScreenDirectory {
+// The application's screens on X11, with the monitors' identities read from the EDID that XRandR
+// reports for each output; an output without one (XWayland's) is looked up among the kernel's
+// DRM connectors. Without X11 only the connectors are read.
+class X11ScreenDirectory : public DrmScreenDirectory {
 public:
-    X11ScreenDirectory();
+    explicit X11ScreenDirectory(QString sysfsRoot = QStringLiteral("/sys"));
 
-    QList<ScreenInfo> screens() const override;
-    DisplayModel model(quint32 displayNumber) const override;
-    // Reads the outputs' EDIDs again; call after the displays changed.
-    void refresh();
-
-private:
-    QHash<quint32, DisplayModel> m_models;
+protected:
+    QHash<quint32, DisplayModel> platformModels() const override;
+    QString platformSource() const override { return QStringLiteral("XRandR"); }
 };

@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
                             QDBusConnection::ExportAllContents) ||
         !bus.registerService(QStringLiteral("org.mpris.MediaPlayer2.spotify")))
         return 1;
-    write(STDOUT_FILENO, "ready\n", 6);
+    if (write(STDOUT_FILENO, "ready\n", 6) != 6)
+        return 1;
     for (;;)
         pause(); // no event loop: calls wait forever
 }

@@ -1,0 +1,106 @@
+#include "Autostart.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+// The program as one word of Exec: quoted when it holds a character the key reserves, then
+// escaped once more as a string value of the entry.
+std::optional<QString> execWord(const QString& program) {
+    static const QString reserved = QStringLiteral(" \t\"'\\><~|&;$*?#()`");
+    static const QString escapedInQuotes = QStringLiteral("\"`$\\");
+    bool quoted = false;
+    for (const QChar c : program) {
+        if (c.category() == QChar::Other_Control)
+            return std::nullopt;
+        quoted = quoted || reserved.contains(c);
+    }
+    QString word;
+    for (const QChar c : program) {
+        if (quoted && escapedInQuotes.contains(c))
+            word += QLatin1Char('\\');
+        word += c;
+    }
+    word.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    if (quoted)
+        word = QLatin1Char('"') + word + QLatin1Char('"');
+    return word.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+}
+
+bool markedOff(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return true;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed().replace(" ", "");
+        if (line == "Hidden=true" || line == "X-GNOME-Autostart-enabled=false")
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+Autostart::Autostart(QString folder, QString executable, QObject* parent)
+    : StartAtLogin(parent), m_folder(std::move(folder)), m_executable(std::move(executable)) {}
+
+QString Autostart::defaultFolder() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+            .filePath(QStringLiteral("autostart"));
+}
+
+QString Autostart::runningExecutable() {
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+}
+
+QString Autostart::entryPath() const {
+    return QDir(m_folder).filePath(QString::fromLatin1(entryName));
+}
+
+bool Autostart::isEnabled() const {
+    const QFileInfo entry(entryPath());
+    return entry.isFile() && !markedOff(entryPath());
+}
+
+QString Autostart::setEnabled(bool enabled) {
+    const bool before = isEnabled();
+    const QString failure = enabled ? enable() : disable();
+    if (failure.isEmpty() && before != enabled)
+        emit enabledChanged(enabled);
+    return failure;
+}
+
+QString Autostart::enable() {
+    const QString refused = QStringLiteral("Couldn’t turn on start at login: ");
+    const auto exec = execWord(m_executable);
+    if (m_executable.isEmpty() || !exec)
+        return refused + QStringLiteral("the program’s location isn’t known");
+    if (!QDir().mkpath(m_folder))
+        return refused + QStringLiteral("%1 can’t be created").arg(m_folder);
+    QSaveFile file(entryPath());
+    const QByteArray entry = "[Desktop Entry]\n"
+                             "Type=Application\n"
+                             "Name=Tablora\n"
+                             "Comment=Dashboard for a USB touchscreen bar display\n"
+                             "Exec=" +
+                             exec->toUtf8() +
+                             "\n"
+                             "Icon=tablora\n"
+                             "Terminal=false\n"
+                             "X-GNOME-Autostart-enabled=true\n";
+    if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.commit())
+        return refused + QStringLiteral("%1: %2").arg(entryPath(), file.errorString());
+    return {};
+}
+
+QString Autostart::disable() {
+    QFile entry(entryPath());
+    if (!QFileInfo::exists(entryPath()) || entry.remove())
+        return {};
+    return QStringLiteral("Couldn’t turn off start at login: %1: %2")
+            .arg(entryPath(), entry.errorString());
+}
