@@ -1,6 +1,7 @@
 // The application as it starts: the dashboard in its window with live widget pages, the menus
 // and the settings window. Offscreen, with fake screens and a temporary data folder.
 #include "app/AppDelegate.h"
+#include "app/RemoteControl.h"
 
 #include "dashboard/Dashboard.h"
 #include "dashboard/WidgetContainer.h"
@@ -165,6 +166,53 @@ TEST_F(AppDelegateTest, ControlQQuits) {
     QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(1); });
     watchdog.start(10000);
     EXPECT_EQ(QApplication::exec(), 0);
+}
+
+CommandLine command(const QStringList& arguments) {
+    return std::get<CommandLine>(CommandLine::parse(arguments));
+}
+
+TEST_F(AppDelegateTest, RemoteCommandsMapOntoTheDashboardsOwnActions) {
+    AppDelegate& app = start({"tablora", "--preview"});
+    TarnStore& store = app.store();
+    EXPECT_EQ(runCommand(app, command({"--page", "3"})), "");
+    EXPECT_EQ(store.preferences().board, Board::system);
+    // Like swipes, the ends of the page list hold.
+    EXPECT_EQ(runCommand(app, command({"--next-page"})), "");
+    EXPECT_EQ(store.preferences().board, Board::system);
+    EXPECT_EQ(runCommand(app, command({"--previous-page"})), "");
+    EXPECT_EQ(runCommand(app, command({"--previous-page"})), "");
+    EXPECT_EQ(runCommand(app, command({"--previous-page"})), "");
+    EXPECT_EQ(store.preferences().board, Board::overview);
+    EXPECT_EQ(runCommand(app, command({"--next-page"})), "");
+    EXPECT_EQ(store.preferences().board, Board::focus);
+
+    EXPECT_EQ(runCommand(app, command({"--page", "4"})),
+              "there is no page 4: the dashboard has 3 pages");
+    EXPECT_EQ(store.preferences().board, Board::focus);
+
+    EXPECT_EQ(runCommand(app, command({"--notify", "Build finished"})), "");
+    EXPECT_EQ(store.toast(), "Build finished");
+
+    EXPECT_EQ(runCommand(app, command({"--settings", "widgets"})), "");
+    EXPECT_EQ(store.settingsTab(), SettingsTab::packages);
+    ASSERT_NE(app.settingsWindow(), nullptr);
+    EXPECT_TRUE(app.settingsWindow()->isVisible());
+    EXPECT_EQ(runCommand(app, command({"--settings", "layouts"})), "");
+    EXPECT_EQ(store.settingsTab(), SettingsTab::layouts);
+
+    // The running dashboard's --preview switches; without a touchscreen that stays the preview.
+    EXPECT_TRUE(app.placement().preview());
+    EXPECT_EQ(runCommand(app, command({"--preview"})), "");
+    EXPECT_FALSE(app.placement().preview());
+    EXPECT_EQ(app.window().windowTitle(), QString::fromUtf8("Tablora — Preview"));
+
+    const int revision = store.widgets().revision();
+    EXPECT_EQ(runCommand(app, command({"--reload-widgets"})), "");
+    EXPECT_GT(store.widgets().revision(), revision);
+    app.window().hide();
+    EXPECT_EQ(runCommand(app, command({})), "");
+    EXPECT_TRUE(app.window().isVisible());
 }
 
 } // namespace
