@@ -1,31 +1,50 @@
-# Shared by scripts/run and scripts/test: install the Debian packages the build needs, then
-# configure and build. Sourced, not run.
+# Shared by scripts/run, scripts/test and scripts/package: install the Debian packages a task
+# needs, then configure and build. Sourced, not run.
 
 TABLORA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
-TABLORA_PACKAGES=(
+# What building and running the program needs, and nothing more: no sound server (libpulse talks
+# to PulseAudio or to PipeWire's pulse server alike), no calendar server, no test tools.
+TABLORA_RUN_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-webengine-dev qt6-webchannel-dev
+    qt6-base-dev qt6-webengine-dev qt6-webchannel-dev qt6-svg-dev qt6-qpa-plugins
+    libpulse-dev libecal2.0-dev
+    libx11-dev libxrandr-dev
+)
+
+# Besides, what building the Debian package needs.
+TABLORA_PACKAGING_PACKAGES=(dpkg-dev file lintian)
+
+# Besides, what the tests need: their frameworks and the real components they start (a session
+# bus, a sound server, the calendar server, an X server, a Wayland compositor) or check against.
+TABLORA_TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     git procps iputils-ping dbus
-    pulseaudio pulseaudio-utils libpulse-dev evolution-data-server libecal2.0-dev
-    libx11-dev libxrandr-dev
+    pulseaudio pulseaudio-utils evolution-data-server
     xvfb xauth
+    weston qt6-wayland
+    "${TABLORA_PACKAGING_PACKAGES[@]}"
 )
 
 tablora_missing_packages() {
     local package
-    for package in "${TABLORA_PACKAGES[@]}"; do
+    for package in "$@"; do
         if [ "$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null)" != installed ]; then
             echo "$package"
         fi
     done
 }
 
-# Installs only when something is missing, so a second start skips apt entirely.
+# tablora_install_packages [--no-install-recommends] PACKAGE...
+# Installs only what is missing, so a second start skips apt entirely.
 tablora_install_packages() {
+    local apt_options=()
+    if [ "${1:-}" = --no-install-recommends ]; then
+        apt_options=(--no-install-recommends)
+        shift
+    fi
     local missing
-    mapfile -t missing < <(tablora_missing_packages)
+    mapfile -t missing < <(tablora_missing_packages "$@")
     [ "${#missing[@]}" -eq 0 ] && return 0
 
     local sudo=()
@@ -38,11 +57,12 @@ tablora_install_packages() {
     fi
     echo "Installing ${missing[*]}"
     "${sudo[@]}" apt-get update -q
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${apt_options[@]}" \
+        "${missing[@]}"
 }
 
-# tablora_build DIR [CMAKE_ARGS...]
-tablora_build() {
+# tablora_configure DIR [CMAKE_ARGS...]
+tablora_configure() {
     local dir=$1
     shift
     local generator=()
@@ -50,5 +70,16 @@ tablora_build() {
         generator=(-G Ninja)
     fi
     cmake -S "$TABLORA_ROOT" -B "$dir" "${generator[@]}" "$@" >/dev/null
-    cmake --build "$dir" --parallel "$(nproc)"
 }
+
+# tablora_build DIR [TARGET...]: every target when none is named.
+tablora_build() {
+    local dir=$1
+    shift
+    local targets=()
+    [ "$#" -gt 0 ] && targets=(--target "$@")
+    cmake --build "$dir" --parallel "$(nproc)" "${targets[@]}"
+}
+
+# The programs a user runs; the tests and benchmarks are not among them.
+TABLORA_PROGRAMS=(tablora tablora-widget tablora-widget-render)

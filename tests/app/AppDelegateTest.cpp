@@ -1,8 +1,8 @@
 // The application as it starts: the dashboard in its window with live widget pages, the menus
 // and the settings window. Offscreen, with fake screens and a temporary data folder.
 #include "app/AppDelegate.h"
-#include "app/RemoteControl.h"
 
+#include "app/RemoteControl.h"
 #include "dashboard/Dashboard.h"
 #include "dashboard/WidgetContainer.h"
 #include "support/AppEnvironment.h"

@@ -132,8 +132,8 @@ TEST(ApplicationLog, TakesTheProgramsMessagesFromAnyThreadAndNeverBlocks) {
 // A 128-byte EDID: manufacturer and product, the monitor's name and its preferred mode.
 QByteArray edid(quint16 vendor, quint16 product, const QByteArray& name, int width, int height) {
     QByteArray bytes(128, '\0');
-    const char header[] = {0, char(0xFF), char(0xFF), char(0xFF), char(0xFF), char(0xFF),
-                           char(0xFF), 0};
+    const char header[] = {0,          char(0xFF), char(0xFF), char(0xFF),
+                           char(0xFF), char(0xFF), char(0xFF), 0};
     bytes.replace(0, 8, QByteArray(header, 8));
     bytes[8] = char(vendor >> 8);
     bytes[9] = char(vendor & 0xFF);

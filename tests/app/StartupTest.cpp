@@ -62,7 +62,8 @@ TEST(CommandLine, WrongCommandLinesSayWhatIsWrongInOneLine) {
             {{"--page", "0"}, "--page takes a page number from 1 to 8, not '0'"},
             {{"--page", "9"}, "--page takes a page number from 1 to 8, not '9'"},
             {{"--page=two"}, "--page takes a page number from 1 to 8, not 'two'"},
-            {{"--settings", "colours"}, "--settings takes general, layouts or widgets, not 'colours'"},
+            {{"--settings", "colours"},
+             "--settings takes general, layouts or widgets, not 'colours'"},
             {{"--notify"}, "--notify needs a message"},
             {{"--notify", " \n "}, "--notify needs a message"},
             {{"--notify", QString(301, 'a')}, "--notify takes at most 300 characters, not 301"},
@@ -207,8 +208,8 @@ TEST(InstanceLock, AnotherUsersLockOrAFolderWithoutRoomSayWhy) {
     const QString path = writeFile(
             folder.filePath(InstanceLock::fileName),
             QByteArray::number(QCoreApplication::applicationPid()) + "\n" +
-                    QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() +
-                    "\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+                    QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + "\n" +
+                    QSysInfo::machineHostName().toUtf8() + "\n");
     ASSERT_EQ(chown(path.toLocal8Bit().constData(), 65534, 65534), 0);
     InstanceLock foreign(folder.path());
     EXPECT_EQ(foreign.acquire(), InstanceLock::State::foreign);
