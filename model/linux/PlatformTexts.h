@@ -55,4 +55,10 @@ inline QString unnamedComputer() {
     return QStringLiteral("Computer");
 }
 
+// "Mouse fallback · macOS denied this copy of Tablora direct touch access"
+inline QString touchAccessDenied() {
+    return QStringLiteral("Mouse fallback · the touchscreen’s device node isn’t readable: install "
+                          "Tablora’s udev rule, then replug the touchscreen");
+}
+
 } // namespace PlatformTexts

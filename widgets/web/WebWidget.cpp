@@ -221,6 +221,7 @@ void WebWidget::receive(const QJsonValue& value) {
         if (auto controls = WidgetControls::fromItems(message.value(QStringLiteral("items")))) {
             if (*controls != m_controls) {
                 m_controls = std::move(*controls);
+                TouchControls::regionsChanged(this);
                 emit controlsChanged();
             }
         }
@@ -278,6 +279,7 @@ void WebWidget::setZoom(double zoom) {
     m_zoom = zoom;
     m_page->setZoomFactor(qBound(0.25, zoom, 5.0));
     m_panel->setZoom(zoom);
+    TouchControls::regionsChanged(this);
 }
 
 void WebWidget::setOnTouchscreen(bool onTouchscreen) {
@@ -287,14 +289,20 @@ void WebWidget::setOnTouchscreen(bool onTouchscreen) {
     schedulePublish();
 }
 
-QList<WebWidget::TouchRegion> WebWidget::touchRegions() const {
+QList<TouchRegion> WebWidget::touchRegions() const {
     QList<TouchRegion> regions;
+    const QPointer<WebWidget> self(const_cast<WebWidget*>(this));
     for (const WidgetControl& control : m_controls) {
         const QRectF& page = control.frame;
         regions.append({WidgetControls::regionID(m_instanceKey, control.id),
                         QRectF(page.x() * m_zoom, page.y() * m_zoom, page.width() * m_zoom,
                                page.height() * m_zoom),
-                        control.enabled});
+                        control.enabled,
+                        std::nullopt,
+                        [self, id = control.id] {
+                            if (self)
+                                self->activate(id);
+                        }});
     }
     return regions;
 }

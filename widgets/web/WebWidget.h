@@ -1,5 +1,6 @@
 #pragma once
 
+#include "touch/views/TouchControls.h"
 #include "widgets/WidgetControls.h"
 #include "widgets/WidgetPackage.h"
 
@@ -21,8 +22,9 @@ class WidgetPage;
 class WidgetSchemeHandler;
 
 // One placed widget: its page in a web view of its own (own profile, nothing kept), the bridge
-// to the store, the controls the page reported, and a panel when the page cannot be shown.
-class WebWidget : public QWidget {
+// to the store, the controls the page reported (its touch regions), and a panel when the page
+// cannot be shown.
+class WebWidget : public QWidget, public TouchRegionSource, public TouchScrollTarget {
     Q_OBJECT
 
 public:
@@ -48,16 +50,12 @@ public:
     double zoom() const { return m_zoom; }
     void setOnTouchscreen(bool onTouchscreen);
 
-    struct TouchRegion {
-        QString id;
-        QRectF frame; // in this widget's coordinates
-        bool enabled = true;
-    };
-    QList<TouchRegion> touchRegions() const;
+    // One region per reported control, in this widget's coordinates; a tap activates it.
+    QList<TouchRegion> touchRegions() const override;
     // A reported control was touched.
     void activate(qint64 controlID);
     // Scrolls the page content under a point of this widget.
-    void scroll(const QPointF& point, double delta);
+    void scroll(const QPointF& point, double delta) override;
     // The failure panel's button: load the page again.
     void reload();
     // Sends the page the current state unless it already has exactly that.
