@@ -4,6 +4,9 @@
 #include "app/DashboardWindow.h"
 #include "dashboard/Dashboard.h"
 #include "dashboard/TarnTheme.h"
+#include "store/StoreTouchHost.h"
+#include "touch/views/MouseFallback.h"
+#include "touch/views/WidgetTouchWindows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -50,6 +53,7 @@ AppDelegate::AppDelegate(Options options, QObject* parent)
     : QObject(parent), m_screens(std::move(options.screens)),
       m_refreshScreens(std::move(options.refreshScreens)) {
     m_store = std::make_unique<TarnStore>(std::move(options.environment));
+    createTouch(std::move(options.touch));
 
     m_window = std::make_unique<DashboardWindow>();
     m_placement = std::make_unique<WindowPlacement>(
@@ -83,6 +87,7 @@ AppDelegate::AppDelegate(Options options, QObject* parent)
     QGuiApplication::setWindowIcon(drawnIcon(QStringLiteral(":/icons/tablora.svg")));
     m_window->setGeometry(100, 100, 1440, 405);
     m_dashboard = new Dashboard(*m_store, m_window.get());
+    m_dashboard->attachTouch(*m_touch);
     m_window->setCentralWidget(m_dashboard);
     m_window->setMinimumSize(960, 270);
     connect(m_window.get(), &DashboardWindow::closeRequested, this,
@@ -129,8 +134,25 @@ AppDelegate::AppDelegate(Options options, QObject* parent)
 AppDelegate::~AppDelegate() {
     setDirectTouch(false);
     delete m_settingsWindow;
-    // Web pages go before the store they read.
+    // Web pages go before the store they read, surfaces before the controller that holds them.
     m_window.reset();
+    m_mouseFallback.reset();
+    m_touch.reset();
+}
+
+void AppDelegate::createTouch(Options::Touch touch) {
+    DirectTouchController::Environment environment;
+    environment.host = storeTouchHost(*m_store);
+    environment.screens = m_screens.get();
+    environment.windows = std::make_unique<WidgetTouchWindows>();
+    environment.devices = std::move(touch.devices);
+    environment.services = std::move(touch.services);
+    environment.tasks = std::move(touch.tasks);
+    if (touch.clock)
+        environment.clock = std::move(touch.clock);
+    environment.supportFolder = m_store->directory();
+    m_touch = std::make_unique<DirectTouchController>(std::move(environment));
+    m_mouseFallback = std::make_unique<MouseFallback>(*m_touch);
 }
 
 QMenuBar* AppDelegate::menuBar() const {
@@ -296,10 +318,15 @@ void AppDelegate::logSkippedPackages() {
         qCWarning(tabloraLog).noquote() << "Widget package skipped:" << error;
 }
 
+// Direct touch runs only while the dashboard is full screen on the touchscreen.
 void AppDelegate::setDirectTouch(bool on) {
     if (on != m_directTouch)
         qCInfo(tabloraLog).noquote() << (on ? "Direct touch started" : "Direct touch stopped");
     m_directTouch = on;
+    if (on)
+        m_touch->start();
+    else
+        m_touch->stop();
     if (m_dashboard)
         m_dashboard->setOnTouchscreen(on);
 }

@@ -3,6 +3,7 @@
 #include "app/DashboardWindow.h"
 #include "app/WindowPlacement.h"
 #include "store/TarnStore.h"
+#include "touch/DirectTouchController.h"
 
 #include <QMenu>
 #include <QObject>
@@ -12,6 +13,7 @@
 #include <memory>
 
 class Dashboard;
+class MouseFallback;
 class QAction;
 class QMenu;
 class QMenuBar;
@@ -31,19 +33,29 @@ public:
         // Reads the displays' identities again after a change; may be empty.
         std::function<void()> refreshScreens;
         bool trayIcon = true;
+        // How direct touch reaches the touchscreen and the legacy driver; empty parts: no
+        // touchscreen ever attaches, there is no legacy driver, timers of the event loop.
+        struct Touch {
+            std::unique_ptr<HidDeviceSource> devices;
+            std::unique_ptr<ServiceControl> services;
+            std::shared_ptr<DelayedTasks> tasks;
+            std::shared_ptr<const Clock> clock;
+        };
+        Touch touch = {};
     };
 
     explicit AppDelegate(Options options, QObject* parent = nullptr);
     ~AppDelegate() override;
 
     TarnStore& store() const { return *m_store; }
+    DirectTouchController& touch() const { return *m_touch; }
     DashboardWindow& window() const { return *m_window; }
     Dashboard& dashboard() const { return *m_dashboard; }
     WindowPlacement& placement() const { return *m_placement; }
     DashboardWindow* settingsWindow() const { return m_settingsWindow; }
     QMenuBar* menuBar() const;
     QMenu* trayMenu() const { return m_trayMenu.get(); }
-    bool directTouchRunning() const { return m_directTouch; }
+    bool directTouchRunning() const { return m_touch->isRunning(); }
 
     // Menu actions
     void showDashboard();
@@ -62,6 +74,7 @@ private:
     void setupStatusItem();
     void presentSettingsWindow();
     void settingsOpenChanged();
+    void createTouch(Options::Touch touch);
     void setDirectTouch(bool on);
     void displayChosen(const QString& name);
     void logSkippedPackages();
@@ -71,6 +84,9 @@ private:
     std::unique_ptr<ScreenDirectory> m_screens;
     std::function<void()> m_refreshScreens;
     std::unique_ptr<TarnStore> m_store;
+    // After the store it reads, before the windows whose surfaces it holds.
+    std::unique_ptr<DirectTouchController> m_touch;
+    std::unique_ptr<MouseFallback> m_mouseFallback;
     std::unique_ptr<DashboardWindow> m_window;
     Dashboard* m_dashboard = nullptr;
     std::unique_ptr<WindowPlacement> m_placement;
@@ -79,6 +95,6 @@ private:
     std::unique_ptr<QMenu> m_trayMenu;
     QList<QAction*> m_windowActions;
     QTimer m_displaysSettle;
-    bool m_directTouch = false;
+    bool m_directTouch = false; // wanted by the placement
     QString m_lastPlacement;
 };

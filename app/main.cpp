@@ -13,6 +13,8 @@
 #include "app/linux/X11ScreenDirectory.h"
 #include "dashboard/TarnTheme.h"
 #include "store/ApplicationPaths.h"
+#include "touch/linux/HidrawDeviceSource.h"
+#include "touch/linux/SystemctlServiceControl.h"
 #include "widgets/web/WidgetEngine.h"
 
 #include <QApplication>
@@ -141,8 +143,11 @@ int runDashboard(int argc, char* argv[], const CommandLine& command, const QStri
                               [](const QUrl& url) { return QDesktopServices::openUrl(url); }});
     environment.directory = dataFolder;
     environment.startAtLogin = std::make_shared<Autostart>();
-    AppDelegate delegate({QApplication::arguments(), std::move(environment), std::move(screens),
-                          refreshScreens});
+    AppDelegate::Options options{QApplication::arguments(), std::move(environment),
+                                 std::move(screens), refreshScreens};
+    options.touch.devices = std::make_unique<HidrawDeviceSource>();
+    options.touch.services = std::make_unique<SystemctlServiceControl>();
+    AppDelegate delegate(std::move(options));
     running = &delegate;
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate.store(), &TarnStore::save);
     if (command.action == CommandLine::Action::settings)

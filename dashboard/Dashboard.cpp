@@ -5,6 +5,7 @@
 #include "dashboard/DashboardOverlay.h"
 #include "dashboard/TarnTheme.h"
 #include "dashboard/WidgetContainer.h"
+#include "touch/views/TouchSurface.h"
 
 #include <QPainter>
 
@@ -53,6 +54,15 @@ void Dashboard::setPageIndicatorRevision(int revision) {
     m_overlay->flashPageIndicator();
 }
 
+void Dashboard::attachTouch(DirectTouchController& touch) {
+    delete m_touchSurface;
+    m_touchSurface = new TouchSurface(touch, this, true);
+    m_touchSurface->setAccent(TarnTheme::color(m_store.preferences().accentHex()));
+    m_touchSurface->setScale(scale());
+    connect(&touch, &DirectTouchController::pageIndicatorRevisionChanged, this,
+            &Dashboard::setPageIndicatorRevision);
+}
+
 // Keeps the tiles of widgets still on the page (a swap moves a page instead of reloading it),
 // removes the others and adds the new ones.
 void Dashboard::rebuild() {
@@ -80,6 +90,8 @@ void Dashboard::rebuild() {
     m_tiles = kept;
     const QList<Board> pages = m_store.pages();
     m_overlay->setPages(int(pages.size()), int(pages.indexOf(m_store.preferences().board)));
+    if (m_touchSurface)
+        m_touchSurface->setAccent(TarnTheme::color(m_store.preferences().accentHex()));
     placeTiles(layout);
 }
 
@@ -103,6 +115,8 @@ void Dashboard::placeTiles(const PageLayout& layout) {
     m_overlay->setGeometry(rect());
     m_overlay->setCanvas(frame, factor);
     m_overlay->raise();
+    if (m_touchSurface)
+        m_touchSurface->setScale(factor);
 }
 
 void Dashboard::paintEvent(QPaintEvent*) {

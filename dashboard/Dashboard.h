@@ -7,7 +7,9 @@
 #include <QWidget>
 
 class DashboardOverlay;
+class DirectTouchController;
 class TarnStore;
+class TouchSurface;
 class WidgetContainer;
 
 // The current page of the store, drawn at the logical canvas size scaled into the view: one
@@ -28,6 +30,10 @@ public:
     void setOnTouchscreen(bool onTouchscreen);
     // The touch controller's counter: every change flashes the page indicator.
     void setPageIndicatorRevision(int revision);
+    // Registers the dashboard as the touch surface of direct touch, each tile a movable region;
+    // the page indicator then follows the controller.
+    void attachTouch(DirectTouchController& touch);
+    TouchSurface* touchSurface() const { return m_touchSurface; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,6 +47,7 @@ private:
     TarnStore& m_store;
     QHash<QString, WidgetContainer*> m_tiles; // by widget and registry revision
     DashboardOverlay* m_overlay;
+    TouchSurface* m_touchSurface = nullptr;
     bool m_onTouchscreen = false;
     int m_pageIndicatorRevision = 0;
 };

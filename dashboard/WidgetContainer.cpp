@@ -5,6 +5,7 @@
 #include "dashboard/TarnTheme.h"
 #include "dashboard/TileFrame.h"
 #include "dashboard/WidgetDrops.h"
+#include "touch/views/TouchControls.h"
 #include "widgets/web/WebWidget.h"
 
 #include <QAction>
@@ -50,6 +51,8 @@ WidgetContainer::WidgetContainer(const WidgetKind& widget, TarnStore& store, QWi
     connect(right, &QAction::triggered, this, [this] { WidgetDrops::move(m_widget, 1, m_store); });
     addActions({left, right});
     setAccessibleName(widget.rawValue());
+    // Press-and-hold on the touchscreen moves the tile.
+    TouchControls::setMovable(this, widget);
 
     if (const auto package = store.widgets().package(widget)) {
         m_web = new WebWidget(*package, store, widget.rawValue(), this);
