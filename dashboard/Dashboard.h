@@ -2,14 +2,16 @@
 
 #include "model/PageLayout.h"
 #include "model/WidgetKind.h"
+#include "touch/views/TouchSurface.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 
 class DashboardOverlay;
 class DirectTouchController;
 class TarnStore;
-class TouchSurface;
+
 class WidgetContainer;
 
 // The current page of the store, drawn at the logical canvas size scaled into the view: one
@@ -47,7 +49,7 @@ private:
     TarnStore& m_store;
     QHash<QString, WidgetContainer*> m_tiles; // by widget and registry revision
     DashboardOverlay* m_overlay;
-    TouchSurface* m_touchSurface = nullptr;
+    QPointer<TouchSurface> m_touchSurface;
     bool m_onTouchscreen = false;
     int m_pageIndicatorRevision = 0;
 };

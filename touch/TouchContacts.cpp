@@ -198,8 +198,9 @@ void TouchContacts::began(QPointF screenPoint, double now) {
 void TouchContacts::scheduleHold(const QUuid& surface, const WidgetKind& item) {
     m_hold = m_tasks.schedule(holdDelay, [this, surface, item] {
         m_hold = 0;
+        // A millisecond of slack: the timer's own rounding is no reason to miss the hold.
         if (m_activeSurface != surface || !m_gesture ||
-            m_clock.uptime() - m_gesture->startedAt < holdDelay ||
+            m_clock.uptime() - m_gesture->startedAt < holdDelay - 0.001 ||
             m_gesture->maxDistance >= holdSlop)
             return;
         m_draggingWidget = item;
