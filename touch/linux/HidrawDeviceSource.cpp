@@ -144,6 +144,7 @@ void HidrawDeviceSource::close() {
         release(*device);
     m_devices.clear();
     m_failures.clear();
+    m_vanished.clear();
 }
 
 QStringList HidrawDeviceSource::attached() const {
@@ -241,6 +242,7 @@ void HidrawDeviceSource::readReports(const QString& name) {
         if (length < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return;
         // End of file or an error such as ENODEV or EIO: the device went away.
+        m_vanished.insert(name);
         detach(name);
         return;
     }
@@ -283,6 +285,8 @@ void HidrawDeviceSource::nodesChanged() {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             const QByteArray name(event->len > 0 ? event->name : "");
             relevant = relevant || isNodeName(name) || (event->mask & IN_Q_OVERFLOW);
+            if (event->mask & (IN_CREATE | IN_DELETE | IN_MOVED_TO | IN_MOVED_FROM))
+                m_vanished.remove(QString::fromLocal8Bit(name));
             at += ssize_t(sizeof(inotify_event)) + event->len;
         }
     }
@@ -315,7 +319,7 @@ void HidrawDeviceSource::rescan() {
             grabInputs(*device, interface.inputs);
             continue;
         }
-        if (!QFileInfo::exists(hidrawPath(interface.name)))
+        if (!QFileInfo::exists(hidrawPath(interface.name)) || m_vanished.contains(interface.name))
             continue;
         const int status = attach(interface);
         if (status == 0) {

@@ -4,6 +4,7 @@
 #include "touch/linux/DeviceNodes.h"
 
 #include <QHash>
+#include <QSet>
 #include <QObject>
 #include <QStringList>
 #include <memory>
@@ -80,6 +81,9 @@ private:
     HidDeviceListener* m_listener = nullptr;
     std::vector<std::unique_ptr<Device>> m_devices;
     QHash<QString, int> m_failures; // interfaces that could not be opened, by name
+    // Interfaces whose reads failed while their node still exists: they are not opened again
+    // until their node is made anew.
+    QSet<QString> m_vanished;
     int m_inotify = -1;
     int m_inputWatch = -1;
     QSocketNotifier* m_watcher = nullptr;
