@@ -4,7 +4,11 @@
 #include "app/AppDelegate.h"
 #include "app/linux/X11ScreenDirectory.h"
 #include "support/AppEnvironment.h"
+#include "dashboard/Dashboard.h"
+#include "dashboard/DashboardOverlay.h"
 #include "support/EventLoop.h"
+#include "support/FakeServices.h"
+#include "support/FakeTouchscreen.h"
 #include "widgets/web/WidgetEngine.h"
 
 #include <QApplication>
@@ -57,14 +61,14 @@ struct TouchscreenDisplayTest : testing::Test {
     void SetUp() override { ASSERT_TRUE(setEdid(0x0E58, 0xED00)); }
     void TearDown() override { delegate.reset(); }
 
-    AppDelegate& start(QStringList arguments) {
+    AppDelegate& start(QStringList arguments, AppDelegate::Options::Touch touch = {}) {
         TarnStore::Environment environment = applicationEnvironment(folder);
         auto screens = std::make_unique<X11ScreenDirectory>();
         directory = screens.get();
         X11ScreenDirectory* refresh = directory;
-        delegate = std::make_unique<AppDelegate>(
-                AppDelegate::Options{std::move(arguments), std::move(environment),
-                                     std::move(screens), [refresh] { refresh->refresh(); }, false});
+        delegate = std::make_unique<AppDelegate>(AppDelegate::Options{
+                std::move(arguments), std::move(environment), std::move(screens),
+                [refresh] { refresh->refresh(); }, false, std::move(touch)});
         return *delegate;
     }
 
@@ -92,7 +96,7 @@ TEST_F(TouchscreenDisplayTest, TheDashboardGoesFullScreenOnTheTouchscreenAndBack
     EXPECT_TRUE(app.window().isFullScreen());
     EXPECT_EQ(app.window().windowTitle(), "Tablora");
     EXPECT_EQ(app.store().displayName(), QGuiApplication::primaryScreen()->name());
-    EXPECT_TRUE(app.directTouchRunning());
+    EXPECT_TRUE(waitUntil([&] { return app.directTouchRunning(); }));
 
     // The display stops being the touchscreen: the window leaves full screen for the preview.
     ASSERT_TRUE(setEdid(0x10AC, 0x0001));
@@ -102,6 +106,33 @@ TEST_F(TouchscreenDisplayTest, TheDashboardGoesFullScreenOnTheTouchscreenAndBack
     EXPECT_EQ(app.window().windowTitle(), QString::fromUtf8("Tablora — Preview"));
     EXPECT_EQ(app.store().displayName(), "Window preview");
     EXPECT_FALSE(app.directTouchRunning());
+}
+
+TEST_F(TouchscreenDisplayTest, TheFullScreenDashboardReactsToTouchesFromTheTouchscreen) {
+    FakeTouchscreen touchscreen;
+    touchscreen.add("hidraw0", {"event3"});
+    AppDelegate& app = start({"tablora"}, {touchscreen.source(), std::make_unique<FakeServices>(),
+                                           nullptr, nullptr});
+    ASSERT_TRUE(settled(app));
+    ASSERT_TRUE(waitUntil([&] { return app.touch().status() == "Direct touch connected"; }));
+    EXPECT_TRUE(touchscreen.nodes->grabbed.contains(touchscreen.dev("input/event3")));
+    EXPECT_EQ(app.store().preferences().board, Board::overview);
+
+    // A quick stroke to the left, as the panel reports it.
+    const QRectF frame = findTouchscreen(*directory)->frame;
+    for (int step = 0; step <= 6; ++step) {
+        touchscreen.send("hidraw0", FakeTouchscreen::touching(
+                                            frame.topLeft() + QPointF(1800 - step * 100, 400), frame));
+        ASSERT_TRUE(touchscreen.drain("hidraw0"));
+    }
+    touchscreen.send("hidraw0", FakeTouchscreen::report(false));
+    ASSERT_TRUE(touchscreen.drain("hidraw0"));
+    EXPECT_EQ(app.store().preferences().board, Board::focus);
+    EXPECT_TRUE(waitUntil([&] { return app.dashboard().overlay()->indicatorOpacity() > 0.9; }));
+    // The desktop saw none of it: the input node stays grabbed until direct touch stops.
+    app.toggleWindow();
+    EXPECT_TRUE(waitUntil([&] { return !app.directTouchRunning(); }));
+    EXPECT_TRUE(touchscreen.nodes->grabbed.isEmpty());
 }
 
 TEST_F(TouchscreenDisplayTest, PreviewOptionKeepsTheWindowOffTheTouchscreen) {

@@ -1,0 +1,98 @@
+// A Qt widget window as a touch surface: which regions it reports, in which order and frames,
+// and that it sends them again only when they changed.
+#include "touch/views/TouchControls.h"
+#include "touch/views/TouchFeedbackOverlay.h"
+#include "touch/views/TouchSurface.h"
+#include "touch/views/WidgetTouchWindows.h"
+
+#include "support/EventLoop.h"
+
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class NoScreens : public ScreenDirectory {
+public:
+    QList<ScreenInfo> screens() const override { return {}; }
+    DisplayModel model(quint32) const override { return {}; }
+};
+
+TEST(TouchSurface, ReportsMarkedControlsInTreeOrderAndOnlyWhenTheyChange) {
+    NoScreens screens;
+    DirectTouchController::Environment environment;
+    environment.host.directTouchEnabled = [] { return true; };
+    environment.screens = &screens;
+    environment.windows = std::make_unique<WidgetTouchWindows>();
+    DirectTouchController touch(std::move(environment));
+
+    QWidget window;
+    window.resize(600, 400);
+    auto* first = new QPushButton("First", &window);
+    first->setGeometry(10, 10, 100, 40);
+    auto* group = new QWidget(&window);
+    group->setGeometry(200, 100, 300, 200);
+    auto* inner = new QPushButton("Inner", group);
+    inner->setGeometry(20, 30, 80, 40);
+    auto* hidden = new QPushButton("Hidden", &window);
+    hidden->hide();
+    auto* off = new QPushButton("Off", &window);
+    off->setGeometry(10, 300, 100, 40);
+    off->setEnabled(false);
+    int pressed = 0;
+    TouchControls::setAction(first, "first", [&] { ++pressed; });
+    TouchControls::setAction(inner, "inner", [] {});
+    TouchControls::setAction(hidden, "hidden", [] {});
+    TouchControls::setAction(off, "off", [] {});
+    // An overlapping control reported first wins the tap: outer widgets come before inner ones.
+    TouchControls::setAction(group, "group", [] {});
+
+    auto* surface = new TouchSurface(touch, &window, false);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    spin(50);
+    const QUuid id = surface->id();
+    const auto ids = [&] {
+        QStringList found;
+        for (const TouchRegion& region : touch.contacts().surface(id)->regions)
+            found.append(region.id);
+        return found;
+    };
+    EXPECT_EQ(ids(), QStringList({"first", "group", "inner", "off"}));
+    const QList<TouchRegion>& regions = touch.contacts().surface(id)->regions;
+    EXPECT_EQ(regions[2].frame, QRectF(220, 130, 80, 40));
+    EXPECT_FALSE(regions[3].enabled);
+    regions[0].action();
+    EXPECT_EQ(pressed, 1);
+    const int updates = surface->regionUpdates();
+
+    // Repaints and a new action alone send nothing.
+    for (int i = 0; i < 5; ++i) {
+        window.update();
+        first->setText(QString::number(i));
+        spin(20);
+    }
+    TouchControls::setAction(first, "first", [] {});
+    spin(50);
+    EXPECT_EQ(surface->regionUpdates(), updates);
+
+    // Moving, showing and disabling do.
+    group->move(150, 100);
+    spin(50);
+    EXPECT_EQ(surface->regionUpdates(), updates + 1);
+    EXPECT_EQ(touch.contacts().surface(id)->regions[2].frame, QRectF(170, 130, 80, 40));
+    hidden->show();
+    first->setEnabled(false);
+    spin(50);
+    EXPECT_EQ(surface->regionUpdates(), updates + 2);
+    EXPECT_EQ(ids(), QStringList({"first", "group", "inner", "hidden", "off"}));
+    EXPECT_FALSE(touch.contacts().surface(id)->regions[0].enabled);
+
+    // Without feedback for this surface the overlay draws nothing.
+    EXPECT_FALSE(surface->overlay()->isVisible());
+    delete surface;
+    EXPECT_EQ(touch.contacts().surface(id), nullptr);
+}
+
+} // namespace
