@@ -1,10 +1,10 @@
 #include "Dashboard.h"
 
-#include "store/TarnStore.h"
 #include "dashboard/DashboardGeometry.h"
 #include "dashboard/DashboardOverlay.h"
 #include "dashboard/TarnTheme.h"
 #include "dashboard/WidgetContainer.h"
+#include "store/TarnStore.h"
 #include "touch/views/TouchSurface.h"
 
 #include <QPainter>

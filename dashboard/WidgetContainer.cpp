@@ -1,10 +1,10 @@
 #include "WidgetContainer.h"
 
-#include "store/TarnStore.h"
 #include "dashboard/DashboardGeometry.h"
 #include "dashboard/TarnTheme.h"
 #include "dashboard/TileFrame.h"
 #include "dashboard/WidgetDrops.h"
+#include "store/TarnStore.h"
 #include "touch/views/TouchControls.h"
 #include "widgets/web/WebWidget.h"
 

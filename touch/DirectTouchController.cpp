@@ -37,8 +37,10 @@ QString hex(int result) {
 
 DirectTouchController::DirectTouchController(Environment environment, QObject* parent)
     : QObject(parent), m_environment([&] {
-          environment.devices = orDefault<HidDeviceSource, NoDevices>(std::move(environment.devices));
-          environment.services = orDefault<ServiceControl, NoServices>(std::move(environment.services));
+          environment.devices =
+                  orDefault<HidDeviceSource, NoDevices>(std::move(environment.devices));
+          environment.services =
+                  orDefault<ServiceControl, NoServices>(std::move(environment.services));
           if (!environment.tasks)
               environment.tasks = std::make_shared<TimerTasks>();
           return std::move(environment);
@@ -110,8 +112,7 @@ void DirectTouchController::refreshMode() {
 }
 
 void DirectTouchController::attemptStart(int generation, int attempt) {
-    if (!m_starting || generation != m_startGeneration ||
-        !m_environment.host.directTouchEnabled())
+    if (!m_starting || generation != m_startGeneration || !m_environment.host.directTouchEnabled())
         return;
     logPermissions();
     const int result = m_reader.start();
@@ -191,7 +192,7 @@ bool DirectTouchController::routeFallbackMouse(MouseEvent event, QPointF screenP
     }
     if (!m_fallbackContact)
         return false;
-    const TouchSample::Phase phase = event == MouseEvent::down  ? TouchSample::Phase::began
+    const TouchSample::Phase phase = event == MouseEvent::down ? TouchSample::Phase::began
                                      : event == MouseEvent::up ? TouchSample::Phase::ended
                                                                : TouchSample::Phase::moved;
     if (event == MouseEvent::up)

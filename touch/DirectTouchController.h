@@ -38,13 +38,13 @@ public:
 
     struct Environment {
         TouchHost host;
-        const ScreenDirectory* screens = nullptr;    // required
-        std::unique_ptr<TouchWindows> windows;        // required
-        std::unique_ptr<HidDeviceSource> devices;     // none: no touchscreen ever attaches
-        std::unique_ptr<ServiceControl> services;     // none: there is no legacy driver
+        const ScreenDirectory* screens = nullptr; // required
+        std::unique_ptr<TouchWindows> windows;    // required
+        std::unique_ptr<HidDeviceSource> devices; // none: no touchscreen ever attaches
+        std::unique_ptr<ServiceControl> services; // none: there is no legacy driver
         std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
-        std::shared_ptr<DelayedTasks> tasks;          // none: timers of the event loop
-        QString supportFolder;                        // where touch.log and the marker live
+        std::shared_ptr<DelayedTasks> tasks; // none: timers of the event loop
+        QString supportFolder;               // where touch.log and the marker live
         // The user unit of the legacy mouse driver.
         QString legacyLabel = QStringLiteral("tablora-legacy-mouse.service");
     };

@@ -138,8 +138,7 @@ void TouchContacts::receive(TouchSample::Phase phase, QPointF screenPoint) {
         cancel();
         return;
     }
-    const QPointF local =
-            surfacePoint(screenPoint, m_windows.geometry(activeRegistration()->view));
+    const QPointF local = surfacePoint(screenPoint, m_windows.geometry(activeRegistration()->view));
     if (m_draggingWindow) {
         if (phase == TouchSample::Phase::moved) {
             m_windows.moveWindow(m_draggingWindow,
@@ -292,9 +291,8 @@ void TouchContacts::swipe(TouchGesture::Outcome outcome) {
     if (pages.isEmpty())
         return;
     const qsizetype current = std::max<qsizetype>(pages.indexOf(m_host.currentBoard()), 0);
-    const qsizetype target =
-            std::clamp<qsizetype>(current + (outcome == TouchGesture::Outcome::swipeLeft ? 1 : -1),
-                                  0, pages.size() - 1);
+    const qsizetype target = std::clamp<qsizetype>(
+            current + (outcome == TouchGesture::Outcome::swipeLeft ? 1 : -1), 0, pages.size() - 1);
     m_host.showBoard(pages[target]);
     m_outlets.log(QStringLiteral("Swiped to ") + rawValue(pages[target]));
 }

@@ -28,8 +28,8 @@ struct TouchFeedback {
 class TouchContacts {
 public:
     static constexpr double holdDelay = 0.55;
-    static constexpr double holdSlop = 12;        // moving this far cancels a press-and-hold
-    static constexpr double scrollSlop = 12;      // scrolling starts beyond this distance
+    static constexpr double holdSlop = 12;   // moving this far cancels a press-and-hold
+    static constexpr double scrollSlop = 12; // scrolling starts beyond this distance
     static constexpr double indicatorDistance = 30;
     static constexpr double watchdogDelay = 5.0;
     static constexpr double momentumWindow = 0.15; // a release this soon after a move flings

@@ -3,9 +3,9 @@
 // placed full screen on it. The test starts its own server before the application exists.
 #include "app/AppDelegate.h"
 #include "app/linux/X11ScreenDirectory.h"
-#include "support/AppEnvironment.h"
 #include "dashboard/Dashboard.h"
 #include "dashboard/DashboardOverlay.h"
+#include "support/AppEnvironment.h"
 #include "support/EventLoop.h"
 #include "support/FakeServices.h"
 #include "support/FakeTouchscreen.h"
@@ -121,8 +121,9 @@ TEST_F(TouchscreenDisplayTest, TheFullScreenDashboardReactsToTouchesFromTheTouch
     // A quick stroke to the left, as the panel reports it.
     const QRectF frame = findTouchscreen(*directory)->frame;
     for (int step = 0; step <= 6; ++step) {
-        touchscreen.send("hidraw0", FakeTouchscreen::touching(
-                                            frame.topLeft() + QPointF(1800 - step * 100, 400), frame));
+        touchscreen.send("hidraw0",
+                         FakeTouchscreen::touching(
+                                 frame.topLeft() + QPointF(1800 - step * 100, 400), frame));
         ASSERT_TRUE(touchscreen.drain("hidraw0"));
     }
     touchscreen.send("hidraw0", FakeTouchscreen::report(false));

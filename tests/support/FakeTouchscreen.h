@@ -21,13 +21,13 @@
 // refuse its open or its grab.
 class FakeNodes : public DeviceNodes {
 public:
-    QHash<QString, int> sockets;      // hidraw path -> the reader's end
-    QHash<QString, int> openErrors;   // path -> errno
-    QHash<QString, int> grabErrors;   // path -> errno
+    QHash<QString, int> sockets;    // hidraw path -> the reader's end
+    QHash<QString, int> openErrors; // path -> errno
+    QHash<QString, int> grabErrors; // path -> errno
     QSet<QString> unreadable;
-    QHash<int, QString> opened;       // descriptor -> path
-    QSet<QString> grabbed;            // paths held right now
-    QStringList grabLog;              // "+event5", "-event5"
+    QHash<int, QString> opened; // descriptor -> path
+    QSet<QString> grabbed;      // paths held right now
+    QStringList grabLog;        // "+event5", "-event5"
 
     int open(const QString& path) override {
         if (openErrors.contains(path))
@@ -126,20 +126,23 @@ public:
 
     // Report 7 of the touchscreen: the contact's tip and its raw position.
     static QByteArray report(bool contact, int x = 0, int y = 0) {
-        const char bytes[] = {7, char(contact), char(x & 0xFF), char(x >> 8), char(y & 0xFF),
-                              char(y >> 8), 0};
+        const char bytes[] = {
+                7, char(contact), char(x & 0xFF), char(x >> 8), char(y & 0xFF), char(y >> 8), 0};
         return QByteArray(bytes, sizeof bytes);
     }
     // The report that puts a contact on a global point of the touchscreen's frame.
     static QByteArray touching(QPointF point, const QRectF& frame) {
         const double x = (point.x() - frame.left()) / (frame.width() - 1);
         const double y = (point.y() - frame.top()) / (frame.height() - 1);
-        return report(true, qRound(qBound(0.0, x, 1.0) * 16383), qRound(qBound(0.0, y, 1.0) * 9599));
+        return report(true, qRound(qBound(0.0, x, 1.0) * 16383),
+                      qRound(qBound(0.0, y, 1.0) * 9599));
     }
 
     // Where a report of touching() lands once decoded and mapped, as exactly as the reader gets it.
     static QPointF decoded(const QByteArray& report, const QRectF& frame) {
-        const auto raw = [&](int low) { return quint8(report[low]) + 256 * quint8(report[low + 1]); };
+        const auto raw = [&](int low) {
+            return quint8(report[low]) + 256 * quint8(report[low + 1]);
+        };
         return touchScreenPoint(QPointF(raw(2) / 16383.0, raw(4) / 9599.0), frame, 0);
     }
 

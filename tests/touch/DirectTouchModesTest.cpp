@@ -1,11 +1,10 @@
 // The direct touch controller's modes: opening the touchscreen with retries, the failure texts,
 // the legacy driver's pause and restore with its marker, and the log. Fake devices, services and
 // time; no windows.
-#include "touch/DirectTouchController.h"
-
 #include "model/linux/PlatformTexts.h"
 #include "support/FakeServices.h"
 #include "support/ManualTasks.h"
+#include "touch/DirectTouchController.h"
 
 #include <QDir>
 #include <QFile>
@@ -112,12 +111,14 @@ TEST_F(DirectTouchModesTest, ADeviceHeldElsewhereIsTriedNineTimesThenTheDriverCo
     EXPECT_EQ(tasks->pending(), 0u);
     const QString written = log();
     EXPECT_TRUE(written.contains("Paused the legacy mouse driver for exclusive touch access."));
-    EXPECT_TRUE(written.contains("Touch open failed 0x00000010: Another app is using the touchscreen"));
+    EXPECT_TRUE(
+            written.contains("Touch open failed 0x00000010: Another app is using the touchscreen"));
     EXPECT_TRUE(written.contains("Restored the legacy mouse driver."));
     EXPECT_EQ(written.count("Touch permissions: Input Monitoring=0, Accessibility=true; app="), 9);
     // Every line: an ISO 8601 time, a space, the message.
     for (const QString& line : written.split('\n', Qt::SkipEmptyParts))
-        EXPECT_TRUE(line.startsWith("2026-12-07T09:00:") && line.mid(19, 2) == "Z ") << line.toStdString();
+        EXPECT_TRUE(line.startsWith("2026-12-07T09:00:") && line.mid(19, 2) == "Z ")
+                << line.toStdString();
 
     // Released a moment later: a second start connects.
     devices->results = {EBUSY, EBUSY};

@@ -1,12 +1,11 @@
 // The touchscreen reader on Linux against fake sysfs and /dev trees: which nodes it takes, whole
 // reports, grabs held and let go, devices coming and going, and hostile input. Then the service
 // manager through a fake `systemctl` on PATH.
+#include "support/EventLoop.h"
+#include "support/FakeTouchscreen.h"
 #include "touch/EdgeHIDReader.h"
 #include "touch/HidReportDescriptor.h"
 #include "touch/linux/SystemctlServiceControl.h"
-
-#include "support/EventLoop.h"
-#include "support/FakeTouchscreen.h"
 
 #include <QRandomGenerator>
 #include <QTimer>
@@ -21,15 +20,23 @@ struct Recorder : HidDeviceListener {
 
     void attached(const QString& device) override { events.append("+" + device); }
     void removed(const QString& device) override { events.append("-" + device); }
-    void report(const QString&, QByteArrayView bytes) override { reports.append(bytes.toByteArray()); }
+    void report(const QString&, QByteArrayView bytes) override {
+        reports.append(bytes.toByteArray());
+    }
     void failed(const QString& device, int status) override {
         events.append(QString("!%1 %2").arg(device).arg(status));
     }
 };
 
 // Report 7 of 99 data bytes, then a pushed and popped report 9 of 20 bytes, and a long item.
-const QByteArray descriptor = QByteArray::fromHex("850775089563810285" "09" "a4" "9514" "8102"
-                                                  "b4" "fe0200aabb" "c0");
+const QByteArray descriptor = QByteArray::fromHex("850775089563810285"
+                                                  "09"
+                                                  "a4"
+                                                  "9514"
+                                                  "8102"
+                                                  "b4"
+                                                  "fe0200aabb"
+                                                  "c0");
 
 TEST(HidReportDescriptor, TheLongestInputReportSizesTheBuffer) {
     EXPECT_EQ(HidReportDescriptor::largestInputReport(descriptor), 100);
@@ -112,8 +119,8 @@ TEST(HidrawDeviceSource, ReportsArriveWholeAndBothInterfacesShareOneContact) {
     Recorder recorder;
     ASSERT_EQ(source->open(recorder), 0);
     const QByteArray longest(100, 'a');
-    for (const QByteArray& report : {FakeTouchscreen::report(true, 10, 20), longest,
-                                     QByteArray("\x07\x01")})
+    for (const QByteArray& report :
+         {FakeTouchscreen::report(true, 10, 20), longest, QByteArray("\x07\x01")})
         tree.send("hidraw1", report);
     tree.send("hidraw2", QByteArray(80, 'b')); // longer than a 64-byte buffer
     ASSERT_TRUE(tree.drain("hidraw1") && tree.drain("hidraw2"));
@@ -202,7 +209,8 @@ TEST(HidrawDeviceSource, DevicesComeAndGoWhileItIsOpen) {
     writeFile(tree.folder.filePath("sys/class/hidraw/hidraw5/device/uevent"),
               QByteArray("HID_ID=") + FakeTouchscreen::touchscreenID + "\n");
     writeFile(tree.dev("hidraw5"), {});
-    ASSERT_TRUE(waitUntil([&] { return recorder.events.size() == 7; })) << recorder.events.join(" ").toStdString();
+    ASSERT_TRUE(waitUntil([&] { return recorder.events.size() == 7; }))
+            << recorder.events.join(" ").toStdString();
     EXPECT_EQ(recorder.events.mid(5), QStringList({"+hidraw5", "-hidraw5"}));
     source->close();
     EXPECT_TRUE(tree.nodes->grabbed.isEmpty());
@@ -215,15 +223,16 @@ struct SystemctlTest : testing::Test {
     QByteArray path = qgetenv("PATH");
 
     void SetUp() override {
-        writeScript(folder.filePath("bin/systemctl"),
-                    "echo \"$@\" >> " + folder.filePath("calls").toUtf8() +
-                            "\n"
-                            "case \"$2\" in\n"
-                            "  is-active) exit 3 ;;\n"
-                            "  stop) exit 0 ;;\n"
-                            "  start) sleep 30 & echo $! > " +
-                            folder.filePath("sleeper").toUtf8() + "; wait ;;\n"
-                            "esac");
+        writeScript(folder.filePath("bin/systemctl"), "echo \"$@\" >> " +
+                                                              folder.filePath("calls").toUtf8() +
+                                                              "\n"
+                                                              "case \"$2\" in\n"
+                                                              "  is-active) exit 3 ;;\n"
+                                                              "  stop) exit 0 ;;\n"
+                                                              "  start) sleep 30 & echo $! > " +
+                                                              folder.filePath("sleeper").toUtf8() +
+                                                              "; wait ;;\n"
+                                                              "esac");
         qputenv("PATH", folder.filePath("bin").toUtf8() + ":" + path);
     }
     void TearDown() override { qputenv("PATH", path); }

@@ -47,7 +47,7 @@ public:
 };
 
 const WidgetKind page = *WidgetKind::named("com.example.touch");
-const WidgetKind left = *WidgetKind::named("left.tile");   // placeholders: no plain region
+const WidgetKind left = *WidgetKind::named("left.tile"); // placeholders: no plain region
 const WidgetKind right = *WidgetKind::named("right.tile");
 
 struct TouchReplayTest : StoreFixture {
@@ -87,13 +87,13 @@ struct TouchReplayTest : StoreFixture {
         screen.add("hidraw0", {"event4"});
         auto fakeServices = std::make_unique<FakeServices>();
         services = fakeServices.get();
-        touch = std::make_unique<DirectTouchController>(controllerEnvironment(
-                std::move(fakeServices)));
+        touch = std::make_unique<DirectTouchController>(
+                controllerEnvironment(std::move(fakeServices)));
         dashboard->attachTouch(*touch);
         touch->start();
         ASSERT_EQ(touch->status(), "Direct touch connected");
-        ASSERT_TRUE(waitUntil([&] { return web().isReady() && !web().controls().isEmpty(); },
-                              30000));
+        ASSERT_TRUE(
+                waitUntil([&] { return web().isReady() && !web().controls().isEmpty(); }, 30000));
         dashboard->touchSurface()->collect();
     }
 
@@ -103,8 +103,8 @@ struct TouchReplayTest : StoreFixture {
         store.reset();
     }
 
-    DirectTouchController::Environment controllerEnvironment(
-            std::unique_ptr<ServiceControl> services) {
+    DirectTouchController::Environment
+    controllerEnvironment(std::unique_ptr<ServiceControl> services) {
         DirectTouchController::Environment environment;
         environment.host = storeTouchHost(*store);
         environment.screens = &screens;
@@ -283,8 +283,10 @@ TEST_F(TouchReplayTest, VerticalDragsScrollThePageWithTheFingersSteps) {
         down(onPage(200, 300));
         drag(onPage(200, 240), seconds);
         up();
-        const QJsonArray scrolls = QJsonDocument::fromJson(
-                evaluate("JSON.stringify(window.scrolls)").toString().toUtf8()).array();
+        const QJsonArray scrolls =
+                QJsonDocument::fromJson(
+                        evaluate("JSON.stringify(window.scrolls)").toString().toUtf8())
+                        .array();
         ASSERT_FALSE(scrolls.isEmpty()) << seconds;
         double total = 0;
         for (const QJsonValue& call : scrolls) {
@@ -374,8 +376,8 @@ TEST_F(TouchReplayTest, ContactsThatStopOrLoseTheirDeviceOrSurfaceAreDropped) {
     // The device goes away with a finger down: no ended sample, the grab is let go.
     down(onPage(60, 50));
     screen.remove("hidraw0");
-    ASSERT_TRUE(waitUntil(
-            [&] { return touch->status() == "Waiting for the Edge’s USB connection"; }));
+    ASSERT_TRUE(
+            waitUntil([&] { return touch->status() == "Waiting for the Edge’s USB connection"; }));
     EXPECT_FALSE(touch->contacts().inContact());
     EXPECT_TRUE(screen.nodes->grabbed.isEmpty());
 

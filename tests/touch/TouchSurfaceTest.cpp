@@ -1,11 +1,11 @@
 // A Qt widget window as a touch surface: which regions it reports, in which order and frames,
 // and that it sends them again only when they changed.
-#include "touch/views/TouchControls.h"
-#include "touch/views/TouchFeedbackOverlay.h"
 #include "touch/views/TouchSurface.h"
-#include "touch/views/WidgetTouchWindows.h"
 
 #include "support/EventLoop.h"
+#include "touch/views/TouchControls.h"
+#include "touch/views/TouchFeedbackOverlay.h"
+#include "touch/views/WidgetTouchWindows.h"
 
 #include <QPushButton>
 #include <QTest>

@@ -32,8 +32,7 @@ bool isTouchscreen(const QByteArray& uevent) {
             continue;
         const QList<QByteArray> parts = line.mid(7).trimmed().split(':');
         bool ok[3] = {false, false, false};
-        return parts.size() == 3 &&
-               parts[0].toUInt(&ok[0], 16) == HidrawDeviceSource::usbBus &&
+        return parts.size() == 3 && parts[0].toUInt(&ok[0], 16) == HidrawDeviceSource::usbBus &&
                parts[1].toUInt(&ok[1], 16) == HidrawDeviceSource::vendorID &&
                parts[2].toUInt(&ok[2], 16) == HidrawDeviceSource::productID && ok[0] && ok[1] &&
                ok[2];
@@ -79,8 +78,8 @@ QString HidrawDeviceSource::inputPath(const QString& name) const {
 QList<HidrawDeviceSource::Interface> HidrawDeviceSource::interfaces() const {
     const QDir classDir(m_roots.sysfs + QStringLiteral("/class/hidraw"));
     QList<Interface> found;
-    for (const QString& name :
-         numbered(classDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringLiteral("hidraw"))) {
+    for (const QString& name : numbered(classDir.entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                                        QStringLiteral("hidraw"))) {
         if (auto interface = describe(name))
             found.append(*interface);
     }
@@ -89,19 +88,19 @@ QList<HidrawDeviceSource::Interface> HidrawDeviceSource::interfaces() const {
 
 std::optional<HidrawDeviceSource::Interface>
 HidrawDeviceSource::describe(const QString& name) const {
-    const QString device = m_roots.sysfs + QStringLiteral("/class/hidraw/") + name +
-                           QStringLiteral("/device");
+    const QString device =
+            m_roots.sysfs + QStringLiteral("/class/hidraw/") + name + QStringLiteral("/device");
     if (!isTouchscreen(readSmallFile(device + QStringLiteral("/uevent"))))
         return std::nullopt;
-    Interface interface{name, {}, minimumReportSize};
+    Interface interface { name, {}, minimumReportSize };
     const int described = HidReportDescriptor::largestInputReport(
             readSmallFile(device + QStringLiteral("/report_descriptor")));
     interface.reportSize = std::clamp(described, minimumReportSize, maximumReportSize);
     const QDir inputs(device + QStringLiteral("/input"));
     for (const QString& input : inputs.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        interface.inputs += numbered(
-                QDir(inputs.filePath(input)).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
-                QStringLiteral("event"));
+        interface.inputs +=
+                numbered(QDir(inputs.filePath(input)).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                         QStringLiteral("event"));
     }
     return interface;
 }
@@ -176,7 +175,8 @@ int HidrawDeviceSource::attach(const Interface& interface) {
     }
     device->notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     const QString name = interface.name;
-    connect(device->notifier, &QSocketNotifier::activated, this, [this, name] { readReports(name); });
+    connect(device->notifier, &QSocketNotifier::activated, this,
+            [this, name] { readReports(name); });
     m_devices.push_back(std::move(device));
     return 0;
 }

@@ -4,8 +4,8 @@
 #include "touch/linux/DeviceNodes.h"
 
 #include <QHash>
-#include <QSet>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <memory>
 #include <vector>
@@ -35,8 +35,8 @@ public:
 
     using Roots = HidrawRoots;
 
-    explicit HidrawDeviceSource(Roots roots = {},
-                                std::shared_ptr<DeviceNodes> nodes = std::make_shared<DeviceNodes>());
+    explicit HidrawDeviceSource(
+            Roots roots = {}, std::shared_ptr<DeviceNodes> nodes = std::make_shared<DeviceNodes>());
     ~HidrawDeviceSource() override;
 
     int open(HidDeviceListener& listener) override;
@@ -49,8 +49,8 @@ public:
 private:
     // One hidraw node of the touchscreen as sysfs describes it.
     struct Interface {
-        QString name;          // "hidraw3"
-        QStringList inputs;    // its HID device's evdev nodes, "event7"
+        QString name;       // "hidraw3"
+        QStringList inputs; // its HID device's evdev nodes, "event7"
         int reportSize = minimumReportSize;
     };
     struct Device {

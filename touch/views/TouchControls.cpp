@@ -52,8 +52,8 @@ QList<TouchRegion> regionsOf(const QWidget* control) {
     const TouchControlMark* marked = markOf(control);
     if (!marked)
         return {};
-    return {TouchRegion{marked->id, QRectF(control->rect()), control->isEnabled(),
-                        marked->dragItem, marked->action}};
+    return {TouchRegion{marked->id, QRectF(control->rect()), control->isEnabled(), marked->dragItem,
+                        marked->action}};
 }
 
 QEvent::Type regionsChangedEvent() {

@@ -19,11 +19,13 @@ QColor withOpacity(QColor colour, double opacity) {
 QPainterPath hand(const QRectF& box) {
     QPainterPath path;
     const double unit = box.width() / 10;
-    path.addRoundedRect(QRectF(box.left() + 2 * unit, box.top() + 4.5 * unit, 6.5 * unit, 5.5 * unit),
-                        2 * unit, 2 * unit);
+    path.addRoundedRect(
+            QRectF(box.left() + 2 * unit, box.top() + 4.5 * unit, 6.5 * unit, 5.5 * unit), 2 * unit,
+            2 * unit);
     for (int finger = 0; finger < 4; ++finger) {
         const double left = box.left() + 2 * unit + finger * 1.65 * unit;
-        path.addRoundedRect(QRectF(left, box.top() + (finger == 0 || finger == 3 ? 1.5 : 0.5) * unit,
+        path.addRoundedRect(QRectF(left,
+                                   box.top() + (finger == 0 || finger == 3 ? 1.5 : 0.5) * unit,
                                    1.3 * unit, 5 * unit),
                             0.65 * unit, 0.65 * unit);
     }
@@ -140,7 +142,8 @@ void TouchFeedbackOverlay::paintBadge(QPainter& painter, const QRectF& frame,
     const QFont font = badgeFont();
     const QFontMetricsF metrics(font);
     const double inset = badgeInset * m_scale;
-    const QRectF icon(frame.left() + inset, frame.top() + inset, metrics.height(), metrics.height());
+    const QRectF icon(frame.left() + inset, frame.top() + inset, metrics.height(),
+                      metrics.height());
     painter.setPen(Qt::NoPen);
     painter.setBrush(m_accent);
     painter.drawPath(hand(icon));

@@ -12,8 +12,7 @@ TouchSurface::TouchSurface(DirectTouchController& touch, QWidget* content, bool 
     m_collectSoon.setSingleShot(true);
     m_collectSoon.setInterval(0);
     connect(&m_collectSoon, &QTimer::timeout, this, &TouchSurface::collect);
-    connect(&touch, &DirectTouchController::feedbackChanged, this,
-            &TouchSurface::feedbackChanged);
+    connect(&touch, &DirectTouchController::feedbackChanged, this, &TouchSurface::feedbackChanged);
     touch.attachSurface(m_id, content, isDashboard);
     watch(content);
     collect();

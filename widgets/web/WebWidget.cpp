@@ -1,8 +1,8 @@
 #include "WebWidget.h"
 
-#include "store/TarnStore.h"
-#include "model/ThemeColors.h"
 #include "model/JsonCoding.h"
+#include "model/ThemeColors.h"
+#include "store/TarnStore.h"
 #include "widgets/WidgetBridge.h"
 #include "widgets/web/WidgetChannelEndpoint.h"
 #include "widgets/web/WidgetFailurePanel.h"
@@ -297,9 +297,7 @@ QList<TouchRegion> WebWidget::touchRegions() const {
         regions.append({WidgetControls::regionID(m_instanceKey, control.id),
                         QRectF(page.x() * m_zoom, page.y() * m_zoom, page.width() * m_zoom,
                                page.height() * m_zoom),
-                        control.enabled,
-                        std::nullopt,
-                        [self, id = control.id] {
+                        control.enabled, std::nullopt, [self, id = control.id] {
                             if (self)
                                 self->activate(id);
                         }});
