@@ -105,9 +105,14 @@ TEST(HidrawDeviceSource, AFailedOpenLeavesNothingHeld) {
     EXPECT_EQ(reader.start(), EACCES);
     EXPECT_TRUE(tree.nodes->grabbed.isEmpty());
     tree.nodes->openErrors.clear();
-    EXPECT_EQ(reader.start(), 0);
-    EXPECT_EQ(reader.devices(), QStringList({"hidraw1", "hidraw2"}));
-    EXPECT_EQ(tree.nodes->grabbed.size(), 2);
+    {
+        EdgeHIDReader open(tree.source());
+        EXPECT_EQ(open.start(), 0);
+        EXPECT_EQ(open.devices(), QStringList({"hidraw1", "hidraw2"}));
+        EXPECT_EQ(tree.nodes->grabbed.size(), 2);
+    }
+    // A reader that ends lets go of everything.
+    EXPECT_TRUE(tree.nodes->grabbed.isEmpty());
 }
 
 TEST(HidrawDeviceSource, ReportsArriveWholeAndBothInterfacesShareOneContact) {

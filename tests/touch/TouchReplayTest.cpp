@@ -312,15 +312,18 @@ TEST_F(TouchReplayTest, VerticalDragsScrollThePageWithTheFingersSteps) {
 }
 
 TEST_F(TouchReplayTest, ANativeListScrollsAndOnlyAFastReleaseCarriesOn) {
-    // A window of its own over the dashboard, as the settings window would be.
+    // A window of its own over the dashboard, as the settings window would be, whose surface
+    // starts below a bar of 40 points.
     QWidget window;
-    auto* list = new QListWidget(&window);
+    auto* content = new QWidget(&window);
+    content->setGeometry(0, 40, 800, 600);
+    auto* list = new QListWidget(content);
     for (int i = 0; i < 300; ++i)
         list->addItem(QString("Item %1").arg(i));
     list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     list->setGeometry(0, 0, 800, 600);
-    window.setGeometry(QRect(dashboard->mapToGlobal(QPoint(100, 50)), QSize(800, 600)));
-    new TouchSurface(*touch, &window, false);
+    window.setGeometry(QRect(dashboard->mapToGlobal(QPoint(100, 50)), QSize(800, 640)));
+    new TouchSurface(*touch, content, false);
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -348,6 +351,14 @@ TEST_F(TouchReplayTest, ANativeListScrollsAndOnlyAFastReleaseCarriesOn) {
     EXPECT_EQ(tasks->pending(), 0u); // momentum ran out
     const int settled = bar->value();
     tasks->advance(1);
+    EXPECT_EQ(bar->value(), settled);
+
+    // Above the surface, the finger drags the window.
+    const QPoint origin = window.pos();
+    down(at({400, 20}));
+    drag(at({400, 20}) + QPointF(150, 30), 0.2);
+    up();
+    EXPECT_EQ(window.pos(), origin + QPoint(150, 30));
     EXPECT_EQ(bar->value(), settled);
 
     // A window closed under the finger ends the contact; a touch on the dashboard beside the
