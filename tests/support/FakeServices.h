@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <memory>
 
 // A user service manager with one unit. Answers at once, or only when the test says so.
 class FakeServices : public ServiceControl {
@@ -57,4 +58,18 @@ public:
 
 private:
     std::deque<std::function<void()>> m_waiting;
+};
+
+// Hands a shared fake to an owner, so the test can still look at it once the owner is gone.
+class SharedServices : public ServiceControl {
+public:
+    explicit SharedServices(std::shared_ptr<FakeServices> services)
+        : m_services(std::move(services)) {}
+    void run(Command command, const QString& unit, Done done) override {
+        m_services->run(command, unit, std::move(done));
+    }
+    void waitForIdle(int milliseconds) override { m_services->waitForIdle(milliseconds); }
+
+private:
+    std::shared_ptr<FakeServices> m_services;
 };

@@ -60,7 +60,7 @@ struct DirectTouchModesTest : testing::Test {
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
     std::shared_ptr<ManualTasks> tasks = std::make_shared<ManualTasks>(clock);
     ScriptedDevices* devices = nullptr;
-    FakeServices* services = nullptr;
+    std::shared_ptr<FakeServices> services;
     bool directTouch = true;
     std::unique_ptr<DirectTouchController> touch;
 
@@ -72,9 +72,8 @@ struct DirectTouchModesTest : testing::Test {
         auto scripted = std::make_unique<ScriptedDevices>();
         devices = scripted.get();
         environment.devices = std::move(scripted);
-        auto fake = std::make_unique<FakeServices>();
-        services = fake.get();
-        environment.services = std::move(fake);
+        services = std::make_shared<FakeServices>();
+        environment.services = std::make_unique<SharedServices>(services);
         environment.clock = clock;
         environment.tasks = tasks;
         environment.supportFolder = folder.path();

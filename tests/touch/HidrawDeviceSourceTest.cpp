@@ -260,6 +260,7 @@ TEST_F(SystemctlTest, AnswersWithTheExitStatusAndGivesUpOnACommandThatHangs) {
     QList<int> answers;
     const auto record = [&](int status) { answers.append(status); };
     services.run(ServiceControl::Command::isActive, "legacy.service", record);
+    ASSERT_TRUE(waitUntil([&] { return answers.size() == 1; }));
     services.run(ServiceControl::Command::stop, "legacy.service", record);
     ASSERT_TRUE(waitUntil([&] { return answers.size() == 2; }));
     EXPECT_EQ(answers, QList<int>({3, 0}));
