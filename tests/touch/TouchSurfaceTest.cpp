@@ -89,8 +89,22 @@ TEST(TouchSurface, ReportsMarkedControlsInTreeOrderAndOnlyWhenTheyChange) {
     EXPECT_EQ(ids(), QStringList({"first", "group", "inner", "hidden", "off"}));
     EXPECT_FALSE(touch.contacts().surface(id)->regions[0].enabled);
 
-    // Without feedback for this surface the overlay draws nothing.
-    EXPECT_FALSE(surface->overlay()->isVisible());
+    // Without feedback for this surface the overlay draws nothing; with it, the pressed frame.
+    const auto drawn = [&] {
+        QImage image(window.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        surface->overlay()->render(&image);
+        int painted = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                painted += qAlpha(image.pixel(x, y)) > 0;
+        return painted;
+    };
+    EXPECT_EQ(drawn(), 0);
+    surface->overlay()->setFeedback(TouchFeedback{id, {50, 30}, QRectF(10, 10, 100, 40), {}, {}});
+    EXPECT_GT(drawn(), 100 * 40 / 2);
+    surface->overlay()->setFeedback(std::nullopt);
+    EXPECT_EQ(drawn(), 0);
     delete surface;
     EXPECT_EQ(touch.contacts().surface(id), nullptr);
 }

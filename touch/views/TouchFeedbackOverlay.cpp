@@ -40,7 +40,10 @@ TouchFeedbackOverlay::TouchFeedbackOverlay(QWidget* content) : QWidget(content) 
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_TranslucentBackground);
-    hide();
+    // Always there, drawing only what changed: showing and hiding a widget over the whole
+    // surface would repaint everything beneath it at every touch.
+    setGeometry(content->rect());
+    show();
 }
 
 void TouchFeedbackOverlay::setAccent(const QColor& accent) {
@@ -61,15 +64,12 @@ void TouchFeedbackOverlay::setFeedback(const std::optional<TouchFeedback>& feedb
     // Only what is drawn repaints: a finger moving over a pressed control changes nothing here.
     const QRect before = drawnArea(m_feedback);
     const QRect after = drawnArea(feedback);
+    const bool appearing = feedback && !m_feedback;
     m_feedback = feedback;
-    if (!m_feedback) {
-        hide();
-        return;
-    }
-    if (parentWidget() && geometry() != parentWidget()->rect())
-        setGeometry(parentWidget()->rect());
-    if (isHidden()) {
-        show();
+    if (appearing) {
+        // Widgets added to the content since last time would cover it.
+        if (parentWidget() && geometry() != parentWidget()->rect())
+            setGeometry(parentWidget()->rect());
         raise();
     }
     if (before != after)

@@ -6,8 +6,8 @@
 #include <QWidget>
 
 // Drawn over a touch surface's content: the pressed region's frame, during a widget drag the
-// tile that would take the drop and a badge with the dragged widget's name. Draws nothing (and
-// is hidden) without feedback; takes no input.
+// tile that would take the drop and a badge with the dragged widget's name. Draws nothing
+// without feedback; takes no input.
 class TouchFeedbackOverlay : public QWidget {
     Q_OBJECT
 
