@@ -29,6 +29,11 @@ template <typename T, typename Default> std::unique_ptr<T> orDefault(std::unique
     return std::make_unique<Default>();
 }
 
+// Nothing is written anywhere without a support folder.
+QString supportFile(const QString& folder, const QString& name) {
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(name);
+}
+
 QString hex(int result) {
     return QString::asprintf("0x%08X", quint32(result));
 }
@@ -45,13 +50,11 @@ DirectTouchController::DirectTouchController(Environment environment, QObject* p
               environment.tasks = std::make_shared<TimerTasks>();
           return std::move(environment);
       }()),
-      m_log(m_environment.supportFolder.isEmpty()
-                    ? QString()
-                    : QDir(m_environment.supportFolder).filePath(QStringLiteral("touch.log")),
+      m_log(supportFile(m_environment.supportFolder, QStringLiteral("touch.log")),
             m_environment.clock),
       m_reader(std::move(m_environment.devices)),
       m_legacy(*m_environment.services, m_environment.legacyLabel,
-               QDir(m_environment.supportFolder).filePath(QStringLiteral("legacy-driver-paused")),
+               supportFile(m_environment.supportFolder, QStringLiteral("legacy-driver-paused")),
                [this](const QString& message) { log(message); }),
       m_contacts(*m_environment.windows, m_environment.host, *m_environment.tasks,
                  *m_environment.clock,

@@ -82,6 +82,8 @@ void LegacyDriver::restored() {
 }
 
 void LegacyDriver::writeMarker() {
+    if (m_marker.isEmpty())
+        return;
     QDir().mkpath(QFileInfo(m_marker).absolutePath());
     QSaveFile marker(m_marker);
     if (marker.open(QIODevice::WriteOnly))

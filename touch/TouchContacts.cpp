@@ -109,11 +109,14 @@ std::optional<TouchContacts::Hit> TouchContacts::surfaceAt(QPointF screenPoint) 
     for (QObject* window : windows) {
         if (!m_windows.isShown(window))
             continue;
-        // An open dialog decides for its window, wherever the touch lands.
+        // An open dialog decides for its window: the window behind it takes no touches. Other
+        // windows still do.
         if (QObject* sheet = m_windows.sheet(window); sheet && m_windows.isShown(sheet)) {
             if (contains(m_windows.frame(sheet), screenPoint))
                 return firstIn(sheet);
-            return std::nullopt;
+            if (contains(m_windows.frame(window), screenPoint))
+                return std::nullopt;
+            continue;
         }
         if (!contains(m_windows.frame(window), screenPoint))
             continue;
