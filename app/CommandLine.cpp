@@ -159,7 +159,15 @@ bool CommandLine::standsAlone() const {
 }
 
 QString CommandLine::version() {
-    return QStringLiteral("tablora " TABLORA_VERSION);
+    return versionOf(QStringLiteral("tablora"));
+}
+
+QString CommandLine::versionOf(const QString& program) {
+    return program + QStringLiteral(" " TABLORA_VERSION);
+}
+
+QString CommandLine::misuse(const QString& program, const QString& error) {
+    return QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(program, error);
 }
 
 QString CommandLine::usage() {

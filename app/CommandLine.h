@@ -38,6 +38,12 @@ struct CommandLine {
     static QString usage();
     static QString version();
 
+    // The manners every Tablora program shares. "PROGRAM VERSION", for --version:
+    static QString versionOf(const QString& program);
+    // A wrong command line: what was wrong in one line, then where to look (exit status 2).
+    static QString misuse(const QString& program, const QString& error);
+    static constexpr int misuseStatus = 2;
+
     // Commands that act on a running dashboard and have no meaning without one.
     bool needsRunningDashboard() const;
     // Commands that are done without the dashboard: they never start or reach it.

@@ -167,8 +167,8 @@ int main(int argc, char* argv[]) {
     const QStringList arguments = commandArguments(argc, argv);
     const auto parsed = CommandLine::parse(arguments);
     if (const QString* error = std::get_if<QString>(&parsed)) {
-        print(stderr, QStringLiteral("tablora: %1\nTry 'tablora --help'.\n").arg(*error));
-        return 2;
+        print(stderr, CommandLine::misuse(QStringLiteral("tablora"), *error));
+        return CommandLine::misuseStatus;
     }
     const CommandLine command = std::get<CommandLine>(parsed);
     switch (command.action) {

@@ -10,9 +10,12 @@
 #include <cstdio>
 #include <cstring>
 
-std::optional<QString> PackageFolders::copy(const QString& from, const QString& to) {
+std::optional<QString> PackageFolders::copy(const QString& given, const QString& to) {
     if (!QDir().mkpath(to))
         return QStringLiteral("The folder “%1” couldn’t be created.").arg(to);
+    // Paths inside the copy are taken relative to the source, which only works between two
+    // absolute paths: a relative source would be copied into itself.
+    const QString from = QFileInfo(given).absoluteFilePath();
     const QDir source(from);
     QDirIterator walk(from, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                       QDirIterator::Subdirectories);

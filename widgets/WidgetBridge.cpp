@@ -219,8 +219,7 @@ QJsonObject snapshot(const WidgetManifest& manifest, TarnStore& store,
     return state;
 }
 
-void perform(const QString& method, const QJsonObject& arguments, const WidgetManifest& manifest,
-             TarnStore& store, const std::optional<QString>& instanceID) {
+const QMap<QString, QString>& localCommands() {
     static const QMap<QString, QString> local = {
             {QStringLiteral("focus.toggle"), QStringLiteral("focus")},
             {QStringLiteral("focus.reset"), QStringLiteral("focus")},
@@ -229,8 +228,22 @@ void perform(const QString& method, const QJsonObject& arguments, const WidgetMa
             {QStringLiteral("launcher.launch"), QStringLiteral("shortcuts")},
             {QStringLiteral("shortcuts.launch"), QStringLiteral("shortcuts")},
             {QStringLiteral("storage.set"), QStringLiteral("storage")}};
-    const auto permission = local.constFind(method);
-    if (permission == local.cend() || !manifest.declares(*permission))
+    return local;
+}
+
+std::optional<QString> permissionFor(const QString& method) {
+    if (const auto local = localCommands().constFind(method); local != localCommands().cend())
+        return *local;
+    const auto integration = IntegrationServices::commands().constFind(method);
+    if (integration != IntegrationServices::commands().cend())
+        return *integration;
+    return std::nullopt;
+}
+
+void perform(const QString& method, const QJsonObject& arguments, const WidgetManifest& manifest,
+             TarnStore& store, const std::optional<QString>& instanceID) {
+    const auto permission = localCommands().constFind(method);
+    if (permission == localCommands().cend() || !manifest.declares(*permission))
         throw WidgetError::invalid(unavailable);
     const QString key = instanceKey(manifest, instanceID);
     const bool shared = key == manifest.id;

@@ -3,6 +3,7 @@
 #include "widgets/WidgetManifest.h"
 
 #include <QJsonObject>
+#include <QMap>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -23,6 +24,11 @@ QString instanceKey(const WidgetManifest& manifest, const std::optional<QString>
 // The state a widget receives: compact JSON with sorted keys.
 QJsonObject snapshot(const WidgetManifest& manifest, TarnStore& store,
                      const std::optional<QString>& instanceID);
+
+// The seven commands the bridge runs itself, each with the permission it needs.
+const QMap<QString, QString>& localCommands();
+// The permission a command needs, local or integration; none for a name that is no command.
+std::optional<QString> permissionFor(const QString& method);
 
 // Runs one of the seven local commands. Throws WidgetError.
 void perform(const QString& method, const QJsonObject& arguments, const WidgetManifest& manifest,

@@ -3,6 +3,8 @@
 #include "model/JsonCoding.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
 
 namespace {
 
@@ -13,9 +15,39 @@ QStringList stringList(const QJsonValue& value, const QString& key) {
     return list;
 }
 
+const QStringList requiredKeys = {"apiVersion", "id",    "name",       "version",
+                                  "author",     "entry", "permissions"};
+
 } // namespace
 
+const QStringList& WidgetManifest::keys() {
+    static const QStringList all =
+            requiredKeys + QStringList{"category", "symbol", "networkOrigins", "preferredWidth",
+                                       "boardWidths"};
+    return all;
+}
+
+QJsonObject WidgetManifest::parse(const QByteArray& bytes) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError) {
+        const QByteArray before = bytes.left(error.offset);
+        const qsizetype lineStart = before.lastIndexOf('\n') + 1;
+        throw DecodingError(QStringLiteral("invalid JSON at line %1, column %2: %3")
+                                    .arg(before.count('\n') + 1)
+                                    .arg(QString::fromUtf8(before.mid(lineStart)).size() + 1)
+                                    .arg(error.errorString()));
+    }
+    if (!document.isObject())
+        throw DecodingError(QStringLiteral("the manifest must be one JSON object, {...}"));
+    return document.object();
+}
+
 WidgetManifest WidgetManifest::fromJson(const QJsonObject& object) {
+    for (const QString& key : requiredKeys) {
+        if (Json::isMissing(object, key))
+            throw DecodingError(QStringLiteral("the required key \"%1\" is missing").arg(key));
+    }
     WidgetManifest manifest;
     manifest.apiVersion = Json::integerValue(object.value(QStringLiteral("apiVersion")),
                                              QStringLiteral("apiVersion"));

@@ -22,9 +22,14 @@ struct WidgetManifest {
     std::optional<double> preferredWidth;
     std::optional<QMap<QString, double>> boardWidths;
 
+    // The manifest file's object; a syntax error is given by line and column. Throws
+    // DecodingError.
+    static QJsonObject parse(const QByteArray& bytes);
     // Strict about types and required keys, silent about keys it does not know. Throws
     // DecodingError.
     static WidgetManifest fromJson(const QJsonObject& object);
+    // The keys a manifest may have, required ones first.
+    static const QStringList& keys();
     QJsonObject toJson() const;
 
     // The library category: trimmed, "General" when absent, "AI" in any case as "AI", every other

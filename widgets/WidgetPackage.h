@@ -21,6 +21,9 @@ struct WidgetPackage {
     // system's or the JSON reader's description.
     static WidgetPackage read(const QString& root, bool bundled);
 
+    // The permissions rule alone: every name must be a supported permission. Throws WidgetError.
+    static void checkPermissions(const WidgetManifest& manifest);
+
     // The absolute location of a relative path inside `root`: no empty or absolute path, no "..",
     // no backslash, no symbolic link on the way, strictly inside the folder. The file need not
     // exist. Throws WidgetError.

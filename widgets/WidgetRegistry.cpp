@@ -46,7 +46,10 @@ void WidgetRegistry::scan(const QString& folder, bool bundled, QMap<QString, Wid
             seen.insert(package.id());
             found.insert(package.id(), package);
         } catch (const WidgetError& error) {
-            errors.append(name + QStringLiteral(": ") + error.message());
+            // What to fix, when known, goes on a second line: the first stays the fixed text.
+            errors.append(name + QStringLiteral(": ") + error.message() +
+                          (error.detail().isEmpty() ? QString()
+                                                    : QLatin1Char('\n') + error.detail()));
         }
     }
 }
@@ -90,9 +93,9 @@ WidgetPackage WidgetRegistry::install(const QString& source) {
         if (QFileInfo::exists(backup))
             m_folders->remove(backup);
     };
-    const auto failWith = [&](const QString& message) {
+    const auto failWith = [&](const QString& message, const QString& detail = {}) {
         cleanUp();
-        throw WidgetError::invalid(message);
+        throw WidgetError::invalid(message, detail);
     };
 
     if (const auto error = m_folders->copy(source, staging))
@@ -101,7 +104,7 @@ WidgetPackage WidgetRegistry::install(const QString& source) {
     try {
         staged = WidgetPackage::read(staging, false);
     } catch (const WidgetError& error) {
-        failWith(error.message());
+        failWith(error.message(), error.detail());
     }
     const bool replacing = QFileInfo::exists(destination) || QFileInfo(destination).isSymLink();
     if (replacing) {

@@ -230,3 +230,97 @@ TEST_F(PackageTest, ResourcePathResolution) {
     ASSERT_TRUE(QFile::link(root, alias));
     EXPECT_EQ(resolution("index.html", alias), base + "/index.html");
 }
+
+// After the fixed message, what to fix: the field, the offending value and the rule.
+TEST_F(PackageTest, DetailsSayWhatToFix) {
+    const auto detail = [&](const std::function<void(QJsonObject&)>& edit) -> std::string {
+        QJsonObject manifest = PackageBuilder::validManifest();
+        edit(manifest);
+        try {
+            WidgetPackage::read(builder.write("p.tarnwidget", manifest), false);
+            return "ok";
+        } catch (const WidgetError& error) {
+            return error.explained().toStdString();
+        }
+    };
+    // Identity
+    EXPECT_EQ(detail([](QJsonObject& m) { m["id"] = "com.Example.Desk"; }),
+              "Invalid widget identity: id \"com.Example.Desk\" (a lowercase letter, then lowercase "
+              "letters, digits, dots and hyphens, at most 80)");
+    EXPECT_EQ(detail([](QJsonObject& m) { m["name"] = QString(81, 'n'); }),
+              "Invalid widget identity: name has 81 characters (1 to 80)");
+    EXPECT_EQ(detail([](QJsonObject& m) { m["version"] = ""; }),
+              "Invalid widget identity: version is empty (any text, such as \"1.0\")");
+    // Numbers
+    EXPECT_EQ(detail([](QJsonObject& m) { m["apiVersion"] = 2; }),
+              "Unsupported widget API 2: apiVersion must be 1");
+    EXPECT_EQ(detail([](QJsonObject& m) { m["boardWidths"] = QJsonObject{{"Focus", 1200}}; }),
+              "Widget widths must be between 220 and 1100: boardWidths \"Focus\" is 1,200 "
+              "(points, from 220 to 1100)");
+    EXPECT_EQ(detail([](QJsonObject& m) { m["preferredWidth"] = 219.5; }),
+              "Widget widths must be between 220 and 1100: preferredWidth is 219.5 (points, from "
+              "220 to 1100)");
+    EXPECT_EQ(detail([](QJsonObject& m) { m["category"] = QString(41, 'c'); }),
+              "Category must contain 1–40 characters: category \"" + std::string(41, 'c') +
+                      "\" has 41 characters");
+    EXPECT_EQ(detail([](QJsonObject& m) { m["permissions"] = QJsonArray{"metric"}; }),
+              "Unsupported widget permission: \"metric\" (did you mean \"metrics\"?)");
+    // Origins: which rule, for which entry.
+    const auto origins = [&](const QJsonArray& list, bool network = true) {
+        return detail([&](QJsonObject& m) {
+            m["networkOrigins"] = list;
+            m["permissions"] = network ? QJsonArray{"network"} : QJsonArray{};
+        });
+    };
+    EXPECT_EQ(origins({"https://a.example.org"}, false),
+              "Network origins must be explicit HTTPS origins with the network permission: "
+              "networkOrigins entry 1, \"https://a.example.org\": the permissions do not include "
+              "\"network\"");
+    EXPECT_EQ(origins({"https://a.example.org", "http://b.example.org"}),
+              "Network origins must be explicit HTTPS origins with the network permission: "
+              "networkOrigins entry 2, \"http://b.example.org\": not an HTTPS address (it must "
+              "start with \"https://\", in lowercase, and name a host)");
+    const std::string explicitRule =
+            "Network origins must be explicit HTTPS origins with the network permission: "
+            "networkOrigins entry 1, \"https://a.example.org/\": not an explicit origin (only "
+            "https://host or https://host:port, without a path, not even \"/\", a query, a "
+            "fragment or a user name); did you mean \"https://a.example.org\"?";
+    EXPECT_EQ(origins({"https://a.example.org/"}), explicitRule);
+    // Files and limits
+    EXPECT_EQ(detail([](QJsonObject& m) { m["entry"] = "main.html"; }),
+              "Entry must be an existing HTML file: entry \"main.html\": the package has no such "
+              "file");
+    EXPECT_EQ(detail([](QJsonObject& m) { m["entry"] = "../index.html"; }).substr(0, 45),
+              "Invalid resource path: entry \"../index.html\":");
+    const QString root = builder.write("p.tarnwidget");
+    builder.file("p.tarnwidget/img/x.png", "x");
+    ASSERT_TRUE(QFile::link("/etc/hostname", root + "/img/logo.png"));
+    EXPECT_EQ(detail([](QJsonObject&) {}),
+              "Symbolic links are not allowed: \"img/logo.png\" is a link; copy the file it points "
+              "to into the package");
+    QFile::remove(root + "/img/logo.png");
+    const QString crowded = builder.write("crowded.tarnwidget");
+    for (int i = 0; i < 260; ++i)
+        QDir(crowded).mkdir(QString("d%1").arg(i));
+    const qint64 bytes = QFileInfo(crowded + "/manifest.json").size() +
+                         QFileInfo(crowded + "/index.html").size();
+    try {
+        WidgetPackage::read(crowded, false);
+    } catch (const WidgetError& error) {
+        EXPECT_EQ(error.detail().toStdString(),
+                  QString("262 files and folders (at most 250), %1 bytes in files (at most "
+                          "10,000,000)")
+                          .arg(bytes)
+                          .toStdString());
+        EXPECT_EQ(error.message().toStdString(), "Package exceeds 10 MB or 250 files");
+    }
+    // JSON: by line and column; a missing key by name.
+    builder.file("p.tarnwidget/manifest.json", "{\n  \"apiVersion\": 1,\n  \"id\" \"x\"\n}");
+    EXPECT_EQ(outcome(root).toStdString(),
+              "manifest.json: invalid JSON at line 3, column 9: missing name separator");
+    QJsonObject misspelt = PackageBuilder::validManifest();
+    misspelt.remove("permissions");
+    misspelt["permisions"] = QJsonArray{};
+    EXPECT_EQ(outcome(builder.write("p.tarnwidget", misspelt)).toStdString(),
+              "manifest.json: the required key \"permissions\" is missing");
+}

@@ -93,9 +93,12 @@ TEST_F(RegistryTest, ErrorLinesForFailuresAndDuplicates) {
     const auto registry = open();
     EXPECT_EQ(ids(registry->packages()), QStringList({"same"}));
     EXPECT_EQ(registry->packages()[0].manifest.name, "First");
-    EXPECT_EQ(registry->errors(), QStringList({"b.tarnwidget: Duplicate widget ID same",
-                                               "c.tarnwidget: Unsupported widget API 3",
-                                               "plain.tarnwidget: Cannot read package"}));
+    // The first line is the fixed message; what to fix, when known, follows on a second.
+    EXPECT_EQ(registry->errors(),
+              QStringList({"b.tarnwidget: Duplicate widget ID same",
+                           "c.tarnwidget: Unsupported widget API 3\napiVersion must be 1",
+                           "plain.tarnwidget: Cannot read package\n\"" +
+                                   custom.path("plain.tarnwidget") + "\" is not a folder"}));
 }
 
 TEST_F(RegistryTest, ReloadPublishesEveryScan) {

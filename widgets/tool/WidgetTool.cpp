@@ -1,5 +1,8 @@
 #include "WidgetTool.h"
 
+#include "app/CommandLine.h"
+#include "widgets/tool/ToolArguments.h"
+
 #include "model/WidgetError.h"
 #include "widgets/WidgetBridge.h"
 #include "widgets/WidgetPackage.h"
@@ -18,7 +21,6 @@ namespace {
 
 constexpr int success = 0;
 constexpr int failure = 1;
-constexpr int misuse = 2;
 
 // "com.example.hello-world" -> "Hello World"
 QString displayName(const QString& id) {
@@ -34,84 +36,188 @@ bool writeFile(const QString& path, const QByteArray& contents) {
     return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }
 
+QByteArray templateFile(const QString& name) {
+    QFile source(QStringLiteral(":/widget-template/") + name);
+    return source.open(QIODevice::ReadOnly) ? source.readAll() : QByteArray();
+}
+
+bool isHelp(const QString& argument) {
+    return argument == QStringLiteral("--help") || argument == QStringLiteral("-h");
+}
+
 } // namespace
 
 WidgetTool::WidgetTool(QString dataDirectory, QString resourcesDirectory, QTextStream& out,
-                       QTextStream& err, EnvironmentFactory environment)
+                       QTextStream& err, EnvironmentFactory environment, Options options)
     : m_dataDirectory(std::move(dataDirectory)),
       m_resourcesDirectory(std::move(resourcesDirectory)), m_out(out), m_err(err),
-      m_environment(std::move(environment)) {}
+      m_environment(std::move(environment)), m_options(std::move(options)) {}
 
 QString WidgetTool::usage() {
     return QStringLiteral(
             "Usage: tablora-widget COMMAND [ARGUMENTS]\n"
             "\n"
             "Commands:\n"
+            "  new ID [DIR]     Write a small working package to start from (default folder:\n"
+            "                   ./ID.tarnwidget).\n"
             "  validate DIR     Check a widget package folder. Prints \"ok ID NAME\", or why the\n"
-            "                   dashboard would refuse it (exit status 1).\n"
+            "                   dashboard would refuse it and what to fix (exit status 1); then\n"
+            "                   warnings about what would not work as meant (exit status 0).\n"
+            "  dev DIR [--size WIDTHxHEIGHT]\n"
+            "                   Show the package in a window of its own with the live state, as\n"
+            "                   the dashboard would (default size 364x502), reload it whenever a\n"
+            "                   file in DIR changes and print its console, until Ctrl+C. Installs\n"
+            "                   nothing and leaves a running dashboard alone.\n"
             "  install DIR      Check the package and install it into your widget folder,\n"
             "                   replacing an installed package with the same ID in one step.\n"
             "  remove ID        Delete an installed package (packages included with Tablora "
             "stay).\n"
             "  list             Every package the dashboard can show (ID, name, version, included\n"
             "                   or custom), then every folder it had to skip and why.\n"
-            "  new ID [DIR]     Write a small working package to start from (default folder:\n"
-            "                   ./ID.tarnwidget).\n"
-            "  snapshot --permissions P1,P2,... [--instance ID]\n"
+            "  snapshot --permissions P1,P2,... [--instance ID] [--compact]\n"
             "                   Print the state a widget declaring these permissions receives\n"
-            "                   right now, as JSON, from your own data (each integration is\n"
-            "                   refreshed once first). With --instance, the state of that widget\n"
-            "                   instance instead of the shared one.\n"
+            "                   right now, from your own data (each integration is refreshed once\n"
+            "                   first); indented on a terminal, on one line with --compact. With\n"
+            "                   --instance, the state of that widget on your pages.\n"
+            "\n"
             "  --help           Show this text.\n"
+            "  --version        Show the version.\n"
             "\n"
             "Installed widgets live in $XDG_DATA_HOME/Tarn/Widgets (~/.local/share/Tarn/Widgets).\n"
-            "A running dashboard shows changes after \"Reload Widgets\".\n");
+            "A running dashboard shows changes after \"Reload Widgets\" (Ctrl+R).\n"
+            "Exit status: 0 done, 1 the command failed, 2 a wrong command line.\n");
+}
+
+int WidgetTool::misuse(const QString& error) {
+    m_err << CommandLine::misuse(QLatin1String(program), error);
+    return CommandLine::misuseStatus;
+}
+
+QString WidgetTool::packageFolder(const QString& given) {
+    const QFileInfo folder(given);
+    const QString real = folder.canonicalFilePath();
+    return real.isEmpty() ? given : real;
+}
+
+QString WidgetTool::warningLines(const QList<LintWarning>& warnings) {
+    QString lines;
+    for (const LintWarning& warning : warnings)
+        lines += QStringLiteral("warning: ") + warning.text() + QLatin1Char('\n');
+    return lines;
+}
+
+QString WidgetTool::sdkDirectory() const {
+    return QDir(m_resourcesDirectory).filePath(QStringLiteral("WidgetSDK"));
+}
+
+std::variant<WidgetTool::DevRequest, QString> WidgetTool::devRequest(const QStringList& arguments) {
+    const auto parsed = ToolArguments::parse(arguments, {QStringLiteral("--size")}, {});
+    if (const QString* error = std::get_if<QString>(&parsed))
+        return *error;
+    const ToolArguments& given = std::get<ToolArguments>(parsed);
+    if (given.positional.isEmpty())
+        return QStringLiteral("dev needs a package folder");
+    if (given.positional.size() > 1)
+        return QStringLiteral("unexpected argument '%1'").arg(given.positional[1]);
+    DevRequest request;
+    request.folder = given.positional[0];
+    if (const auto size = given.value(QStringLiteral("--size"))) {
+        const auto parsedSize = parseToolSize(*size);
+        if (!parsedSize)
+            return QStringLiteral("--size takes WIDTHxHEIGHT in points, each from 50 to 4000, "
+                                  "not '%1'")
+                    .arg(*size);
+        request.size = *parsedSize;
+    }
+    return request;
 }
 
 int WidgetTool::run(const QStringList& arguments) {
-    const QString command = arguments.value(0);
-    if (command == QStringLiteral("--help") || command == QStringLiteral("-h") ||
-        command == QStringLiteral("help")) {
+    if (arguments.isEmpty())
+        return misuse(QStringLiteral("missing command"));
+    const QString command = arguments[0];
+    if (command == QStringLiteral("help") || std::any_of(arguments.begin(), arguments.end(), isHelp)) {
         m_out << usage();
         return success;
     }
-    const qsizetype count = arguments.size();
-    if (command == QStringLiteral("validate") && count == 2)
-        return validate(arguments[1]);
-    if (command == QStringLiteral("install") && count == 2)
-        return install(arguments[1]);
-    if (command == QStringLiteral("remove") && count == 2)
-        return remove(arguments[1]);
-    if (command == QStringLiteral("list") && count == 1)
-        return list();
-    if (command == QStringLiteral("new") && (count == 2 || count == 3))
-        return create(arguments[1], arguments.value(2));
-    if (command == QStringLiteral("snapshot"))
-        return snapshotCommand(arguments.mid(1));
-    m_err << usage();
-    return misuse;
-}
-
-int WidgetTool::validate(const QString& folder) {
-    try {
-        const WidgetPackage package = WidgetPackage::read(folder, false);
-        m_out << "ok " << package.id() << ' ' << package.manifest.name << '\n';
+    if (command == QStringLiteral("--version")) {
+        m_out << CommandLine::versionOf(QLatin1String(program)) << '\n';
         return success;
-    } catch (const WidgetError& error) {
-        m_err << error.message() << '\n';
+    }
+    if (command == QStringLiteral("snapshot"))
+        return snapshot(arguments.mid(1));
+    if (command == QStringLiteral("dev")) {
+        const auto request = devRequest(arguments.mid(1));
+        if (const QString* error = std::get_if<QString>(&request))
+            return misuse(*error);
+        m_err << "tablora-widget: dev opens a window; run it from tablora-widget itself\n";
         return failure;
     }
+    struct Shape {
+        const char* name;
+        int least;
+        int most;
+        const char* missing;
+    };
+    static const Shape shapes[] = {
+            {"validate", 1, 1, "validate needs a package folder"},
+            {"install", 1, 1, "install needs a package folder"},
+            {"remove", 1, 1, "remove needs the ID of an installed widget"},
+            {"list", 0, 0, ""},
+            {"new", 1, 2, "new needs an ID, such as com.example.hello"},
+    };
+    const auto shape = std::find_if(std::begin(shapes), std::end(shapes),
+                                    [&](const Shape& s) { return command == QLatin1String(s.name); });
+    if (shape == std::end(shapes))
+        return misuse(command.startsWith(QLatin1Char('-'))
+                              ? QStringLiteral("unknown option '%1'").arg(command)
+                              : QStringLiteral("unknown command '%1'").arg(command));
+    const auto parsed = ToolArguments::parse(arguments.mid(1), {}, {});
+    if (const QString* error = std::get_if<QString>(&parsed))
+        return misuse(*error);
+    const QStringList& given = std::get<ToolArguments>(parsed).positional;
+    if (given.size() < shape->least)
+        return misuse(QLatin1String(shape->missing));
+    if (given.size() > shape->most)
+        return misuse(QStringLiteral("unexpected argument '%1'").arg(given[shape->most]));
+    if (command == QStringLiteral("validate"))
+        return validate(given[0]);
+    if (command == QStringLiteral("install"))
+        return install(given[0]);
+    if (command == QStringLiteral("remove"))
+        return remove(given[0]);
+    if (command == QStringLiteral("list"))
+        return list();
+    return create(given[0], given.value(1));
 }
 
-int WidgetTool::install(const QString& folder) {
+int WidgetTool::validate(const QString& given) {
+    const QString folder = packageFolder(given);
+    const QList<LintWarning> keys = PackageLint::manifestKeys(folder);
+    WidgetPackage package;
+    try {
+        package = WidgetPackage::read(folder, false);
+    } catch (const WidgetError& error) {
+        m_err << error.explained() << '\n' << warningLines(keys);
+        return failure;
+    }
+    m_out << "ok " << package.id() << ' ' << package.manifest.name << '\n';
+    m_err << warningLines(keys + PackageLint::webFiles(package, sdkDirectory()));
+    return success;
+}
+
+int WidgetTool::install(const QString& given) {
+    const QString folder = packageFolder(given);
+    const QList<LintWarning> keys = PackageLint::manifestKeys(folder);
     WidgetRegistry registry(m_dataDirectory, m_resourcesDirectory);
     try {
         const WidgetPackage package = registry.install(folder);
         m_out << "installed " << package.id() << ' ' << package.manifest.version << " ("
               << package.manifest.name << ") at " << package.root << '\n';
+        m_err << warningLines(keys + PackageLint::webFiles(package, sdkDirectory()));
         return success;
     } catch (const WidgetError& error) {
-        m_err << error.message() << '\n';
+        m_err << error.explained() << '\n' << warningLines(keys);
         return failure;
     }
 }
@@ -131,7 +237,7 @@ int WidgetTool::remove(const QString& id) {
         m_out << "removed " << id << '\n';
         return success;
     } catch (const WidgetError& error) {
-        m_err << error.message() << '\n';
+        m_err << error.explained() << '\n';
         return failure;
     }
 }
@@ -142,8 +248,10 @@ int WidgetTool::list() {
         m_out << package.id() << '\t' << package.manifest.name << '\t' << package.manifest.version
               << '\t' << (package.bundled ? "included" : "custom") << '\n';
     }
+    // One line per skipped folder; what to fix follows on indented lines.
     for (const QString& error : registry.errors())
-        m_out << "error\t" << error << '\n';
+        m_out << "error\t" << QString(error).replace(QLatin1Char('\n'), QStringLiteral("\n\t"))
+              << '\n';
     return success;
 }
 
@@ -157,7 +265,7 @@ int WidgetTool::create(const QString& id, const QString& folder) {
     manifest.id = id;
     manifest.name = displayName(id);
     manifest.version = QStringLiteral("1.0");
-    manifest.author = QString();
+    manifest.author = m_options.author;
     manifest.category = QStringLiteral("General");
     manifest.entry = QStringLiteral("index.html");
     manifest.permissions = {QStringLiteral("focus")};
@@ -166,13 +274,13 @@ int WidgetTool::create(const QString& id, const QString& folder) {
         m_err << "The folder " << target << " couldn’t be created.\n";
         return failure;
     }
+    QByteArray page = templateFile(QStringLiteral("index.html"));
+    page.replace("{{name}}", manifest.name.toHtmlEscaped().toUtf8());
     bool written = writeFile(QDir(target).filePath(QStringLiteral("manifest.json")),
-                             QJsonDocument(manifest.toJson()).toJson(QJsonDocument::Indented));
-    for (const char* name : {"index.html", "widget.js", "widget.css"}) {
-        QFile source(QStringLiteral(":/widget-template/") + QLatin1String(name));
-        written = written && source.open(QIODevice::ReadOnly) &&
-                  writeFile(QDir(target).filePath(QLatin1String(name)), source.readAll());
-    }
+                             QJsonDocument(manifest.toJson()).toJson(QJsonDocument::Indented)) &&
+                   writeFile(QDir(target).filePath(QStringLiteral("index.html")), page);
+    for (const QString& name : {QStringLiteral("widget.js"), QStringLiteral("widget.css")})
+        written = written && writeFile(QDir(target).filePath(name), templateFile(name));
     if (!written) {
         m_err << "The package couldn’t be written to " << target << '\n';
         return failure;
@@ -182,7 +290,7 @@ int WidgetTool::create(const QString& id, const QString& folder) {
         WidgetPackage::read(target, false);
     } catch (const WidgetError& error) {
         QDir(target).removeRecursively();
-        m_err << error.message() << '\n';
+        m_err << error.explained() << '\n';
         return failure;
     }
     m_out << "created " << QDir(target).absolutePath() << '\n';
@@ -204,28 +312,65 @@ void pause(int milliseconds) {
 
 } // namespace
 
-int WidgetTool::snapshotCommand(const QStringList& options) {
-    std::optional<QStringList> permissions;
-    std::optional<QString> instance;
-    for (qsizetype i = 0; i < options.size(); i += 2) {
-        if (i + 1 >= options.size()) {
-            m_err << usage();
-            return misuse;
+int WidgetTool::snapshot(const QStringList& arguments) {
+    const auto parsed =
+            ToolArguments::parse(arguments, {QStringLiteral("--permissions"), QStringLiteral("--instance")},
+                                 {QStringLiteral("--compact")});
+    if (const QString* error = std::get_if<QString>(&parsed))
+        return misuse(*error);
+    const ToolArguments& given = std::get<ToolArguments>(parsed);
+    if (!given.positional.isEmpty())
+        return misuse(QStringLiteral("unexpected argument '%1'").arg(given.positional[0]));
+    const auto permissionList = given.value(QStringLiteral("--permissions"));
+    if (!permissionList)
+        return misuse(QStringLiteral("snapshot needs --permissions, such as --permissions "
+                                     "metrics,focus"));
+    const QStringList permissions = permissionList->split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const std::optional<QString> instance = given.value(QStringLiteral("--instance"));
+    // The validator's own rule and words.
+    WidgetManifest manifest;
+    manifest.id = snapshotWidgetID;
+    manifest.permissions = permissions;
+    try {
+        WidgetPackage::checkPermissions(manifest);
+    } catch (const WidgetError& error) {
+        m_err << error.explained() << '\n';
+        return failure;
+    }
+
+    TarnStore::Environment environment = m_environment ? m_environment() : TarnStore::Environment();
+    environment.directory = m_dataDirectory;
+    environment.resources = m_resourcesDirectory;
+    environment.startTimer = false;
+    TarnStore store(std::move(environment));
+    if (instance) {
+        QStringList placed;
+        for (const Board board : store.pages()) {
+            for (const WidgetKind& kind : store.layout(board).widgets()) {
+                if (!placed.contains(kind.rawValue()))
+                    placed.append(kind.rawValue());
+            }
         }
-        if (options[i] == QStringLiteral("--permissions")) {
-            permissions = options[i + 1].split(QLatin1Char(','), Qt::SkipEmptyParts);
-        } else if (options[i] == QStringLiteral("--instance")) {
-            instance = options[i + 1];
-        } else {
-            m_err << usage();
-            return misuse;
+        if (!placed.contains(*instance)) {
+            m_err << "No widget on your pages has the instance ID " << *instance << ".\n"
+                  << (placed.isEmpty() ? QStringLiteral("Your pages have no widgets.\n")
+                                       : QStringLiteral("The instances on your pages:\n  ") +
+                                                 placed.join(QStringLiteral("\n  ")) +
+                                                 QLatin1Char('\n'));
+            return failure;
         }
     }
-    if (!permissions) {
-        m_err << usage();
-        return misuse;
-    }
-    return snapshot(*permissions, instance);
+    refreshOnce(store, permissions, WidgetBridge::instanceKey(manifest, instance));
+    QJsonObject state = WidgetBridge::snapshot(manifest, store, instance);
+    // The dashboard adds it: true only on the touchscreen with direct touch on.
+    state.insert(QStringLiteral("touchMode"), false);
+    const bool indented = m_options.terminal && !given.has(QStringLiteral("--compact"));
+    const QByteArray text =
+            QJsonDocument(state).toJson(indented ? QJsonDocument::Indented : QJsonDocument::Compact);
+    m_out << text;
+    if (!text.endsWith('\n'))
+        m_out << '\n';
+    return success;
 }
 
 void WidgetTool::refreshOnce(TarnStore& store, const QStringList& permissions, const QString& key) {
@@ -269,23 +414,3 @@ void WidgetTool::refreshOnce(TarnStore& store, const QStringList& permissions, c
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 }
 
-int WidgetTool::snapshot(const QStringList& permissions, const std::optional<QString>& instance) {
-    for (const QString& permission : permissions) {
-        if (!WidgetManifest::supportedPermissions().contains(permission)) {
-            m_err << "Unsupported widget permission: " << permission << '\n';
-            return failure;
-        }
-    }
-    TarnStore::Environment environment = m_environment ? m_environment() : TarnStore::Environment();
-    environment.directory = m_dataDirectory;
-    environment.resources = m_resourcesDirectory;
-    environment.startTimer = false;
-    TarnStore store(std::move(environment));
-    WidgetManifest manifest;
-    manifest.id = snapshotWidgetID;
-    manifest.permissions = permissions;
-    refreshOnce(store, permissions, WidgetBridge::instanceKey(manifest, instance));
-    const QJsonObject state = WidgetBridge::snapshot(manifest, store, instance);
-    m_out << QJsonDocument(state).toJson(QJsonDocument::Compact) << '\n';
-    return success;
-}
