@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
+#include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -136,6 +138,10 @@ public:
                 script(file);
             addresses(file);
         }
+        std::stable_sort(m_warnings.begin(), m_warnings.end(),
+                         [](const LintWarning& a, const LintWarning& b) {
+                             return std::tie(a.file, a.line) < std::tie(b.file, b.line);
+                         });
         return m_warnings;
     }
 
