@@ -15,13 +15,12 @@
 #include "store/ApplicationPaths.h"
 #include "touch/linux/HidrawDeviceSource.h"
 #include "touch/linux/SystemctlServiceControl.h"
+#include "widgets/WidgetLog.h"
 #include "widgets/web/WidgetEngine.h"
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QQuickWindow>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -49,18 +48,6 @@ int setStartAtLogin(bool on) {
     return 0;
 }
 
-// The web engine's own start-up messages stay off the terminal unless asked for; the root user
-// gets no sandbox, which the engine refuses to start as root.
-void prepareWebEngine(bool verbose) {
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (!verbose) {
-        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-        flags += flags.isEmpty() ? "--log-level=3" : " --log-level=3";
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
-    }
-}
-
 std::unique_ptr<DrmScreenDirectory> screenDirectory() {
     if (QGuiApplication::platformName() == QStringLiteral("xcb"))
         return std::make_unique<X11ScreenDirectory>();
@@ -85,12 +72,10 @@ int runDashboard(int argc, char* argv[], const CommandLine& command, const QStri
                  InstanceLock& lock, InstanceLock::State lockState) {
     ApplicationLog log(dataFolder);
     log.install(command.verbose);
-    prepareWebEngine(command.verbose);
-    // Widget pages are drawn by the processor: a dashboard that changes once a second costs less
-    // that way than through OpenGL, which on machines without a graphics driver is emulated.
-    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    // Widget pages' consoles go to their own logs, and to the terminal as well when asked.
+    WidgetLog::setEcho(command.verbose);
     // Widget pages load through their own scheme, which must be known before the application.
-    WidgetEngine::prepare();
+    WidgetEngine::prepareProgram(command.verbose);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tablora"));
     QApplication::setOrganizationName(QStringLiteral("Tablora"));

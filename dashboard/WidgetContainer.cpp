@@ -11,11 +11,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QChildEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
+#include <QUrl>
 
 namespace {
 
@@ -57,6 +60,9 @@ WidgetContainer::WidgetContainer(const WidgetKind& widget, TarnStore& store, QWi
     if (const auto package = store.widgets().package(widget)) {
         m_web = new WebWidget(*package, store, widget.rawValue(), this);
         watchForDrags(m_web);
+        auto* log = new QAction(tr("Show Widget Log"), this);
+        connect(log, &QAction::triggered, this, &WidgetContainer::showLog);
+        addAction(log);
     }
     m_frame = new TileFrame(this);
     m_frame->raise();
@@ -124,6 +130,16 @@ void WidgetContainer::paintPlaceholder(QPainter& painter) {
     line(tr("Install the package or replace it in Widgets."), 14, QFont::Normal, TarnTheme::muted(),
          26);
     painter.restore();
+}
+
+void WidgetContainer::showLog() {
+    const QString path = m_web->log().path();
+    if (!QFileInfo::exists(path)) {
+        m_store.notify(tr("This widget has written nothing to its log yet."));
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        m_store.notify(tr("No application opens %1").arg(path));
 }
 
 // ---- Dragging

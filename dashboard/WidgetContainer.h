@@ -40,6 +40,8 @@ protected:
 
 private:
     void setTargeted(bool targeted);
+    // Opens the widget's log in the desktop's text viewer.
+    void showLog();
     void startDrag();
     void watchForDrags(QObject* object);
     void paintPlaceholder(QPainter& painter);

@@ -136,6 +136,38 @@
     root.classList.toggle('tarn-touch', state.touchMode === true);
   }
 
+  // The state's sections, each sent only to widgets whose manifest declares its permission.
+  const sectionPermissions = {
+    metrics: 'metrics', focus: 'focus', note: 'notes', launcher: 'shortcuts',
+    shortcuts: 'shortcuts', storage: 'storage', spotify: 'spotify', audio: 'audio',
+    calendar: 'calendar', reminders: 'reminders', activity: 'activity',
+    automations: 'automations', project: 'project', ai: 'ai',
+  };
+  const explained = new Set();
+  // Taken now: a page may replace the global one.
+  const report = typeof window.reportError === 'function'
+    ? window.reportError.bind(window) : error => console.error(error);
+
+  // Reading a section the widget has no permission for says so once, in the console, before the
+  // page trips over the missing value.
+  function withHints(state) {
+    if (!state || typeof state !== 'object' || typeof Proxy !== 'function') {
+      return state;
+    }
+    return new Proxy(state, {
+      get(target, key, receiver) {
+        const value = Reflect.get(target, key, receiver);
+        if (value === undefined && typeof key === 'string' &&
+            Object.prototype.hasOwnProperty.call(sectionPermissions, key) && !explained.has(key)) {
+          explained.add(key);
+          console.warn(`state.${key} is undefined: the dashboard sends it only to widgets whose ` +
+                       `manifest.json declares the "${sectionPermissions[key]}" permission`);
+        }
+        return value;
+      },
+    });
+  }
+
   const Tarn = {
     sdkVersion: 2,
 
@@ -195,13 +227,15 @@
     // ---- Called by the dashboard. A page may replace or wrap these.
 
     _update(next) {
-      snapshot = next;
+      snapshot = withHints(next);
       applyTheme(next);
       for (const listener of Array.from(listeners)) {
         try {
-          listener(next);
+          listener(snapshot);
         } catch (error) {
-          console.error(error);
+          // Reported as the page's own uncaught error, where it was thrown; the other listeners
+          // still get the state.
+          report(error);
         }
       }
       // Text changes can move controls as well.

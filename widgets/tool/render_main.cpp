@@ -1,13 +1,17 @@
 // tablora-widget-render: draws a widget package as the dashboard shows it, into a PNG, with this
-// computer's live state or a state read from a file. For widget authors checking their layout.
+// computer's live state or a state read from a file. For widget authors checking their layout;
+// the page's console goes to standard error, and a page that threw or a file that failed to
+// load makes the exit status 1.
+#include "app/CommandLine.h"
 #include "app/linux/LinuxPlatform.h"
 #include "model/ThemeColors.h"
 #include "model/WidgetError.h"
 #include "store/TarnStore.h"
 #include "widgets/WidgetPackage.h"
+#include "widgets/tool/ToolArguments.h"
+#include "widgets/tool/ToolEngine.h"
+#include "widgets/tool/WidgetTool.h"
 #include "widgets/web/WebWidget.h"
-#include "widgets/web/WidgetPage.h"
-#include "widgets/web/WidgetEngine.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -16,19 +20,78 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QTimer>
-#include <QWebEnginePage>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
+
+const QString program = QStringLiteral("tablora-widget-render");
 
 const char* const usage =
         "Usage: tablora-widget-render DIR OUT.png [--size WIDTHxHEIGHT] [--state FILE.json]\n"
         "                             [--instance ID] [--wait MILLISECONDS]\n"
         "Draws the widget package in DIR at the size in dashboard points (default 364x502)\n"
         "and writes OUT.png. Without --state the widget gets this computer's live state; with\n"
-        "it, the JSON object in FILE replaces that state once the page is ready.\n";
+        "it, the JSON object in FILE replaces that state once the page is ready. --wait is how\n"
+        "long the page may settle after that (default 1500).\n"
+        "\n"
+        "The page's console lines are printed as they come, as FILE:LINE: LEVEL: MESSAGE.\n"
+        "Exit status: 0 drawn, 1 the package is invalid, the page threw an error or a file\n"
+        "failed to load (the picture is written all the same), 2 a wrong command line.\n"
+        "\n"
+        "  --help      Show this text.\n"
+        "  --version   Show the version.\n";
+
+struct Request {
+    QString folder;
+    QString output;
+    QSize size = WidgetTool::defaultSize;
+    std::optional<QString> stateFile;
+    std::optional<QString> instance;
+    int settle = 1500;
+};
+
+// The request, or the line saying what is wrong with the command line.
+std::variant<Request, QString> parse(const QStringList& arguments) {
+    const auto parsed = ToolArguments::parse(
+            arguments,
+            {QStringLiteral("--size"), QStringLiteral("--state"), QStringLiteral("--instance"),
+             QStringLiteral("--wait")},
+            {});
+    if (const QString* error = std::get_if<QString>(&parsed))
+        return *error;
+    const ToolArguments& given = std::get<ToolArguments>(parsed);
+    if (given.positional.isEmpty())
+        return QStringLiteral("missing the package folder and the picture to write");
+    if (given.positional.size() == 1)
+        return QStringLiteral("missing the picture to write, such as out.png");
+    if (given.positional.size() > 2)
+        return QStringLiteral("unexpected argument '%1'").arg(given.positional[2]);
+    Request request;
+    request.folder = given.positional[0];
+    request.output = given.positional[1];
+    if (const auto size = given.value(QStringLiteral("--size"))) {
+        const auto parsedSize = parseToolSize(*size);
+        if (!parsedSize)
+            return QStringLiteral("--size takes WIDTHxHEIGHT in points, each from 50 to 4000, "
+                                  "not '%1'")
+                    .arg(*size);
+        request.size = *parsedSize;
+    }
+    if (const auto wait = given.value(QStringLiteral("--wait"))) {
+        bool number = false;
+        request.settle = wait->toInt(&number);
+        if (!number || request.settle < 0 || request.settle > 60000)
+            return QStringLiteral("--wait takes milliseconds from 0 to 60000, not '%1'").arg(*wait);
+    }
+    request.stateFile = given.value(QStringLiteral("--state"));
+    request.instance = given.value(QStringLiteral("--instance"));
+    return request;
+}
+
+void print(const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
 
 void wait(int milliseconds) {
     QElapsedTimer timer;
@@ -45,59 +108,13 @@ bool waitFor(const std::function<bool()>& condition, int milliseconds) {
     return condition();
 }
 
-} // namespace
-
-int main(int argc, char* argv[]) {
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    WidgetEngine::prepare();
-    QApplication app(argc, argv);
-    QTextStream err(stderr);
-    QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (arguments.size() < 2 || arguments.size() % 2 != 0) {
-        err << usage;
-        return 2;
-    }
-    const QString folder = arguments[0];
-    const QString output = arguments[1];
-    QSize size(364, 502);
-    std::optional<QJsonObject> state;
-    std::optional<QString> instance;
-    int settle = 1500;
-    for (qsizetype i = 2; i + 1 < arguments.size(); i += 2) {
-        const QString& option = arguments[i];
-        const QString& value = arguments[i + 1];
-        if (option == QStringLiteral("--size")) {
-            const QStringList parts = value.split(QLatin1Char('x'));
-            size = parts.size() == 2 ? QSize(parts[0].toInt(), parts[1].toInt()) : QSize();
-        } else if (option == QStringLiteral("--state")) {
-            QFile file(value);
-            const QJsonDocument document = file.open(QIODevice::ReadOnly)
-                                                   ? QJsonDocument::fromJson(file.readAll())
-                                                   : QJsonDocument();
-            if (!document.isObject()) {
-                err << value << ": not a readable JSON object\n";
-                return 1;
-            }
-            state = document.object();
-        } else if (option == QStringLiteral("--instance")) {
-            instance = value;
-        } else if (option == QStringLiteral("--wait")) {
-            settle = value.toInt();
-        } else {
-            err << usage;
-            return 2;
-        }
-    }
-    if (size.isEmpty()) {
-        err << usage;
-        return 2;
-    }
+// Draws the package; the exit status.
+int render(const Request& request, const std::optional<QJsonObject>& state) {
     WidgetPackage package;
     try {
-        package = WidgetPackage::read(folder, false);
+        package = WidgetPackage::read(WidgetTool::packageFolder(request.folder), false);
     } catch (const WidgetError& error) {
-        err << error.message() << '\n';
+        print(error.explained() + QLatin1Char('\n'));
         return 1;
     }
 
@@ -111,30 +128,77 @@ int main(int argc, char* argv[]) {
     tile.setAttribute(Qt::WA_StyledBackground);
     tile.setStyleSheet(
             QStringLiteral("background: %1;").arg(ThemeColors::surface.to<QColor>().name()));
-    tile.resize(size);
-    auto* widget = new WebWidget(package, store, instance, &tile);
-    QObject::connect(widget->page(), &WidgetPage::scriptError,
-                     [&err](const QString& message, int line, const QString& source) {
-                         err << source << ':' << line << ": " << message << '\n';
-                         err.flush();
+    tile.resize(request.size);
+    auto* widget = new WebWidget(package, store, request.instance, &tile);
+    bool threw = false;
+    int failedFiles = 0;
+    QObject::connect(widget, &WebWidget::logged,
+                     [&](const QString& line, WebWidget::LineKind kind) {
+                         print(line + QLatin1Char('\n'));
+                         threw = threw || kind == WebWidget::LineKind::uncaughtError;
+                         failedFiles += kind == WebWidget::LineKind::failedLoad ? 1 : 0;
                      });
     widget->setGeometry(tile.rect());
     tile.show();
     if (!waitFor([&] { return widget->isReady() || widget->failure(); }, 30000)) {
-        err << "The page did not load within 30 seconds.\n";
+        print(QStringLiteral("The page did not load within 30 seconds.\n"));
         return 1;
     }
     if (widget->failure()) {
-        err << "The page failed: " << *widget->failure() << '\n';
+        print(QStringLiteral("The page failed: ") + *widget->failure() + QLatin1Char('\n'));
         return 1;
     }
     wait(500);
     if (state)
         widget->setFixedState(*state);
-    wait(settle);
-    if (!tile.grab().save(output)) {
-        err << "Could not write " << output << '\n';
+    wait(request.settle);
+    if (!tile.grab().save(request.output)) {
+        print(QStringLiteral("Could not write ") + request.output + QLatin1Char('\n'));
         return 1;
     }
-    return 0;
+    if (threw)
+        print(QStringLiteral("The page threw an error (above); the picture shows it as it was.\n"));
+    if (failedFiles > 0)
+        print(QStringLiteral("%1 file(s) failed to load (above).\n").arg(failedFiles));
+    return threw || failedFiles > 0 ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int index = 1; index < argc; ++index)
+        arguments.append(QString::fromLocal8Bit(argv[index]));
+    // Answered before anything starts: no display is needed for these.
+    if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (arguments.value(0) == QStringLiteral("--version")) {
+        std::fputs((CommandLine::versionOf(program) + QLatin1Char('\n')).toLocal8Bit().constData(),
+                   stdout);
+        return 0;
+    }
+    const auto parsed = parse(arguments);
+    if (const QString* error = std::get_if<QString>(&parsed)) {
+        print(CommandLine::misuse(program, *error));
+        return CommandLine::misuseStatus;
+    }
+    const Request& request = std::get<Request>(parsed);
+    std::optional<QJsonObject> state;
+    if (request.stateFile) {
+        QFile file(*request.stateFile);
+        const QJsonDocument document = file.open(QIODevice::ReadOnly)
+                                               ? QJsonDocument::fromJson(file.readAll())
+                                               : QJsonDocument();
+        if (!document.isObject()) {
+            print(*request.stateFile + QStringLiteral(": not a readable JSON object\n"));
+            return 1;
+        }
+        state = document.object();
+    }
+
+    ToolEngine::prepare();
+    QApplication app(argc, argv);
+    return render(request, state);
 }

@@ -53,7 +53,8 @@ WebWidget::WebWidget(WidgetPackage package, TarnStore& store, std::optional<QStr
                      QWidget* parent)
     : QWidget(parent), m_package(std::move(package)), m_store(store),
       m_instanceID(std::move(instanceID)),
-      m_instanceKey(WidgetBridge::instanceKey(m_package.manifest, m_instanceID)) {
+      m_instanceKey(WidgetBridge::instanceKey(m_package.manifest, m_instanceID)),
+      m_log(m_store.directory(), m_instanceKey) {
     m_publishSoon.setSingleShot(true);
     m_publishSoon.setInterval(0);
     connect(&m_publishSoon, &QTimer::timeout, this, &WebWidget::publish);
@@ -85,7 +86,11 @@ void WebWidget::createPage() {
             WidgetResources(m_package, m_store.widgets().sdkDirectory()), m_profile.get());
     m_profile->installUrlSchemeHandler(WidgetSchemeHandler::scheme, m_resources);
     connect(m_resources, &WidgetSchemeHandler::requestFailed, this,
-            [this](const QUrl& url, const QString& message) { m_failedRequests[url] = message; });
+            [this](const QUrl& url, const QString& message) {
+                m_failedRequests[url] = message;
+                writeLog(QStringLiteral("%1: failed to load: %2").arg(url.path().mid(1), message),
+                         LineKind::failedLoad);
+            });
     quietSettings(m_profile->settings());
 
     QWebEngineScript sdk;
@@ -97,6 +102,9 @@ void WebWidget::createPage() {
 
     m_page = std::make_unique<WidgetPage>(m_profile.get());
     m_page->scripts().insert(sdk);
+    connect(m_page.get(), &WidgetPage::consoleMessage, this,
+            [this](QWebEnginePage::JavaScriptConsoleMessageLevel level, const QString& message,
+                   int line, const QString& source) { logConsole(level, message, line, source); });
     // The tile's own colour rather than transparency: a translucent web view is not composited
     // over the widgets behind it, and the tile under a page is always this colour.
     m_page->setBackgroundColor(ThemeColors::surface.to<QColor>());
@@ -227,16 +235,49 @@ void WebWidget::receive(const QJsonValue& value) {
         }
     } else if (type == QStringLiteral("command")) {
         const QPointer<WebWidget> self(this);
+        const QString method = message.value(QStringLiteral("method")).toString();
         WidgetBridge::handleCommand(message, m_package.manifest, m_store, m_instanceID,
-                                    [self](const QJsonObject& reply) {
+                                    [self, method](const QJsonObject& reply) {
                                         // The widget may be gone by the time a slow command
                                         // finishes.
                                         if (!self)
                                             return;
+                                        if (reply.value(QStringLiteral("ok")) == false)
+                                            self->logFailedCommand(
+                                                    method,
+                                                    reply.value(QStringLiteral("error")).toString());
                                         self->call("_reply", Json::fastCompact(QJsonArray{reply}));
                                         self->publish();
                                     });
     }
+}
+
+void WebWidget::writeLog(const QString& line, LineKind kind) {
+    m_log.write(line);
+    emit logged(line, kind);
+}
+
+void WebWidget::logConsole(int level, const QString& message, int line, const QString& source) {
+    const auto logLevel = level == QWebEnginePage::ErrorMessageLevel     ? WidgetLog::Level::error
+                          : level == QWebEnginePage::WarningMessageLevel ? WidgetLog::Level::warning
+                                                                         : WidgetLog::Level::info;
+    // How the engine words an exception that no script caught, promises' included.
+    const bool uncaught = logLevel == WidgetLog::Level::error &&
+                          message.startsWith(QStringLiteral("Uncaught"));
+    writeLog(WidgetLog::consoleLine(logLevel, message, line, source),
+             uncaught ? LineKind::uncaughtError : LineKind::console);
+}
+
+void WebWidget::logFailedCommand(const QString& method, const QString& error) {
+    // The page gets the fixed message; its author learns here what was missing.
+    const auto permission = WidgetBridge::permissionFor(method);
+    QString line = QStringLiteral("command \"%1\" failed: %2").arg(method, error);
+    if (!permission)
+        line += QStringLiteral(" (there is no such command)");
+    else if (!m_package.manifest.declares(*permission))
+        line += QStringLiteral(" (the manifest does not declare the permission \"%1\")")
+                        .arg(*permission);
+    writeLog(line, LineKind::refusedCommand);
 }
 
 void WebWidget::schedulePublish() {

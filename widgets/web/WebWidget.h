@@ -2,6 +2,7 @@
 
 #include "touch/views/TouchControls.h"
 #include "widgets/WidgetControls.h"
+#include "widgets/WidgetLog.h"
 #include "widgets/WidgetPackage.h"
 
 #include <QElapsedTimer>
@@ -43,6 +44,8 @@ public:
     const std::optional<QString>& failure() const { return m_failure; }
     bool isReady() const { return m_ready; }
     WidgetPage* page() const { return m_page.get(); }
+    // The widget's own log in the data folder, for its author.
+    const WidgetLog& log() const { return m_log; }
 
     // Canvas points per page point, and whether the dashboard is on the touchscreen; both
     // decide what the page sees.
@@ -64,7 +67,13 @@ public:
     // in a given state).
     void setFixedState(const QJsonObject& state);
 
+    // What a line of the widget's log is about.
+    enum class LineKind { console, uncaughtError, failedLoad, refusedCommand };
+    Q_ENUM(LineKind)
+
 signals:
+    // A line written to the widget's log, as it was written.
+    void logged(const QString& line, WebWidget::LineKind kind);
     void controlsChanged();
     void failureChanged();
     void snapshotSent(const QByteArray& json);
@@ -80,6 +89,9 @@ private:
     void setFailure(const std::optional<QString>& failure);
     void loadingChanged(const QWebEngineLoadingInfo& info);
     void schedulePublish();
+    void writeLog(const QString& line, LineKind kind);
+    void logConsole(int level, const QString& message, int line, const QString& source);
+    void logFailedCommand(const QString& method, const QString& error);
     QByteArray liveSnapshot() const;
     // Calls one of the SDK's functions in the page; `arguments` is a JSON array's text.
     void call(const char* function, const QByteArray& arguments);
@@ -95,6 +107,7 @@ private:
     WidgetChannelEndpoint* m_endpoint = nullptr;
     WidgetSchemeHandler* m_resources = nullptr;
     WidgetFailurePanel* m_panel = nullptr;
+    WidgetLog m_log;
 
     bool m_ready = false;
     std::optional<QByteArray> m_lastSnapshot;

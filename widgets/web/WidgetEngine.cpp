@@ -3,7 +3,9 @@
 #include "widgets/web/WidgetSchemeHandler.h"
 
 #include <QByteArray>
+#include <QQuickWindow>
 #include <QtGlobal>
+#include <unistd.h>
 
 namespace WidgetEngine {
 
@@ -24,6 +26,20 @@ void prepare() {
     QByteArray flags = qgetenv(flagsVariable);
     if (!flags.contains(collectableHeap))
         qputenv(flagsVariable, (flags + ' ' + collectableHeap).trimmed());
+}
+
+void prepareProgram(bool verbose) {
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (!verbose) {
+        QByteArray flags = qgetenv(flagsVariable);
+        flags += flags.isEmpty() ? "--log-level=3" : " --log-level=3";
+        qputenv(flagsVariable, flags);
+    }
+    // Widget pages are drawn by the processor: a dashboard that changes once a second costs less
+    // that way than through OpenGL, which on machines without a graphics driver is emulated.
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    prepare();
 }
 
 } // namespace WidgetEngine

@@ -6,4 +6,9 @@ namespace WidgetEngine {
 
 void prepare();
 
+// For a program that shows widget pages, before its application object: prepare(), pages drawn
+// by the processor, no sandbox for the root user (the engine refuses to start as root with one),
+// and the engine's own log lines kept off the terminal unless `verbose`.
+void prepareProgram(bool verbose);
+
 } // namespace WidgetEngine

@@ -36,6 +36,7 @@ QWebEnginePage* WidgetPage::createWindow(WebWindowType) {
 
 void WidgetPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                           const QString& message, int line, const QString& source) {
+    emit consoleMessage(level, message, line, source);
     if (level == ErrorMessageLevel)
         emit scriptError(message, line, source);
 }

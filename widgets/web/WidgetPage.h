@@ -18,6 +18,9 @@ signals:
     void navigationRefused(const QUrl& url);
     // An uncaught error or console.error of the page, for its author's tools.
     void scriptError(const QString& message, int line, const QString& source);
+    // Every console message of the page, errors included.
+    void consoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
+                        const QString& source);
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
