@@ -92,6 +92,13 @@ TEST_F(AppDelegateTest, MissingPackagesShowThePlaceholderAndReloadingReplacesEve
     WidgetContainer* notes = app.dashboard().container(WidgetKind::notes());
     ASSERT_NE(notes, nullptr);
     ASSERT_NE(notes->web(), nullptr);
+    // Only a page has a log to show; one that wrote nothing says so instead of opening nothing.
+    EXPECT_EQ(placeholder->actions().size(), 2);
+    ASSERT_EQ(notes->actions().size(), 3);
+    EXPECT_EQ(notes->actions()[2]->text(), "Show Widget Log");
+    QFile::remove(notes->web()->log().path());
+    notes->actions()[2]->trigger();
+    EXPECT_EQ(app.store().toast(), "This widget has written nothing to its log yet.");
 
     const QPointer<WidgetContainer> before(notes);
     app.reloadWidgets();

@@ -11,6 +11,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QWebEngineProfile>
 #include <csignal>
 
@@ -158,6 +160,74 @@ TEST_F(WebWidgetTest, CommandsRoundTripThroughTheBridge) {
     EXPECT_TRUE(becomes(widget, "window.outcome",
                         "Action is unavailable or permission was not declared"));
     EXPECT_FALSE(store->focus().isRunning());
+}
+
+TEST_F(WebWidgetTest, ConsoleErrorsAndRefusedCommandsReachTheWidgetLog) {
+    const char* script = "console.log('hello', 42);\n"
+                         "console.warn('careful');\n"
+                         "Tarn.command('spotify.control', {action: 'play'})\n"
+                         "    .catch(error => { window.outcome = error.message; });\n"
+                         "Tarn.onUpdate(state => { window.cpu = state.metrics.cpu; });\n";
+    writePackage("com.example.logged", {"storage"}, pageHTML, script);
+    WebWidget& widget = show("com.example.logged", "com.example.logged@1");
+    QList<WebWidget::LineKind> kinds;
+    QObject::connect(&widget, &WebWidget::logged,
+                     [&kinds](const QString&, WebWidget::LineKind kind) { kinds.append(kind); });
+    // The page keeps the exact reply; the log says what was missing.
+    EXPECT_TRUE(becomes(widget, "window.outcome", "Permission was not declared"));
+    const QString path = widget.log().path();
+    EXPECT_EQ(path, directory() + "/WidgetLogs/com.example.logged@1.log");
+    const auto logText = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    const QStringList expected = {
+            "page.js:1: info: hello 42",
+            "page.js:2: warning: careful",
+            "command \"spotify.control\" failed: Permission was not declared (the manifest does "
+            "not declare the permission \"spotify\")",
+            "(widget SDK): warning: state.metrics is undefined: the dashboard sends it only to "
+            "widgets whose manifest.json declares the \"metrics\" permission",
+            "page.js:5: error: Uncaught TypeError: Cannot read properties of undefined (reading "
+            "'cpu')",
+    };
+    for (const QString& line : expected)
+        EXPECT_TRUE(waitUntil([&] { return logText().contains(line); })) << line.toStdString()
+                                                                          << "\nin:\n"
+                                                                          << logText().toStdString();
+    // Every line is stamped with its time.
+    EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT[0-9:.]+ page.js:1: info: hello 42$",
+                                   QRegularExpression::MultilineOption)
+                        .match(logText())
+                        .hasMatch())
+            << logText().toStdString();
+    // What happens from now on, by kind: the throwing listener on the next state.
+    store->updatePreferences([](Preferences& p) { p.showSeconds = !p.showSeconds; });
+    EXPECT_TRUE(waitUntil([&] { return kinds.contains(WebWidget::LineKind::uncaughtError); }));
+}
+
+TEST_F(WebWidgetTest, AWidgetLogKeepsToItsCapAndItsFolder) {
+    QTemporaryDir data;
+    WidgetLog log(data.path(), "../../escape@x/y", 300);
+    EXPECT_EQ(QFileInfo(log.path()).fileName(), "_.._.._escape@x_y.log");
+    EXPECT_EQ(QFileInfo(log.path()).dir().path(), data.path() + "/WidgetLogs");
+    for (int i = 0; i < 20; ++i)
+        log.write(QString("line %1 of a page that talks a lot").arg(i));
+    // At the cap the log starts afresh, the previous one kept beside it; nothing grows further.
+    EXPECT_LE(QFileInfo(log.path()).size(), 300 + 80);
+    EXPECT_TRUE(QFileInfo::exists(log.path() + ".1"));
+    // More than a second's worth is counted, not written.
+    WidgetLog busy(data.path(), "busy", 1'000'000);
+    for (int i = 0; i < WidgetLog::linesPerSecond + 30; ++i)
+        busy.write("again");
+    spin(1100);
+    busy.write("later");
+    QFile file(busy.path());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_EQ(text.count("again"), WidgetLog::linesPerSecond);
+    EXPECT_TRUE(text.contains("(30 more lines in that second were not logged)"));
+    EXPECT_TRUE(text.contains("later"));
 }
 
 TEST_F(WebWidgetTest, RawMessagesPostedBeforeTheChannelOpensArriveInOrder) {
