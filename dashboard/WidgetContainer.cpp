@@ -12,9 +12,9 @@
 #include <QApplication>
 #include <QChildEvent>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>

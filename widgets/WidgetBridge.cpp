@@ -1,9 +1,9 @@
 #include "WidgetBridge.h"
 
-#include "store/TarnStore.h"
-#include "model/linux/PlatformTexts.h"
 #include "model/JsonCoding.h"
 #include "model/WidgetError.h"
+#include "model/linux/PlatformTexts.h"
+#include "store/TarnStore.h"
 #include "widgets/WidgetPackage.h"
 
 #include <QJsonArray>

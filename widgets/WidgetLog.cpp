@@ -15,8 +15,9 @@ std::atomic<bool> echoLines = false;
 } // namespace
 
 WidgetLog::WidgetLog(const QString& dataDirectory, const QString& instanceKey, qint64 cap)
-    : m_path(QDir(dataDirectory).filePath(QLatin1String(folderName) + QLatin1Char('/') +
-                                          fileName(instanceKey))),
+    : m_path(QDir(dataDirectory)
+                     .filePath(QLatin1String(folderName) + QLatin1Char('/') +
+                               fileName(instanceKey))),
       m_instanceKey(instanceKey), m_cap(cap) {}
 
 void WidgetLog::setEcho(bool echo) {

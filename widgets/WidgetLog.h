@@ -30,7 +30,8 @@ public:
 
     enum class Level { debug, info, warning, error };
     // A console message as a line: where it came from ("widget.js:12"), its level and text.
-    static QString consoleLine(Level level, const QString& message, int line, const QString& source);
+    static QString consoleLine(Level level, const QString& message, int line,
+                               const QString& source);
 
 private:
     void append(const QString& line);

@@ -22,8 +22,8 @@ const QStringList requiredKeys = {"apiVersion", "id",    "name",       "version"
 
 const QStringList& WidgetManifest::keys() {
     static const QStringList all =
-            requiredKeys + QStringList{"category", "symbol", "networkOrigins", "preferredWidth",
-                                       "boardWidths"};
+            requiredKeys +
+            QStringList{"category", "symbol", "networkOrigins", "preferredWidth", "boardWidths"};
     return all;
 }
 

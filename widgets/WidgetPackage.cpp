@@ -61,11 +61,11 @@ void checkContents(const QString& root) {
     DIR* first = ::opendir(top.constData());
     if (!first) {
         const QFileInfo folder(root);
-        fail("Cannot read package",
-             !folder.exists() && !folder.isSymLink()
-                     ? QStringLiteral("%1 does not exist").arg(quoted(root))
-             : !folder.isDir() ? QStringLiteral("%1 is not a folder").arg(quoted(root))
-                               : systemError(quoted(root)));
+        fail("Cannot read package", !folder.exists() && !folder.isSymLink()
+                                            ? QStringLiteral("%1 does not exist").arg(quoted(root))
+                                    : !folder.isDir()
+                                            ? QStringLiteral("%1 is not a folder").arg(quoted(root))
+                                            : systemError(quoted(root)));
     }
     struct stat rootStatus {};
     if (::lstat(top.constData(), &rootStatus) != 0) {
@@ -170,7 +170,8 @@ void checkIdentity(const WidgetManifest& manifest) {
         fail("Invalid widget identity",
              QStringLiteral("name has %1 characters (1 to 80)").arg(nameLength));
     if (manifest.version.isEmpty())
-        fail("Invalid widget identity", QStringLiteral("version is empty (any text, such as \"1.0\")"));
+        fail("Invalid widget identity",
+             QStringLiteral("version is empty (any text, such as \"1.0\")"));
 }
 
 void checkCategory(const WidgetManifest& manifest) {
@@ -187,11 +188,11 @@ void checkCategory(const WidgetManifest& manifest) {
 
 QStringList sortedPermissions() {
     // In the order people read them in the documentation.
-    return {QStringLiteral("metrics"),  QStringLiteral("focus"),     QStringLiteral("notes"),
+    return {QStringLiteral("metrics"),   QStringLiteral("focus"),    QStringLiteral("notes"),
             QStringLiteral("shortcuts"), QStringLiteral("storage"),  QStringLiteral("network"),
-            QStringLiteral("spotify"),  QStringLiteral("audio"),     QStringLiteral("calendar"),
+            QStringLiteral("spotify"),   QStringLiteral("audio"),    QStringLiteral("calendar"),
             QStringLiteral("reminders"), QStringLiteral("activity"), QStringLiteral("automations"),
-            QStringLiteral("project"),  QStringLiteral("ai")};
+            QStringLiteral("project"),   QStringLiteral("ai")};
 }
 
 void checkPermissionNames(const WidgetManifest& manifest) {
@@ -228,7 +229,8 @@ void checkOrigins(const WidgetManifest& manifest) {
             meant += QLatin1Char(':') + QString::number(url.port());
         const bool suggest = meant != origin && !url.host().startsWith(QLatin1Char('['));
         fail("Network origins must be explicit HTTPS origins with the network permission",
-             entry + QStringLiteral(": not an explicit origin (only https://host or "
+             entry +
+                     QStringLiteral(": not an explicit origin (only https://host or "
                                     "https://host:port, without a path, not even \"/\", a query, "
                                     "a fragment or a user name)") +
                      (suggest ? QStringLiteral("; did you mean %1?").arg(quoted(meant))
@@ -289,8 +291,9 @@ WidgetPackage WidgetPackage::read(const QString& root, bool bundled) {
     checkContents(root);
     const WidgetManifest manifest = decodeManifest(readManifest(root));
     if (manifest.apiVersion != 1)
-        throw WidgetError::invalid(QStringLiteral("Unsupported widget API %1").arg(manifest.apiVersion),
-                                   QStringLiteral("apiVersion must be 1"));
+        throw WidgetError::invalid(
+                QStringLiteral("Unsupported widget API %1").arg(manifest.apiVersion),
+                QStringLiteral("apiVersion must be 1"));
     checkIdentity(manifest);
     checkCategory(manifest);
     checkPermissionNames(manifest);

@@ -47,9 +47,9 @@ void WidgetRegistry::scan(const QString& folder, bool bundled, QMap<QString, Wid
             found.insert(package.id(), package);
         } catch (const WidgetError& error) {
             // What to fix, when known, goes on a second line: the first stays the fixed text.
-            errors.append(name + QStringLiteral(": ") + error.message() +
-                          (error.detail().isEmpty() ? QString()
-                                                    : QLatin1Char('\n') + error.detail()));
+            errors.append(
+                    name + QStringLiteral(": ") + error.message() +
+                    (error.detail().isEmpty() ? QString() : QLatin1Char('\n') + error.detail()));
         }
     }
 }

@@ -66,8 +66,8 @@ struct DevSessionTest : testing::Test {
 TEST_F(DevSessionTest, AFileChangeShowsInThePageAndNothingOfTheUserIsWritten) {
     builder.file("user-data/preferences.json", "{\"showSeconds\": true}");
     const QStringList userBefore = listing(userData);
-    const QString root = builder.write("hello.tarnwidget",
-                                       PackageBuilder::validManifest("com.example.hello"));
+    const QString root =
+            builder.write("hello.tarnwidget", PackageBuilder::validManifest("com.example.hello"));
     builder.file("hello.tarnwidget/index.html",
                  "<!doctype html><p id=\"text\">first</p><script src=\"page.js\"></script>");
     builder.file("hello.tarnwidget/page.js", "console.log('page one');\n");
@@ -77,8 +77,10 @@ TEST_F(DevSessionTest, AFileChangeShowsInThePageAndNothingOfTheUserIsWritten) {
     // The user's settings are the page's, in a copy.
     EXPECT_TRUE(session.store().preferences().showSeconds);
     EXPECT_NE(session.store().directory(), userData);
-    ASSERT_TRUE(waitUntil([&] { return pageText(session.widget()) == "first"; }, 30000)) << err.toStdString();
-    EXPECT_TRUE(waitUntil([&] { return out.contains("page.js:1: info: page one"); }, 5000)) << out.toStdString();
+    ASSERT_TRUE(waitUntil([&] { return pageText(session.widget()) == "first"; }, 30000))
+            << err.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return out.contains("page.js:1: info: page one"); }, 5000))
+            << out.toStdString();
 
     // A real change on disk, the way an editor saves: a new file renamed over the old one.
     builder.file("hello.tarnwidget/index.new",
@@ -88,7 +90,8 @@ TEST_F(DevSessionTest, AFileChangeShowsInThePageAndNothingOfTheUserIsWritten) {
     ASSERT_EQ(::rename(QFile::encodeName(root + "/index.new").constData(),
                        QFile::encodeName(root + "/index.html").constData()),
               0);
-    ASSERT_TRUE(waitUntil([&] { return pageText(session.widget()) == "second"; }, 10000)) << out.toStdString();
+    ASSERT_TRUE(waitUntil([&] { return pageText(session.widget()) == "second"; }, 10000))
+            << out.toStdString();
     // Within a second on a quiet machine; the bound leaves room for a loaded one.
     EXPECT_LT(sinceChange.elapsed(), 5000);
     EXPECT_TRUE(out.contains("Reloaded after a change to index.html")) << out.toStdString();
@@ -96,7 +99,8 @@ TEST_F(DevSessionTest, AFileChangeShowsInThePageAndNothingOfTheUserIsWritten) {
     // A script change is seen too (the folder is watched again after each load).
     builder.file("hello.tarnwidget/page.js",
                  "document.getElementById('text').textContent = 'third';\n");
-    EXPECT_TRUE(waitUntil([&] { return pageText(session.widget()) == "third"; }, 10000)) << out.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return pageText(session.widget()) == "third"; }, 10000))
+            << out.toStdString();
 
     // A broken package says why and keeps the last good page until it is fixed.
     WebWidget* shown = session.widget();
@@ -106,7 +110,8 @@ TEST_F(DevSessionTest, AFileChangeShowsInThePageAndNothingOfTheUserIsWritten) {
     EXPECT_EQ(session.widget(), shown);
     builder.write("hello.tarnwidget", PackageBuilder::validManifest("com.example.hello"));
     builder.file("hello.tarnwidget/index.html", "<!doctype html><p>fixed</p>");
-    EXPECT_TRUE(waitUntil([&] { return pageText(session.widget()) == "fixed"; }, 10000)) << out.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return pageText(session.widget()) == "fixed"; }, 10000))
+            << out.toStdString();
 
     // Commands act on the copy only.
     session.store().toggleFocus();

@@ -192,9 +192,9 @@ TEST_F(WebWidgetTest, ConsoleErrorsAndRefusedCommandsReachTheWidgetLog) {
             "'cpu')",
     };
     for (const QString& line : expected)
-        EXPECT_TRUE(waitUntil([&] { return logText().contains(line); })) << line.toStdString()
-                                                                          << "\nin:\n"
-                                                                          << logText().toStdString();
+        EXPECT_TRUE(waitUntil([&] { return logText().contains(line); }))
+                << line.toStdString() << "\nin:\n"
+                << logText().toStdString();
     // Every line is stamped with its time.
     EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT[0-9:.]+ page.js:1: info: hello 42$",
                                    QRegularExpression::MultilineOption)

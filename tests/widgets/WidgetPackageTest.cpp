@@ -244,9 +244,10 @@ TEST_F(PackageTest, DetailsSayWhatToFix) {
         }
     };
     // Identity
-    EXPECT_EQ(detail([](QJsonObject& m) { m["id"] = "com.Example.Desk"; }),
-              "Invalid widget identity: id \"com.Example.Desk\" (a lowercase letter, then lowercase "
-              "letters, digits, dots and hyphens, at most 80)");
+    EXPECT_EQ(
+            detail([](QJsonObject& m) { m["id"] = "com.Example.Desk"; }),
+            "Invalid widget identity: id \"com.Example.Desk\" (a lowercase letter, then lowercase "
+            "letters, digits, dots and hyphens, at most 80)");
     EXPECT_EQ(detail([](QJsonObject& m) { m["name"] = QString(81, 'n'); }),
               "Invalid widget identity: name has 81 characters (1 to 80)");
     EXPECT_EQ(detail([](QJsonObject& m) { m["version"] = ""; }),
@@ -254,7 +255,9 @@ TEST_F(PackageTest, DetailsSayWhatToFix) {
     // Numbers
     EXPECT_EQ(detail([](QJsonObject& m) { m["apiVersion"] = 2; }),
               "Unsupported widget API 2: apiVersion must be 1");
-    EXPECT_EQ(detail([](QJsonObject& m) { m["boardWidths"] = QJsonObject{{"Focus", 1200}}; }),
+    EXPECT_EQ(detail([](QJsonObject& m) {
+                  m["boardWidths"] = QJsonObject{{"Focus", 1200}};
+              }),
               "Widget widths must be between 220 and 1100: boardWidths \"Focus\" is 1,200 "
               "(points, from 220 to 1100)");
     EXPECT_EQ(detail([](QJsonObject& m) { m["preferredWidth"] = 219.5; }),

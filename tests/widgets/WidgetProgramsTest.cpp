@@ -39,8 +39,8 @@ struct WidgetProgramsTest : testing::Test {
 
     QString package(const QByteArray& script, const QByteArray& extraTags = "") {
         const QString root = builder.write("page.tarnwidget");
-        builder.file("page.tarnwidget/index.html",
-                     "<!doctype html><p>Page</p>" + extraTags + "<script src=\"page.js\"></script>");
+        builder.file("page.tarnwidget/index.html", "<!doctype html><p>Page</p>" + extraTags +
+                                                           "<script src=\"page.js\"></script>");
         builder.file("page.tarnwidget/page.js", script);
         return root;
     }
@@ -60,8 +60,7 @@ TEST_F(WidgetProgramsTest, HelpAndVersionNeedNoDisplayAndMistakesTakeOneLine) {
         EXPECT_EQ(finished.out, name + " " TABLORA_VERSION "\n");
         finished = run(program, {"--bogus"});
         EXPECT_EQ(finished.status, 2) << name;
-        EXPECT_EQ(finished.err,
-                  name + ": unknown option '--bogus'\nTry '" + name + " --help'.\n");
+        EXPECT_EQ(finished.err, name + ": unknown option '--bogus'\nTry '" + name + " --help'.\n");
         EXPECT_EQ(finished.out, "");
     }
     // "dev" is checked before any window is opened.
@@ -79,17 +78,16 @@ TEST_F(WidgetProgramsTest, RenderPrintsTheConsoleAndFailsForAThrowingPageOrAMiss
     const QString picture = folder.filePath("out.png");
     // A page that works: the picture and not a word from the engine.
     Finished finished =
-            run(TABLORA_WIDGET_RENDER, {package("console.log('drawn', 1);\n"), picture, "--wait",
-                                        "200"},
-                true);
+            run(TABLORA_WIDGET_RENDER,
+                {package("console.log('drawn', 1);\n"), picture, "--wait", "200"}, true);
     EXPECT_EQ(finished.status, 0) << finished.err;
     EXPECT_EQ(finished.err, "page.js:1: info: drawn 1\n");
     EXPECT_TRUE(QFileInfo(picture).size() > 0);
 
     QFile::remove(picture);
     finished = run(TABLORA_WIDGET_RENDER,
-                   {package("console.warn('about to throw');\nnull.property;\n"), picture,
-                    "--wait", "200"},
+                   {package("console.warn('about to throw');\nnull.property;\n"), picture, "--wait",
+                    "200"},
                    true);
     EXPECT_EQ(finished.status, 1);
     EXPECT_EQ(finished.err, "page.js:1: warning: about to throw\n"
@@ -98,10 +96,10 @@ TEST_F(WidgetProgramsTest, RenderPrintsTheConsoleAndFailsForAThrowingPageOrAMiss
                             "The page threw an error (above); the picture shows it as it was.\n");
     EXPECT_TRUE(QFileInfo::exists(picture));
 
-    finished = run(TABLORA_WIDGET_RENDER,
-                   {package("", "<link rel=\"stylesheet\" href=\"gone.css\">"), picture, "--wait",
-                    "200"},
-                   true);
+    finished = run(
+            TABLORA_WIDGET_RENDER,
+            {package("", "<link rel=\"stylesheet\" href=\"gone.css\">"), picture, "--wait", "200"},
+            true);
     EXPECT_EQ(finished.status, 1);
     EXPECT_EQ(finished.err, "gone.css: failed to load: gone.css: No such file or directory\n"
                             "1 file(s) failed to load (above).\n");

@@ -98,7 +98,8 @@ TEST_F(ToolTest, InstallFromEveryFormOfPath) {
     builder.write("work/hello.tarnwidget");
     builder.file("work/sub/.keep", "");
     QDir().mkpath(builder.path("elsewhere"));
-    ASSERT_TRUE(QFile::link(builder.path("work/hello.tarnwidget"), builder.path("link.tarnwidget")));
+    ASSERT_TRUE(
+            QFile::link(builder.path("work/hello.tarnwidget"), builder.path("link.tarnwidget")));
     ASSERT_TRUE(QFile::link(builder.path("work"), builder.path("linked-work")));
     struct Form {
         QString workingFolder;

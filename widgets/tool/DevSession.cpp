@@ -73,7 +73,8 @@ void DevSession::watch() {
         m_watcher.removePaths(m_watcher.directories());
     const QString root = WidgetTool::packageFolder(m_folder);
     QStringList paths = {root};
-    QDirIterator walk(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks,
+    QDirIterator walk(root,
+                      QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks,
                       QDirIterator::Subdirectories);
     while (walk.hasNext() && paths.size() < watchedPathsLimit)
         paths.append(walk.next());
@@ -122,8 +123,7 @@ void DevSession::load() {
     });
     m_widget->setGeometry(m_window.rect());
     m_widget->show();
-    m_window.setWindowTitle(
-            QStringLiteral("%1 — Tablora widget dev").arg(package.manifest.name));
+    m_window.setWindowTitle(QStringLiteral("%1 — Tablora widget dev").arg(package.manifest.name));
     if (!changed)
         m_out << "Showing " << package.id() << " from " << root << " (Ctrl+C to stop)\n";
     else if (changes.isEmpty())

@@ -14,7 +14,6 @@
 #include <QWidget>
 #include <memory>
 
-
 // "tablora-widget dev": one package shown from the folder where it is edited, in a window of its
 // own as the dashboard shows it, with the live state; loaded again whenever a file in the folder
 // changes, its console printed as it comes. Nothing is installed and the dashboard's data folder

@@ -181,8 +181,8 @@ private:
                                       type->contains(QStringLiteral("javascript")) ||
                                       type->compare(QStringLiteral("module")) == 0;
                 const qsizetype end = file.text.indexOf(scriptEnd, match.capturedEnd());
-                const QString body =
-                        file.text.mid(match.capturedEnd(), end < 0 ? -1 : end - match.capturedEnd());
+                const QString body = file.text.mid(match.capturedEnd(),
+                                                   end < 0 ? -1 : end - match.capturedEnd());
                 if (runnable && !body.trimmed().isEmpty())
                     warn(file, at,
                          QStringLiteral("this inline <script> never runs: the content policy "
@@ -221,7 +221,8 @@ private:
         if (target.isEmpty() || target.startsWith(QStringLiteral("data:")) ||
             target.startsWith(QStringLiteral("blob:")))
             return;
-        const QString shown = what == QStringLiteral("url()") ? what : QLatin1Char('<') + what + QLatin1Char('>');
+        const QString shown =
+                what == QStringLiteral("url()") ? what : QLatin1Char('<') + what + QLatin1Char('>');
         const QString scheme = QStringLiteral("tarn-widget://widget");
         if (target.startsWith(scheme))
             target = target.mid(scheme.size());
@@ -244,8 +245,8 @@ private:
             location = QFileInfo(QDir(m_root).filePath(file.relative)).dir().filePath(path);
         location = QDir::cleanPath(location);
         const bool inSdk = path.startsWith(QStringLiteral("/_tarn/"));
-        const bool inside = location.startsWith((inSdk ? QDir::cleanPath(m_sdk) : m_root) +
-                                                QLatin1Char('/'));
+        const bool inside =
+                location.startsWith((inSdk ? QDir::cleanPath(m_sdk) : m_root) + QLatin1Char('/'));
         if (inside && QFileInfo(location).isFile())
             return;
         warn(file, at,
@@ -308,9 +309,10 @@ private:
         while (sections.hasNext()) {
             const QRegularExpressionMatch match = sections.next();
             const QString key = match.captured(1);
-            const QString permission = key == QStringLiteral("note")       ? QStringLiteral("notes")
-                                       : key == QStringLiteral("launcher") ? QStringLiteral("shortcuts")
-                                                                           : key;
+            const QString permission = key == QStringLiteral("note") ? QStringLiteral("notes")
+                                       : key == QStringLiteral("launcher")
+                                               ? QStringLiteral("shortcuts")
+                                               : key;
             tell(permission, match.capturedStart(),
                  QStringLiteral("state.%1 seems to be read here, but the manifest does not declare "
                                 "%2: without it the state has no %1 section. Add %2 to "
@@ -365,11 +367,12 @@ Warnings manifestKeys(const QString& root) {
             continue;
         const auto meant = closestName(key, WidgetManifest::keys());
         const qsizetype at = text.indexOf(QLatin1Char('"') + key + QLatin1Char('"'));
-        warnings.append({QStringLiteral("manifest.json"), at < 0 ? 0 : lineAt(text, at),
-                         QStringLiteral("unknown key %1 is ignored%2")
-                                 .arg(quoted(key), meant ? QStringLiteral(" (did you mean %1?)")
-                                                                   .arg(quoted(*meant))
-                                                         : QString())});
+        warnings.append(
+                {QStringLiteral("manifest.json"), at < 0 ? 0 : lineAt(text, at),
+                 QStringLiteral("unknown key %1 is ignored%2")
+                         .arg(quoted(key),
+                              meant ? QStringLiteral(" (did you mean %1?)").arg(quoted(*meant))
+                                    : QString())});
     }
     return warnings;
 }

@@ -16,7 +16,8 @@ std::variant<ToolArguments, QString> ToolArguments::parse(const QStringList& arg
     bool optionsEnded = false;
     for (qsizetype index = 0; index < arguments.size(); ++index) {
         const QString& argument = arguments[index];
-        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QStringLiteral("-")) {
+        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) ||
+            argument == QStringLiteral("-")) {
             parsed.positional.append(argument);
             continue;
         }

@@ -1,12 +1,11 @@
 #include "WidgetTool.h"
 
 #include "app/CommandLine.h"
-#include "widgets/tool/ToolArguments.h"
-
 #include "model/WidgetError.h"
 #include "widgets/WidgetBridge.h"
 #include "widgets/WidgetPackage.h"
 #include "widgets/WidgetRegistry.h"
+#include "widgets/tool/ToolArguments.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -136,7 +135,8 @@ int WidgetTool::run(const QStringList& arguments) {
     if (arguments.isEmpty())
         return misuse(QStringLiteral("missing command"));
     const QString command = arguments[0];
-    if (command == QStringLiteral("help") || std::any_of(arguments.begin(), arguments.end(), isHelp)) {
+    if (command == QStringLiteral("help") ||
+        std::any_of(arguments.begin(), arguments.end(), isHelp)) {
         m_out << usage();
         return success;
     }
@@ -166,8 +166,9 @@ int WidgetTool::run(const QStringList& arguments) {
             {"list", 0, 0, ""},
             {"new", 1, 2, "new needs an ID, such as com.example.hello"},
     };
-    const auto shape = std::find_if(std::begin(shapes), std::end(shapes),
-                                    [&](const Shape& s) { return command == QLatin1String(s.name); });
+    const auto shape = std::find_if(std::begin(shapes), std::end(shapes), [&](const Shape& s) {
+        return command == QLatin1String(s.name);
+    });
     if (shape == std::end(shapes))
         return misuse(command.startsWith(QLatin1Char('-'))
                               ? QStringLiteral("unknown option '%1'").arg(command)
@@ -313,9 +314,9 @@ void pause(int milliseconds) {
 } // namespace
 
 int WidgetTool::snapshot(const QStringList& arguments) {
-    const auto parsed =
-            ToolArguments::parse(arguments, {QStringLiteral("--permissions"), QStringLiteral("--instance")},
-                                 {QStringLiteral("--compact")});
+    const auto parsed = ToolArguments::parse(
+            arguments, {QStringLiteral("--permissions"), QStringLiteral("--instance")},
+            {QStringLiteral("--compact")});
     if (const QString* error = std::get_if<QString>(&parsed))
         return misuse(*error);
     const ToolArguments& given = std::get<ToolArguments>(parsed);
@@ -353,10 +354,10 @@ int WidgetTool::snapshot(const QStringList& arguments) {
         }
         if (!placed.contains(*instance)) {
             m_err << "No widget on your pages has the instance ID " << *instance << ".\n"
-                  << (placed.isEmpty() ? QStringLiteral("Your pages have no widgets.\n")
-                                       : QStringLiteral("The instances on your pages:\n  ") +
-                                                 placed.join(QStringLiteral("\n  ")) +
-                                                 QLatin1Char('\n'));
+                  << (placed.isEmpty()
+                              ? QStringLiteral("Your pages have no widgets.\n")
+                              : QStringLiteral("The instances on your pages:\n  ") +
+                                        placed.join(QStringLiteral("\n  ")) + QLatin1Char('\n'));
             return failure;
         }
     }
@@ -365,8 +366,8 @@ int WidgetTool::snapshot(const QStringList& arguments) {
     // The dashboard adds it: true only on the touchscreen with direct touch on.
     state.insert(QStringLiteral("touchMode"), false);
     const bool indented = m_options.terminal && !given.has(QStringLiteral("--compact"));
-    const QByteArray text =
-            QJsonDocument(state).toJson(indented ? QJsonDocument::Indented : QJsonDocument::Compact);
+    const QByteArray text = QJsonDocument(state).toJson(indented ? QJsonDocument::Indented
+                                                                 : QJsonDocument::Compact);
     m_out << text;
     if (!text.endsWith('\n'))
         m_out << '\n';
@@ -413,4 +414,3 @@ void WidgetTool::refreshOnce(TarnStore& store, const QStringList& permissions, c
     while (pending > 0 && waited.elapsed() < 20000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 }
-

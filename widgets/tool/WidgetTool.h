@@ -34,7 +34,8 @@ public:
     };
 
     WidgetTool(QString dataDirectory, QString resourcesDirectory, QTextStream& out,
-               QTextStream& err, EnvironmentFactory environment = {}, WidgetToolOptions options = {});
+               QTextStream& err, EnvironmentFactory environment = {},
+               WidgetToolOptions options = {});
 
     // `arguments` without the program name; returns the exit status. "dev" is not run here.
     int run(const QStringList& arguments);

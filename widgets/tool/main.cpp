@@ -19,7 +19,8 @@ QString userName() {
     const passwd* account = ::getpwuid(::getuid());
     if (!account)
         return qEnvironmentVariable("USER");
-    const QString fullName = QString::fromLocal8Bit(account->pw_gecos).section(QLatin1Char(','), 0, 0);
+    const QString fullName =
+            QString::fromLocal8Bit(account->pw_gecos).section(QLatin1Char(','), 0, 0);
     return fullName.trimmed().isEmpty() ? QString::fromLocal8Bit(account->pw_name)
                                         : fullName.trimmed();
 }
@@ -48,8 +49,8 @@ int runDev(int argc, char* argv[], const QStringList& arguments, QTextStream& ou
     QApplication app(argc, argv);
     setApplicationNames();
     TerminationSignals stop;
-    DevSession session(dev.folder, dev.size, linuxEnvironment({}), ApplicationPaths::dataDirectory(),
-                       out, err);
+    DevSession session(dev.folder, dev.size, linuxEnvironment({}),
+                       ApplicationPaths::dataDirectory(), out, err);
     session.window().show();
     return QApplication::exec();
 }
@@ -72,7 +73,8 @@ int main(int argc, char* argv[]) {
     WidgetToolOptions options;
     options.author = userName();
     options.terminal = ::isatty(STDOUT_FILENO) == 1;
-    WidgetTool tool(ApplicationPaths::dataDirectory(), ApplicationPaths::resourcesDirectory(), out,
-                    err, [] { return linuxEnvironment({}); }, options);
+    WidgetTool tool(
+            ApplicationPaths::dataDirectory(), ApplicationPaths::resourcesDirectory(), out, err,
+            [] { return linuxEnvironment({}); }, options);
     return tool.run(arguments);
 }

@@ -236,19 +236,19 @@ void WebWidget::receive(const QJsonValue& value) {
     } else if (type == QStringLiteral("command")) {
         const QPointer<WebWidget> self(this);
         const QString method = message.value(QStringLiteral("method")).toString();
-        WidgetBridge::handleCommand(message, m_package.manifest, m_store, m_instanceID,
-                                    [self, method](const QJsonObject& reply) {
-                                        // The widget may be gone by the time a slow command
-                                        // finishes.
-                                        if (!self)
-                                            return;
-                                        if (reply.value(QStringLiteral("ok")) == false)
-                                            self->logFailedCommand(
-                                                    method,
-                                                    reply.value(QStringLiteral("error")).toString());
-                                        self->call("_reply", Json::fastCompact(QJsonArray{reply}));
-                                        self->publish();
-                                    });
+        WidgetBridge::handleCommand(
+                message, m_package.manifest, m_store, m_instanceID,
+                [self, method](const QJsonObject& reply) {
+                    // The widget may be gone by the time a slow command
+                    // finishes.
+                    if (!self)
+                        return;
+                    if (reply.value(QStringLiteral("ok")) == false)
+                        self->logFailedCommand(method,
+                                               reply.value(QStringLiteral("error")).toString());
+                    self->call("_reply", Json::fastCompact(QJsonArray{reply}));
+                    self->publish();
+                });
     }
 }
 
@@ -262,8 +262,8 @@ void WebWidget::logConsole(int level, const QString& message, int line, const QS
                           : level == QWebEnginePage::WarningMessageLevel ? WidgetLog::Level::warning
                                                                          : WidgetLog::Level::info;
     // How the engine words an exception that no script caught, promises' included.
-    const bool uncaught = logLevel == WidgetLog::Level::error &&
-                          message.startsWith(QStringLiteral("Uncaught"));
+    const bool uncaught =
+            logLevel == WidgetLog::Level::error && message.startsWith(QStringLiteral("Uncaught"));
     writeLog(WidgetLog::consoleLine(logLevel, message, line, source),
              uncaught ? LineKind::uncaughtError : LineKind::console);
 }
