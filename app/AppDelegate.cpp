@@ -4,6 +4,7 @@
 #include "app/DashboardWindow.h"
 #include "dashboard/Dashboard.h"
 #include "dashboard/TarnTheme.h"
+#include "settings/SettingsView.h"
 #include "store/StoreTouchHost.h"
 #include "touch/views/MouseFallback.h"
 #include "touch/views/WidgetTouchWindows.h"
@@ -47,11 +48,24 @@ QWebEngineView* enclosingWebView(QWidget* widget) {
     return nullptr;
 }
 
+// Without a desktop to ask, the settings' desktop buttons do nothing.
+class NoDesktop : public SettingsDesktop {
+public:
+    void openTouchPermissionHelp() override {}
+    void revealApplication() override {}
+    void openFolder(const QString&) override {}
+    void reveal(const QString&) override {}
+};
+
 } // namespace
 
 AppDelegate::AppDelegate(Options options, QObject* parent)
     : QObject(parent), m_screens(std::move(options.screens)),
-      m_refreshScreens(std::move(options.refreshScreens)) {
+      m_refreshScreens(std::move(options.refreshScreens)),
+      m_settingsDialogs(options.settingsDialogs ? std::move(options.settingsDialogs)
+                                                : std::make_shared<WidgetSettingsDialogs>()),
+      m_settingsDesktop(options.settingsDesktop ? std::move(options.settingsDesktop)
+                                                : std::make_shared<NoDesktop>()) {
     m_store = std::make_unique<TarnStore>(std::move(options.environment));
     createTouch(std::move(options.touch));
 
@@ -346,6 +360,11 @@ void AppDelegate::presentSettingsWindow() {
         m_settingsWindow->setWindowTitle(QStringLiteral("Tablora Settings"));
         m_settingsWindow->setMinimumSize(1080, 630);
         m_settingsWindow->resize(1080, 700);
+        m_settingsView = new SettingsView({*m_store, *m_touch, *m_screens, *m_settingsDialogs,
+                                           *m_settingsDesktop,
+                                           QStringLiteral(TABLORA_VERSION)},
+                                          m_settingsWindow);
+        m_settingsWindow->setCentralWidget(m_settingsView);
         connect(m_settingsWindow, &DashboardWindow::closeRequested, this,
                 [this] { closeRequested(m_settingsWindow); });
         const QScreen* screen =

@@ -2,6 +2,8 @@
 
 #include "app/DashboardWindow.h"
 #include "app/WindowPlacement.h"
+#include "settings/SettingsDesktop.h"
+#include "settings/SettingsDialogs.h"
 #include "store/TarnStore.h"
 #include "touch/DirectTouchController.h"
 
@@ -19,6 +21,7 @@ class QMenu;
 class QMenuBar;
 class QSystemTrayIcon;
 class ScreenDirectory;
+class SettingsView;
 
 // Owns everything that lives for the whole run: the store, the dashboard window with its menus,
 // the tray icon and the settings window; places the dashboard and keeps it placed.
@@ -42,6 +45,10 @@ public:
             std::shared_ptr<const Clock> clock;
         };
         Touch touch = {};
+        // The settings window's dialogs (none: the desktop's own) and what it asks of the
+        // desktop (none: nothing happens).
+        std::shared_ptr<SettingsDialogs> settingsDialogs = {};
+        std::shared_ptr<SettingsDesktop> settingsDesktop = {};
     };
 
     explicit AppDelegate(Options options, QObject* parent = nullptr);
@@ -53,6 +60,7 @@ public:
     Dashboard& dashboard() const { return *m_dashboard; }
     WindowPlacement& placement() const { return *m_placement; }
     DashboardWindow* settingsWindow() const { return m_settingsWindow; }
+    SettingsView* settingsView() const { return m_settingsView; }
     QMenuBar* menuBar() const;
     QMenu* trayMenu() const { return m_trayMenu.get(); }
     bool directTouchRunning() const { return m_touch->isRunning(); }
@@ -90,7 +98,10 @@ private:
     std::unique_ptr<DashboardWindow> m_window;
     Dashboard* m_dashboard = nullptr;
     std::unique_ptr<WindowPlacement> m_placement;
+    std::shared_ptr<SettingsDialogs> m_settingsDialogs;
+    std::shared_ptr<SettingsDesktop> m_settingsDesktop;
     QPointer<DashboardWindow> m_settingsWindow;
+    SettingsView* m_settingsView = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
     std::unique_ptr<QMenu> m_trayMenu;
     QList<QAction*> m_windowActions;

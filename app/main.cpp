@@ -12,6 +12,7 @@
 #include "app/linux/TerminationSignals.h"
 #include "app/linux/X11ScreenDirectory.h"
 #include "dashboard/TarnTheme.h"
+#include "settings/linux/DesktopSettingsActions.h"
 #include "store/ApplicationPaths.h"
 #include "touch/linux/HidrawDeviceSource.h"
 #include "touch/linux/SystemctlServiceControl.h"
@@ -132,6 +133,8 @@ int runDashboard(int argc, char* argv[], const CommandLine& command, const QStri
                                  std::move(screens), refreshScreens};
     options.touch.devices = std::make_unique<HidrawDeviceSource>();
     options.touch.services = std::make_unique<SystemctlServiceControl>();
+    options.settingsDesktop =
+            std::make_shared<DesktopSettingsActions>(ApplicationPaths::resourcesDirectory());
     AppDelegate delegate(std::move(options));
     running = &delegate;
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate.store(), &TarnStore::save);

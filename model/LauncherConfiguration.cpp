@@ -20,7 +20,7 @@ QJsonObject LauncherConfiguration::toJson() const {
 
 const QList<Shortcut>& LauncherConfiguration::standard() {
     static const QList<Shortcut> applications = {
-            Shortcut::make(QStringLiteral("Finder"), QStringLiteral("com.apple.finder"),
+            Shortcut::make(PlatformTexts::fileManagerName(), QStringLiteral("com.apple.finder"),
                            QStringLiteral("folder")),
             Shortcut::make(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"),
                            QStringLiteral("note.text")),
@@ -29,7 +29,7 @@ const QList<Shortcut>& LauncherConfiguration::standard() {
                            QStringLiteral("slider.horizontal.3")),
             Shortcut::make(QStringLiteral("Terminal"), QStringLiteral("com.apple.Terminal"),
                            QStringLiteral("terminal")),
-            Shortcut::make(QStringLiteral("Safari"), QStringLiteral("com.apple.Safari"),
+            Shortcut::make(PlatformTexts::webBrowserName(), QStringLiteral("com.apple.Safari"),
                            QStringLiteral("safari")),
             Shortcut::make(QStringLiteral("Music"), QStringLiteral("com.apple.Music"),
                            QStringLiteral("music.note")),

@@ -61,4 +61,64 @@ inline QString touchAccessDenied() {
                           "Tablora’s udev rule, then replug the touchscreen");
 }
 
+// "Enable Tablora in Privacy & Security → Input Monitoring. Until direct touch connects, the mouse
+// fallback can move or flash the desktop pointer."
+inline QString touchPermissionHelp() {
+    return QStringLiteral("Let your user read the touchscreen: install Tablora’s udev rule, then "
+                          "unplug the touchscreen and plug it in again. Until direct touch "
+                          "connects, the mouse fallback can move or flash the desktop pointer.");
+}
+
+// "Already enabled? An older build’s permission may no longer match. Remove its Tablora entry
+// with −, add this copy with +, then quit and reopen Tablora."
+inline QString touchPermissionHint() {
+    return QStringLiteral("Already installed? udev reads rules only from /usr/lib/udev/rules.d and "
+                          "/etc/udev/rules.d: a rule installed under another prefix must be "
+                          "copied to /etc/udev/rules.d, then reload the rules and replug the "
+                          "touchscreen.");
+}
+
+// "Input Monitoring…", the button that opens the privacy pane
+inline QString touchPermissionButton() {
+    return QStringLiteral("udev Rule Help…");
+}
+
+// "Show this Tablora app"
+inline QString revealApplicationButton() {
+    return QStringLiteral("Show this Tablora program");
+}
+
+// "For a rotated display, also choose its rotation in macOS Displays settings."
+inline QString rotationHint() {
+    return QStringLiteral("For a rotated display, also choose its rotation in your desktop’s "
+                          "display settings.");
+}
+
+// "Show in Finder"
+inline QString showInFileManager() {
+    return QStringLiteral("Show in File Manager");
+}
+
+// "Finder", the launcher's name for the file manager; its stored identifier stays
+// "com.apple.finder"
+inline QString fileManagerName() {
+    return QStringLiteral("Files");
+}
+
+// "Safari", the launcher's name for the web browser; its stored identifier stays
+// "com.apple.Safari"
+inline QString webBrowserName() {
+    return QStringLiteral("Web Browser");
+}
+
+// "/Applications", where the launcher's application chooser starts
+inline QString applicationsFolder() {
+    return QStringLiteral("/usr/share/applications");
+}
+
+// "/Applications/My App.app", the placeholder of the launcher's application path
+inline QString applicationPathPlaceholder() {
+    return QStringLiteral("/usr/share/applications/my-app.desktop");
+}
+
 } // namespace PlatformTexts

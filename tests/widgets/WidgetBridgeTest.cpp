@@ -79,7 +79,7 @@ TEST_F(BridgeTest, AlwaysPresentKeysAndSingleSections) {
 
     const QJsonObject shortcuts = snapshot(manifest({"shortcuts"}));
     EXPECT_EQ(shortcuts["launcher"].toObject(),
-              (QJsonObject{{"name", "Finder"}, {"symbol", "folder"}}));
+              (QJsonObject{{"name", "Files"}, {"symbol", "folder"}}));
     ASSERT_EQ(shortcuts["shortcuts"].toArray().size(), 6);
     EXPECT_EQ(shortcuts["shortcuts"].toArray()[0].toObject().keys(),
               QStringList({"id", "name", "symbol"}));

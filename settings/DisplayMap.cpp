@@ -1,0 +1,222 @@
+#include "DisplayMap.h"
+
+#include "dashboard/TarnTheme.h"
+#include "settings/LayoutEditing.h"
+#include "store/TarnStore.h"
+#include "touch/views/TouchControls.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace {
+
+constexpr double tileInset = 4;
+constexpr double bezel = 8;
+
+} // namespace
+
+DisplayMap::DisplayMap(LayoutEditing& editing, QWidget* parent)
+    : QWidget(parent), m_editing(editing), m_accent(TarnTheme::color(QStringLiteral("#5ee0b5"))) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    connect(&editing, &LayoutEditing::changed, this, &DisplayMap::rebuild);
+    rebuild();
+}
+
+QList<SectionTile*> DisplayMap::tiles() const {
+    QList<SectionTile*> ordered;
+    for (const WidgetSection& section : m_editing.layout().sections) {
+        if (SectionTile* tile = m_tiles.value(section.id))
+            ordered.append(tile);
+    }
+    return ordered;
+}
+
+QSize DisplayMap::sizeHint() const {
+    return {640, 200};
+}
+
+QSize DisplayMap::minimumSizeHint() const {
+    return {200, 120};
+}
+
+void DisplayMap::setAccent(const QColor& accent) {
+    m_accent = accent;
+    rebuild();
+}
+
+QRectF DisplayMap::screenFrame() const {
+    const double ratio = aspectRatio(m_editing.store().preferences().orientation);
+    const QRectF area = QRectF(rect()).adjusted(bezel, bezel, -bezel, -bezel);
+    QSizeF size(area.width(), area.width() / ratio);
+    if (size.height() > area.height())
+        size = QSizeF(area.height() * ratio, area.height());
+    QRectF frame(QPointF(), size);
+    frame.moveCenter(area.center());
+    return frame;
+}
+
+void DisplayMap::rebuild() {
+    const PageLayout layout = m_editing.layout();
+    QHash<QString, SectionTile*> kept;
+    int number = 0;
+    for (const WidgetSection& section : layout.sections) {
+        SectionTile* tile = m_tiles.take(section.id);
+        if (!tile) {
+            tile = new SectionTile(m_editing, section.id, this);
+            tile->show();
+        }
+        QString label = QStringLiteral("empty");
+        QString dragText;
+        bool muted = true;
+        if (section.widget) {
+            const auto package = m_editing.store().widgets().package(*section.widget);
+            label = package ? package->manifest.name : QStringLiteral("unavailable widget");
+            muted = !package;
+            dragText = QStringLiteral("tarn-widget:") + section.widget->rawValue();
+        }
+        tile->setContent(++number, label, dragText, m_editing.selected() == section.id, muted,
+                   m_accent);
+        kept.insert(section.id, tile);
+    }
+    qDeleteAll(m_tiles);
+    m_tiles = kept;
+    placeTiles();
+    update();
+}
+
+void DisplayMap::placeTiles() {
+    const QRectF screen = screenFrame();
+    for (const WidgetSection& section : m_editing.layout().sections) {
+        SectionTile* tile = m_tiles.value(section.id);
+        if (!tile)
+            continue;
+        const QRectF frame(screen.x() + section.x * screen.width(),
+                           screen.y() + section.y * screen.height(), section.width * screen.width(),
+                           section.height * screen.height());
+        tile->setGeometry(frame.adjusted(tileInset, tileInset, -tileInset, -tileInset).toRect());
+    }
+}
+
+void DisplayMap::resizeEvent(QResizeEvent*) {
+    placeTiles();
+}
+
+void DisplayMap::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF screen = screenFrame();
+    painter.setPen(QPen(QColor(255, 255, 255, 36), 1));
+    painter.setBrush(QColor(0, 0, 0));
+    painter.drawRoundedRect(screen.adjusted(-bezel + 2, -bezel + 2, bezel - 2, bezel - 2), 14, 14);
+}
+
+// ---- SectionTile
+
+SectionTile::SectionTile(LayoutEditing& editing, const QString& sectionID, QWidget* parent)
+    : QWidget(parent), m_editing(editing), m_sectionID(sectionID) {
+    setAcceptDrops(true);
+    setCursor(Qt::PointingHandCursor);
+    TouchControls::setAction(this, QStringLiteral("layout-section-") + sectionID,
+                             [this] { m_editing.select(m_sectionID); });
+}
+
+void SectionTile::setContent(int number, const QString& label, const QString& dragText, bool selected,
+                       bool muted, const QColor& accent) {
+    m_number = number;
+    m_label = label;
+    m_dragText = dragText;
+    m_selected = selected;
+    m_muted = muted;
+    m_accent = accent;
+    setAccessibleName(QStringLiteral("%1 %2").arg(number, 2, 10, QLatin1Char('0')).arg(label));
+    update();
+}
+
+void SectionTile::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF frame = QRectF(rect()).adjusted(1, 1, -1, -1);
+    QColor fill = m_selected ? m_accent : TarnTheme::surface().lighter(m_muted ? 110 : 150);
+    fill.setAlphaF(m_selected ? 0.22f : 1.0f);
+    painter.setBrush(fill);
+    QPen outline(m_selected || m_dropHover ? m_accent : QColor(255, 255, 255, 30),
+                 m_selected || m_dropHover ? 2 : 1);
+    if (m_dropHover)
+        outline.setStyle(Qt::DashLine);
+    painter.setPen(outline);
+    const double radius = std::min(10.0, std::min(frame.width(), frame.height()) / 4);
+    painter.drawRoundedRect(frame, radius, radius);
+
+    const double pad = std::min(10.0, frame.width() / 8);
+    QFont font = this->font();
+    font.setPixelSize(11);
+    font.setWeight(QFont::DemiBold);
+    painter.setFont(font);
+    painter.setPen(m_selected ? m_accent : TarnTheme::muted());
+    const QRectF inner = frame.adjusted(pad, pad - 2, -pad, -pad);
+    painter.drawText(inner, Qt::AlignLeft | Qt::AlignTop,
+                     QStringLiteral("%1").arg(m_number, 2, 10, QLatin1Char('0')));
+    font.setPixelSize(13);
+    font.setWeight(m_muted ? QFont::Normal : QFont::DemiBold);
+    painter.setFont(font);
+    painter.setPen(m_muted ? TarnTheme::muted() : TarnTheme::text());
+    const QFontMetricsF metrics(font);
+    painter.drawText(inner, Qt::AlignLeft | Qt::AlignBottom,
+                     metrics.elidedText(m_label, Qt::ElideRight, inner.width()));
+}
+
+void SectionTile::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    m_pressed = true;
+    m_pressedAt = event->position().toPoint();
+}
+
+void SectionTile::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_pressed || m_dragText.isEmpty() ||
+        (event->position().toPoint() - m_pressedAt).manhattanLength() <
+                QApplication::startDragDistance())
+        return;
+    m_pressed = false;
+    auto* drag = new QDrag(this);
+    auto* data = new QMimeData;
+    data->setText(m_dragText);
+    drag->setMimeData(data);
+    drag->setPixmap(grab());
+    drag->setHotSpot(event->position().toPoint());
+    drag->exec(Qt::MoveAction);
+}
+
+void SectionTile::mouseReleaseEvent(QMouseEvent* event) {
+    if (std::exchange(m_pressed, false) && rect().contains(event->position().toPoint()))
+        m_editing.select(m_sectionID);
+}
+
+void SectionTile::dragEnterEvent(QDragEnterEvent* event) {
+    if (!event->mimeData()->hasText())
+        return;
+    event->acceptProposedAction();
+    m_dropHover = true;
+    update();
+}
+
+void SectionTile::dragLeaveEvent(QDragLeaveEvent*) {
+    m_dropHover = false;
+    update();
+}
+
+void SectionTile::dropEvent(QDropEvent* event) {
+    m_dropHover = false;
+    update();
+    const QString text = event->mimeData()->text();
+    const QString target = m_sectionID;
+    LayoutEditing& editing = m_editing;
+    // The drop may rebuild the map and with it this tile: nothing of the tile is used after it.
+    event->acceptProposedAction();
+    QMetaObject::invokeMethod(
+            &editing, [&editing, text, target] { editing.receive(text, target); },
+            Qt::QueuedConnection);
+}

@@ -1,0 +1,348 @@
+#include "LayoutEditing.h"
+
+#include "store/TarnStore.h"
+
+namespace {
+
+const QString widgetPrefix = QStringLiteral("tarn-widget:");
+const QString packagePrefix = QStringLiteral("tarn-package:");
+
+} // namespace
+
+QString presetName(PageLayout::Preset preset) {
+    return rawValue(preset);
+}
+
+int presetSectionCount(PageLayout::Preset preset) {
+    return int(PageLayout::preset(preset, {}).sections.size());
+}
+
+LayoutEditing::LayoutEditing(TarnStore& store, QObject* parent)
+    : QObject(parent), m_store(store), m_board(store.preferences().board),
+      m_pageCount(store.pages().size()), m_orientation(store.preferences().orientation) {
+    connect(&store, &TarnStore::preferencesChanged, this, &LayoutEditing::preferencesChanged);
+    connect(&store.widgets(), &WidgetRegistry::packagesChanged, this, &LayoutEditing::changed);
+    reset();
+}
+
+PageLayout LayoutEditing::layout() const {
+    return m_store.layout(m_board);
+}
+
+std::optional<WidgetSection> LayoutEditing::selection() const {
+    if (!m_selected)
+        return std::nullopt;
+    for (const WidgetSection& section : layout().sections) {
+        if (section.id == *m_selected)
+            return section;
+    }
+    return std::nullopt;
+}
+
+int LayoutEditing::widgetCount() const {
+    return int(layout().widgets().size());
+}
+
+// A page beyond the page count (a hand-edited file) is edited as the first page.
+static Board shownBoard(const TarnStore& store, Board board) {
+    const QList<Board> pages = store.pages();
+    return pages.contains(board) ? board : pages.first();
+}
+
+void LayoutEditing::reset() {
+    m_board = shownBoard(m_store, m_store.preferences().board);
+    m_selected.reset();
+    m_history.clear();
+    m_saved = false;
+    m_resizeStart.reset();
+    m_pageCount = m_store.pages().size();
+    m_orientation = m_store.preferences().orientation;
+    emit changed();
+}
+
+void LayoutEditing::setBoard(Board board) {
+    m_board = shownBoard(m_store, board);
+    m_selected.reset();
+    emit changed();
+}
+
+void LayoutEditing::select(const std::optional<QString>& sectionID) {
+    m_selected = sectionID;
+    emit changed();
+}
+
+void LayoutEditing::preferencesChanged() {
+    const qsizetype pageCount = m_store.pages().size();
+    const LayoutOrientation orientation = m_store.preferences().orientation;
+    if (pageCount != m_pageCount) {
+        m_pageCount = pageCount;
+        m_board = shownBoard(m_store, m_store.preferences().board);
+        m_selected.reset();
+        m_history.clear();
+    }
+    if (orientation != m_orientation) {
+        m_orientation = orientation;
+        m_history.clear();
+        m_resizeStart.reset();
+        m_selected.reset();
+        m_saved = false;
+    }
+    emit changed();
+}
+
+void LayoutEditing::push(Board board, const PageLayout& layout) {
+    m_history.append({board, layout});
+    while (m_history.size() > historyLimit)
+        m_history.removeFirst();
+}
+
+void LayoutEditing::finish() {
+    m_store.save();
+    m_saved = true;
+    emit changed();
+}
+
+bool LayoutEditing::change(const PageLayout& layout) {
+    if (!layout.oriented(m_store.preferences().orientation).isValid())
+        return false;
+    const PageLayout current = this->layout();
+    if (layout == current)
+        return false;
+    push(m_board, current);
+    m_store.setLayout(layout, m_board);
+    finish();
+    return true;
+}
+
+void LayoutEditing::undo() {
+    if (m_history.isEmpty())
+        return;
+    const Entry entry = m_history.takeLast();
+    m_board = entry.board;
+    m_selected.reset();
+    m_store.updatePreferences([&](Preferences& p) { p.board = entry.board; });
+    m_store.setLayout(entry.layout, entry.board);
+    finish();
+}
+
+void LayoutEditing::assign(const QString& packageID) {
+    if (!m_selected)
+        return;
+    PageLayout next = layout();
+    next.place(WidgetKind::instance(packageID), *m_selected);
+    change(next);
+}
+
+bool LayoutEditing::receive(const QString& text, const QString& sectionID) {
+    const bool isPackage = text.startsWith(packagePrefix);
+    if (!isPackage && !text.startsWith(widgetPrefix))
+        return false;
+    const QString remainder = text.mid((isPackage ? packagePrefix : widgetPrefix).size());
+    const auto named = WidgetKind::named(remainder);
+    if (!named)
+        return false;
+    PageLayout next = layout();
+    if (!m_store.widgets().package(*named) && !next.widgets().contains(*named))
+        return false;
+    const WidgetKind kind =
+            isPackage ? WidgetKind::instance(remainder.section(QLatin1Char('@'), 0, 0)) : *named;
+    if (next.indexOf(sectionID) < 0)
+        return false;
+    next.place(kind, sectionID);
+    change(next);
+    select(sectionID);
+    return true;
+}
+
+void LayoutEditing::removeWidget() {
+    if (!m_selected)
+        return;
+    PageLayout next = layout();
+    next.clear(*m_selected);
+    change(next);
+}
+
+bool LayoutEditing::arrangementEnabled(bool stacked, int count) const {
+    const auto section = selection();
+    if (!section)
+        return false;
+    const PageLayout current = layout();
+    const LayoutOrientation orientation = m_store.preferences().orientation;
+    if (stacked)
+        return current.canStack(section->id, count, orientation);
+    const double minimum = orientation == LayoutOrientation::horizontal ? PageLayout::minimumWidth
+                                                                        : PageLayout::minimumHeight;
+    return current.sections.size() <= PageLayout::maximumSections - 1 &&
+           section->width / 2 >= minimum;
+}
+
+bool LayoutEditing::arrangementCurrent(bool stacked, int count) const {
+    const auto section = selection();
+    return section && layout().alignedGroup(section->id, stacked).size() == count;
+}
+
+void LayoutEditing::arrange(bool stacked, int count) {
+    const auto section = selection();
+    if (!section || arrangementCurrent(stacked, count) || !arrangementEnabled(stacked, count))
+        return;
+    const LayoutOrientation orientation = m_store.preferences().orientation;
+    PageLayout next = layout();
+    if (stacked)
+        next.stack(section->id, count, orientation);
+    else
+        next.split(section->id, false, count, orientation);
+    change(next);
+}
+
+std::optional<ClosedRange> LayoutEditing::resizeRange(PageLayout::ResizeAxis axis) const {
+    if (!m_selected)
+        return std::nullopt;
+    return layout().resizeRange(*m_selected, axis, m_store.preferences().orientation);
+}
+
+std::optional<double> LayoutEditing::extent(PageLayout::ResizeAxis axis) const {
+    const auto section = selection();
+    if (!section)
+        return std::nullopt;
+    return axis == PageLayout::ResizeAxis::width ? section->width : section->height;
+}
+
+bool LayoutEditing::canDecrease(PageLayout::ResizeAxis axis) const {
+    const auto range = resizeRange(axis);
+    const auto value = extent(axis);
+    return range && value && *value > range->lower + boundTolerance;
+}
+
+bool LayoutEditing::canIncrease(PageLayout::ResizeAxis axis) const {
+    const auto range = resizeRange(axis);
+    const auto value = extent(axis);
+    return range && value && *value < range->upper - boundTolerance;
+}
+
+void LayoutEditing::resizeBy(const QString& sectionID, PageLayout::ResizeAxis axis,
+                             double value) {
+    PageLayout next = layout();
+    next.resize(sectionID, axis, value, m_store.preferences().orientation);
+    change(next);
+}
+
+void LayoutEditing::beginResize() {
+    m_resizeStart = layout();
+}
+
+void LayoutEditing::resizeLive(PageLayout::ResizeAxis axis, double value) {
+    if (!m_selected)
+        return;
+    if (!m_resizeStart) {
+        resizeBy(*m_selected, axis, value);
+        return;
+    }
+    PageLayout next = layout();
+    next.resize(*m_selected, axis, value, m_store.preferences().orientation);
+    m_store.setLayout(next, m_board);
+    emit changed();
+}
+
+void LayoutEditing::endResize() {
+    const auto start = std::exchange(m_resizeStart, std::nullopt);
+    if (start && *start != layout()) {
+        push(m_board, *start);
+        finish();
+        return;
+    }
+    emit changed();
+}
+
+bool LayoutEditing::presetEnabled(PageLayout::Preset preset) const {
+    return presetSectionCount(preset) >= widgetCount();
+}
+
+QString LayoutEditing::presetHelp(PageLayout::Preset preset) const {
+    return presetEnabled(preset) ? QStringLiteral("Apply %1 layout").arg(presetName(preset))
+                                 : QStringLiteral("Remove widgets first to use fewer sections");
+}
+
+void LayoutEditing::applyPreset(PageLayout::Preset preset) {
+    if (!presetEnabled(preset))
+        return;
+    const PageLayout next = PageLayout::preset(preset, layout().widgets())
+                                    .oriented(m_store.preferences().orientation);
+    change(next);
+    select(std::nullopt);
+}
+
+bool LayoutEditing::canAddPage() const {
+    return m_store.pages().size() < Preferences::maximumPages;
+}
+
+void LayoutEditing::addPage() {
+    if (const auto added = m_store.addPage()) {
+        m_board = *added;
+        m_selected.reset();
+        emit changed();
+    }
+}
+
+bool LayoutEditing::canDeletePage() const {
+    return m_store.pages().size() >= 2;
+}
+
+bool LayoutEditing::deletePage() {
+    if (!canDeletePage() || !m_store.deletePage(m_board))
+        return false;
+    m_board = shownBoard(m_store, m_store.preferences().board);
+    m_selected.reset();
+    m_history.clear();
+    m_resizeStart.reset();
+    m_saved = true;
+    emit changed();
+    return true;
+}
+
+QString LayoutEditing::deleteMessage() const {
+    return QStringLiteral("Delete Page %1?").arg(pageNumber(m_board));
+}
+
+QString LayoutEditing::deleteInformative() const {
+    return QStringLiteral("This removes the page and its widget layout. Remaining pages will be "
+                          "renumbered. Installed widgets remain available in the library. This "
+                          "cannot be undone.");
+}
+
+void LayoutEditing::resetPage() {
+    change(m_store.exampleLayout(m_board));
+    select(std::nullopt);
+}
+
+QString LayoutEditing::resetMessage() const {
+    return QStringLiteral("Reset Page %1?").arg(pageNumber(m_board));
+}
+
+QString LayoutEditing::resetInformative() const {
+    return pageNumber(m_board) < 4
+                   ? QStringLiteral("Restore this page’s example layout. Other pages keep their "
+                                    "layouts. You can undo this change.")
+                   : QStringLiteral("Clear this page to one empty section. You can undo this "
+                                    "change.");
+}
+
+QList<WidgetPackage> LayoutEditing::matches(const QString& search, const QString& category) const {
+    QList<WidgetPackage> found;
+    for (const WidgetPackage& package : m_store.widgets().packages()) {
+        const WidgetManifest& manifest = package.manifest;
+        if (category != QStringLiteral("All") && manifest.categoryName() != category)
+            continue;
+        if (!search.isEmpty() && !manifest.name.contains(search, Qt::CaseInsensitive) &&
+            !manifest.author.contains(search, Qt::CaseInsensitive))
+            continue;
+        found.append(package);
+    }
+    return found;
+}
+
+int LayoutEditing::placedCount(const QString& packageID) const {
+    int count = 0;
+    for (const WidgetKind& widget : layout().widgets())
+        count += widget.packageID() == packageID ? 1 : 0;
+    return count;
+}

@@ -1,0 +1,595 @@
+#include "LayoutEditorView.h"
+
+#include "dashboard/TarnTheme.h"
+#include "settings/DisplayMap.h"
+#include "settings/LauncherSettingsSheet.h"
+#include "settings/PackageRow.h"
+#include "settings/SettingsDialogs.h"
+#include "settings/SettingsStyle.h"
+#include "store/TarnStore.h"
+#include "touch/views/TouchControls.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSlider>
+#include <QVBoxLayout>
+#include <cmath>
+
+namespace {
+
+using Axis = PageLayout::ResizeAxis;
+
+// The slider works in ten-thousandths of the page.
+constexpr double sliderScale = 10000;
+
+struct Arrangement {
+    bool stacked;
+    int count;
+    const char* label;
+};
+
+const Arrangement arrangements[] = {
+        {false, 2, "Side by side"},
+        {true, 2, "Stack 2"},
+        {true, 3, "Stack 3"},
+};
+
+QString axisName(Axis axis) {
+    return axis == Axis::width ? QStringLiteral("width") : QStringLiteral("height");
+}
+
+int percent(double fraction) {
+    return int(std::trunc(fraction * 100));
+}
+
+QIcon drawnIcon(const QSize& size, const std::function<void(QPainter&)>& draw) {
+    QPixmap pixmap(size * 2);
+    pixmap.setDevicePixelRatio(2);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    draw(painter);
+    painter.end();
+    return QIcon(pixmap);
+}
+
+void drawRects(QPainter& painter, const QList<QRectF>& rects, const QColor& colour) {
+    QColor fill = colour;
+    fill.setAlphaF(0.35f);
+    painter.setPen(QPen(colour, 1.2));
+    painter.setBrush(fill);
+    for (const QRectF& rect : rects)
+        painter.drawRoundedRect(rect.adjusted(0.8, 0.8, -0.8, -0.8), 1.6, 1.6);
+}
+
+QPushButton* touchButton(const QString& text, const QString& touchID, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setCursor(Qt::PointingHandCursor);
+    if (!touchID.isEmpty())
+        TouchControls::setAction(button, touchID, [button] { button->click(); });
+    return button;
+}
+
+} // namespace
+
+QIcon arrangementIcon(bool stacked, int count, const QColor& colour) {
+    return drawnIcon(QSize(26, 18), [&](QPainter& painter) {
+        QList<QRectF> bars;
+        const QRectF area(1, 1, 24, 16);
+        for (int index = 0; index < count; ++index) {
+            bars.append(stacked ? QRectF(area.x(), area.y() + index * area.height() / count,
+                                         area.width(), area.height() / count)
+                                : QRectF(area.x() + index * area.width() / count, area.y(),
+                                         area.width() / count, area.height()));
+        }
+        drawRects(painter, bars, colour);
+    });
+}
+
+QIcon presetIcon(PageLayout::Preset preset, const QColor& colour) {
+    return drawnIcon(QSize(30, 14), [&](QPainter& painter) {
+        QList<QRectF> rects;
+        for (const WidgetSection& section : PageLayout::preset(preset, {}).sections)
+            rects.append(QRectF(1 + section.x * 28, 1 + section.y * 12, section.width * 28,
+                                section.height * 12));
+        drawRects(painter, rects, colour);
+    });
+}
+
+LayoutEditorView::LayoutEditorView(SettingsContext context, QWidget* parent)
+    : QWidget(parent), m_context(context), m_editing(context.store) {
+    auto* columns = new QHBoxLayout(this);
+    columns->setContentsMargins(24, 16, 24, 20);
+    columns->setSpacing(16);
+    auto* main = new QVBoxLayout;
+    main->setSpacing(12);
+    main->addWidget(header());
+    main->addWidget(pagesRow());
+    main->addWidget(mapCard(), 1);
+    main->addWidget(inspectorCard());
+    main->addWidget(presetsRow());
+    columns->addLayout(main, 1);
+    columns->addWidget(libraryCard());
+
+    connect(&m_editing, &LayoutEditing::changed, this, &LayoutEditorView::showState);
+    connect(&context.store.widgets(), &WidgetRegistry::packagesChanged, this,
+            &LayoutEditorView::fillCategories);
+    fillCategories();
+    showState();
+}
+
+QColor LayoutEditorView::accent() const {
+    return TarnTheme::color(m_context.store.preferences().accentHex());
+}
+
+QWidget* LayoutEditorView::header() {
+    auto* header = new QWidget(this);
+    auto* layout = new QHBoxLayout(header);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(12);
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(2);
+    titles->addWidget(SettingsStyle::label(QStringLiteral("Layouts"), "title", header));
+    titles->addWidget(SettingsStyle::label(
+            QStringLiteral("Arrange your display. Drag widgets into sections."), "subtitle",
+            header));
+    layout->addLayout(titles, 1);
+    m_savedBadge = new QWidget(header);
+    auto* badge = new QHBoxLayout(m_savedBadge);
+    badge->setContentsMargins(0, 0, 0, 0);
+    badge->setSpacing(5);
+    m_savedIcon = new QLabel(m_savedBadge);
+    m_saved = SettingsStyle::label(QStringLiteral("Saved"), "badge", m_savedBadge);
+    badge->addWidget(m_savedIcon);
+    badge->addWidget(m_saved);
+    layout->addWidget(m_savedBadge, 0, Qt::AlignVCenter);
+    m_count = SettingsStyle::label(QString(), "muted", header);
+    layout->addWidget(m_count, 0, Qt::AlignVCenter);
+    m_undo = touchButton(QStringLiteral("Undo"), QString(), header);
+    m_undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_undo->setToolTip(QStringLiteral("Undo the last layout change"));
+    connect(m_undo, &QPushButton::clicked, &m_editing, &LayoutEditing::undo);
+    layout->addWidget(m_undo, 0, Qt::AlignVCenter);
+    return header;
+}
+
+QWidget* LayoutEditorView::pagesRow() {
+    auto* row = new QWidget(this);
+    m_pagesLayout = new QHBoxLayout(row);
+    m_pagesLayout->setContentsMargins(0, 0, 0, 0);
+    m_pagesLayout->setSpacing(6);
+    for (const Board board : allBoards) {
+        const QString title = rawValue(board);
+        QPushButton* button = touchButton(title, QStringLiteral("layout-page-") + title, row);
+        button->setCheckable(true);
+        SettingsStyle::setRole(button, "page");
+        connect(button, &QPushButton::clicked, this, [this, board] { m_editing.setBoard(board); });
+        m_pagesLayout->addWidget(button);
+        m_pageButtons.insert(int(board), button);
+    }
+    m_addPage = touchButton(QStringLiteral("Add page"), QStringLiteral("add-page"), row);
+    SettingsStyle::setRole(m_addPage, "quiet");
+    connect(m_addPage, &QPushButton::clicked, &m_editing, &LayoutEditing::addPage);
+    m_pagesLayout->addWidget(m_addPage);
+    m_pagesLayout->addStretch(1);
+    m_resetPage = touchButton(QStringLiteral("Reset Page"), QStringLiteral("reset-page"), row);
+    m_resetPage->setToolTip(QStringLiteral("Restore the example layout for this page"));
+    connect(m_resetPage, &QPushButton::clicked, this, &LayoutEditorView::confirmReset);
+    m_deletePage = touchButton(QStringLiteral("Delete Page…"), QString(), row);
+    SettingsStyle::setRole(m_deletePage, "destructive");
+    connect(m_deletePage, &QPushButton::clicked, this, &LayoutEditorView::confirmDelete);
+    m_pagesLayout->addWidget(m_resetPage);
+    m_pagesLayout->addWidget(m_deletePage);
+    return row;
+}
+
+QWidget* LayoutEditorView::mapCard() {
+    QFrame* card = SettingsStyle::card(QStringLiteral("XENEON EDGE"), this);
+    QVBoxLayout* layout = SettingsStyle::cardLayout(card);
+    layout->setContentsMargins(14, 12, 14, 12);
+    layout->setSpacing(6);
+    m_map = new DisplayMap(m_editing, card);
+    layout->addWidget(m_map, 1);
+    auto* help = SettingsStyle::label(
+            QStringLiteral("Drag a widget here to replace it. Click a library widget to fill a "
+                           "selected empty section."),
+            "muted", card);
+    help->setWordWrap(true);
+    layout->addWidget(help);
+    return card;
+}
+
+QWidget* LayoutEditorView::inspectorCard() {
+    QFrame* card = SettingsStyle::card(QString(), this);
+    QVBoxLayout* layout = SettingsStyle::cardLayout(card);
+    layout->setContentsMargins(18, 12, 18, 12);
+
+    m_noSelection = new QWidget(card);
+    auto* empty = new QVBoxLayout(m_noSelection);
+    empty->setContentsMargins(0, 6, 0, 6);
+    empty->setSpacing(4);
+    auto* emptyTitle = new QLabel(QStringLiteral("Select a section above"), m_noSelection);
+    emptyTitle->setStyleSheet(QStringLiteral("font-size: 15px; font-weight: 600;"));
+    empty->addWidget(emptyTitle);
+    auto* emptyText = SettingsStyle::label(
+            QStringLiteral("Add, replace or remove its widget, or split it into smaller "
+                           "sections. You can also drag widgets directly onto the display map."),
+            "muted", m_noSelection);
+    emptyText->setWordWrap(true);
+    empty->addWidget(emptyText);
+    layout->addWidget(m_noSelection);
+
+    m_selectionPanel = new QWidget(card);
+    auto* panel = new QHBoxLayout(m_selectionPanel);
+    panel->setContentsMargins(0, 0, 0, 0);
+    panel->setSpacing(18);
+
+    auto* about = new QVBoxLayout;
+    about->setSpacing(3);
+    m_inspectorTitle = new QLabel(m_selectionPanel);
+    m_inspectorTitle->setStyleSheet(QStringLiteral("font-size: 15px; font-weight: 600;"));
+    m_inspectorSubtitle = SettingsStyle::label(QString(), "muted", m_selectionPanel);
+    about->addWidget(m_inspectorTitle);
+    about->addWidget(m_inspectorSubtitle);
+    about->addSpacing(6);
+    auto* actions = new QHBoxLayout;
+    actions->setSpacing(6);
+    m_remove = touchButton(QStringLiteral("Remove Widget"), QString(), m_selectionPanel);
+    SettingsStyle::setRole(m_remove, "destructive");
+    connect(m_remove, &QPushButton::clicked, &m_editing, &LayoutEditing::removeWidget);
+    m_configure = touchButton(QStringLiteral("Configure…"), QString(), m_selectionPanel);
+    connect(m_configure, &QPushButton::clicked, this, &LayoutEditorView::configure);
+    actions->addWidget(m_remove);
+    actions->addWidget(m_configure);
+    actions->addStretch(1);
+    about->addLayout(actions);
+    about->addStretch(1);
+    panel->addLayout(about, 5);
+
+    auto* arrange = new QVBoxLayout;
+    arrange->setSpacing(6);
+    arrange->addWidget(SettingsStyle::label(QStringLiteral("ARRANGE"), "heading"));
+    auto* arrangeButtons = new QHBoxLayout;
+    arrangeButtons->setSpacing(6);
+    for (const Arrangement& arrangement : arrangements) {
+        auto* button = touchButton(QString(), QString(), m_selectionPanel);
+        button->setToolTip(QString::fromUtf8(arrangement.label));
+        button->setAccessibleName(QString::fromUtf8(arrangement.label));
+        button->setIconSize(QSize(26, 18));
+        button->setFixedSize(46, 34);
+        connect(button, &QPushButton::clicked, this, [this, arrangement] {
+            m_editing.arrange(arrangement.stacked, arrangement.count);
+        });
+        arrangeButtons->addWidget(button);
+        m_arrangements.append(button);
+    }
+    arrange->addLayout(arrangeButtons);
+    arrange->addStretch(1);
+    panel->addLayout(arrange, 0);
+
+    auto* sizes = new QVBoxLayout;
+    sizes->setSpacing(6);
+    sizes->addWidget(SettingsStyle::label(QStringLiteral("SIZE"), "heading"));
+    sizes->addWidget(axisRow(Axis::width));
+    sizes->addWidget(axisRow(Axis::height));
+    sizes->addStretch(1);
+    panel->addLayout(sizes, 6);
+    layout->addWidget(m_selectionPanel);
+    card->setFixedHeight(126);
+    return card;
+}
+
+QWidget* LayoutEditorView::axisRow(Axis axis) {
+    AxisControls& controls = axis == Axis::width ? m_width : m_height;
+    auto* row = new QWidget(m_selectionPanel);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    auto* name = new QLabel(axis == Axis::width ? QStringLiteral("Width") : QStringLiteral("Height"),
+                            row);
+    name->setFixedWidth(48);
+    layout->addWidget(name);
+    controls.hint = SettingsStyle::label(axis == Axis::width
+                                                 ? QStringLiteral("Split side by side to adjust width")
+                                                 : QStringLiteral("Stack two sections to adjust height"),
+                                         "muted", row);
+    layout->addWidget(controls.hint, 1);
+
+    controls.controls = new QWidget(row);
+    auto* inner = new QHBoxLayout(controls.controls);
+    inner->setContentsMargins(0, 0, 0, 0);
+    inner->setSpacing(6);
+    const QString prefix = QStringLiteral("section-") + axisName(axis);
+    controls.less = touchButton(QStringLiteral("−"), prefix + QStringLiteral("-less"),
+                                controls.controls);
+    controls.more = touchButton(QStringLiteral("+"), prefix + QStringLiteral("-more"),
+                                controls.controls);
+    controls.less->setAccessibleName(QStringLiteral("Decrease ") + axisName(axis));
+    controls.more->setAccessibleName(QStringLiteral("Increase ") + axisName(axis));
+    for (QPushButton* button : {controls.less, controls.more})
+        button->setFixedSize(30, 28);
+    controls.slider = new QSlider(Qt::Horizontal, controls.controls);
+    controls.value = new QLabel(controls.controls);
+    controls.value->setFixedWidth(40);
+    controls.value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    inner->addWidget(controls.less);
+    inner->addWidget(controls.slider, 1);
+    inner->addWidget(controls.more);
+    inner->addWidget(controls.value);
+    layout->addWidget(controls.controls, 1);
+
+    const auto step = [this, axis](double delta) {
+        const auto value = m_editing.extent(axis);
+        if (m_editing.selected() && value)
+            m_editing.resizeBy(*m_editing.selected(), axis, *value + delta);
+    };
+    connect(controls.less, &QPushButton::clicked, this, [step] { step(-LayoutEditing::step); });
+    connect(controls.more, &QPushButton::clicked, this, [step] { step(LayoutEditing::step); });
+    QSlider* slider = controls.slider;
+    connect(slider, &QSlider::sliderPressed, &m_editing, &LayoutEditing::beginResize);
+    connect(slider, &QSlider::sliderReleased, &m_editing, &LayoutEditing::endResize);
+    connect(slider, &QSlider::valueChanged, this, [this, axis](int value) {
+        m_editing.resizeLive(axis, value / sliderScale);
+    });
+    return row;
+}
+
+QWidget* LayoutEditorView::presetsRow() {
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    layout->addWidget(SettingsStyle::label(QStringLiteral("LAYOUT PRESETS"), "heading", row));
+    layout->addSpacing(6);
+    for (const PageLayout::Preset preset : allPresets) {
+        auto* button = touchButton(presetName(preset), QString(), row);
+        button->setAccessibleName(presetName(preset) + QStringLiteral(" section layout"));
+        button->setIconSize(QSize(30, 14));
+        connect(button, &QPushButton::clicked, this,
+                [this, preset] { m_editing.applyPreset(preset); });
+        layout->addWidget(button);
+        m_presets.insert(int(preset), button);
+    }
+    layout->addStretch(1);
+    return row;
+}
+
+QWidget* LayoutEditorView::libraryCard() {
+    QFrame* card = SettingsStyle::card(QString(), this);
+    card->setFixedWidth(290);
+    QVBoxLayout* layout = SettingsStyle::cardLayout(card);
+    layout->setContentsMargins(14, 14, 14, 14);
+    auto* title = new QLabel(QStringLiteral("Widget library"), card);
+    title->setStyleSheet(QStringLiteral("font-size: 15px; font-weight: 600;"));
+    layout->addWidget(title);
+    m_search = new QLineEdit(card);
+    m_search->setPlaceholderText(QStringLiteral("Find a widget"));
+    m_search->setClearButtonEnabled(true);
+    connect(m_search, &QLineEdit::textChanged, this, &LayoutEditorView::showLibrary);
+    layout->addWidget(m_search);
+    m_category = new QComboBox(card);
+    m_category->setAccessibleName(QStringLiteral("Category"));
+    connect(m_category, &QComboBox::currentIndexChanged, this, &LayoutEditorView::showLibrary);
+    layout->addWidget(m_category);
+
+    auto* scroll = new QScrollArea(card);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget "
+                                         "{ background: transparent; }"));
+    auto* list = new QWidget(scroll);
+    m_libraryList = new QVBoxLayout(list);
+    m_libraryList->setContentsMargins(0, 0, 4, 0);
+    m_libraryList->setSpacing(2);
+    m_libraryEmpty = SettingsStyle::label(QStringLiteral("No matching widgets"), "muted", list);
+    m_libraryEmpty->setAlignment(Qt::AlignCenter);
+    m_libraryList->addWidget(m_libraryEmpty);
+    m_libraryList->addStretch(1);
+    scroll->setWidget(list);
+    layout->addWidget(scroll, 1);
+
+    auto* manage = touchButton(QStringLiteral("Manage Widgets…"), QString(), card);
+    connect(manage, &QPushButton::clicked, this,
+            [this] { m_context.store.setSettingsTab(SettingsTab::packages); });
+    layout->addWidget(manage);
+    return card;
+}
+
+void LayoutEditorView::fillCategories() {
+    const QString current = m_category->currentData().toString();
+    {
+        const QSignalBlocker blocker(m_category);
+        m_category->clear();
+        m_category->addItem(QStringLiteral("All categories"), QStringLiteral("All"));
+        for (const QString& name : m_context.store.widgets().categories())
+            m_category->addItem(name, name);
+        m_category->setCurrentIndex(std::max(0, m_category->findData(current)));
+    }
+    showLibrary();
+}
+
+QList<PackageRow*> LayoutEditorView::libraryRows() const {
+    QList<PackageRow*> rows;
+    for (int index = 0; index < m_libraryList->count(); ++index) {
+        auto* row = qobject_cast<PackageRow*>(m_libraryList->itemAt(index)->widget());
+        if (row && !row->isHidden())
+            rows.append(row);
+    }
+    return rows;
+}
+
+void LayoutEditorView::showState() {
+    const PageLayout layout = m_editing.layout();
+    m_count->setText(QStringLiteral("%1 widgets · %2 sections")
+                             .arg(layout.widgets().size())
+                             .arg(layout.sections.size()));
+    m_savedBadge->setVisible(m_editing.saved());
+    m_savedIcon->setPixmap(SettingsIcons::symbol(QStringLiteral("checkmark.circle.fill"), accent())
+                                   .pixmap(QSize(18, 18)));
+    m_undo->setEnabled(!m_editing.history().isEmpty());
+    m_undo->setIcon(SettingsIcons::symbol(QStringLiteral("arrow.uturn.backward"),
+                                          m_undo->isEnabled() ? TarnTheme::text()
+                                                              : TarnTheme::muted()));
+    m_map->setAccent(accent());
+    showPages();
+    showInspector();
+    const QColor colour = accent();
+    for (const PageLayout::Preset preset : allPresets) {
+        QPushButton* button = m_presets.value(int(preset));
+        const bool enabled = m_editing.presetEnabled(preset);
+        button->setEnabled(enabled);
+        button->setToolTip(m_editing.presetHelp(preset));
+        button->setIcon(presetIcon(preset, enabled ? colour : TarnTheme::muted()));
+    }
+    showLibrary();
+}
+
+void LayoutEditorView::showPages() {
+    const QList<Board> pages = m_context.store.pages();
+    for (const Board board : allBoards) {
+        QPushButton* button = m_pageButtons.value(int(board));
+        button->setVisible(pages.contains(board));
+        button->setChecked(board == m_editing.board());
+    }
+    m_addPage->setEnabled(m_editing.canAddPage());
+    m_deletePage->setEnabled(m_editing.canDeletePage());
+}
+
+void LayoutEditorView::showInspector() {
+    const auto section = m_editing.selection();
+    m_noSelection->setVisible(!section);
+    m_selectionPanel->setVisible(section.has_value());
+    if (!section)
+        return;
+    std::optional<WidgetPackage> package;
+    if (section->widget)
+        package = m_context.store.widgets().package(*section->widget);
+    m_inspectorTitle->setText(!section->widget ? QStringLiteral("Empty section")
+                              : package        ? package->manifest.name
+                                               : QStringLiteral("Widget unavailable"));
+    m_inspectorSubtitle->setText(QStringLiteral("%1% wide · %2% tall")
+                                         .arg(percent(section->width))
+                                         .arg(percent(section->height)));
+    m_remove->setVisible(section->widget.has_value());
+    m_configure->setVisible(section->widget &&
+                            section->widget->packageID() == QStringLiteral("shortcuts"));
+    const QColor colour = accent();
+    for (int index = 0; index < m_arrangements.size(); ++index) {
+        const Arrangement& arrangement = arrangements[index];
+        QPushButton* button = m_arrangements[index];
+        const bool enabled = m_editing.arrangementEnabled(arrangement.stacked, arrangement.count);
+        const bool current = m_editing.arrangementCurrent(arrangement.stacked, arrangement.count);
+        button->setEnabled(enabled);
+        button->setCheckable(true);
+        button->setChecked(current);
+        button->setIcon(arrangementIcon(arrangement.stacked, arrangement.count,
+                                        enabled || current ? colour : TarnTheme::muted()));
+    }
+    showAxis(Axis::width);
+    showAxis(Axis::height);
+}
+
+void LayoutEditorView::showAxis(Axis axis) {
+    AxisControls& controls = axis == Axis::width ? m_width : m_height;
+    const auto range = m_editing.resizeRange(axis);
+    const auto value = m_editing.extent(axis);
+    controls.hint->setVisible(!range);
+    controls.controls->setVisible(range.has_value());
+    if (!range || !value)
+        return;
+    controls.less->setEnabled(m_editing.canDecrease(axis));
+    controls.more->setEnabled(m_editing.canIncrease(axis));
+    controls.value->setText(QStringLiteral("%1%").arg(percent(*value)));
+    // A drag in progress keeps its own range and position.
+    if (controls.slider->isSliderDown())
+        return;
+    const QSignalBlocker blocker(controls.slider);
+    controls.slider->setRange(int(std::round(range->lower * sliderScale)),
+                              int(std::round(range->upper * sliderScale)));
+    controls.slider->setValue(int(std::round(*value * sliderScale)));
+}
+
+void LayoutEditorView::showLibrary() {
+    if (!m_libraryList)
+        return;
+    const QString category = m_category->currentData().toString();
+    const QList<WidgetPackage> matches =
+            m_editing.matches(m_search->text(), category.isEmpty() ? QStringLiteral("All") : category);
+    QHash<QString, PackageRow*> kept;
+    int position = 0;
+    const QColor colour = accent();
+    for (const WidgetPackage& package : matches) {
+        PackageRow* row = m_rows.take(package.id());
+        if (!row) {
+            row = new PackageRow;
+            const QString id = package.id();
+            connect(row, &PackageRow::clicked, this, [this, id] { m_editing.assign(id); });
+            TouchControls::setAction(row, QStringLiteral("layout-library-") + id,
+                                     [this, id] { m_editing.assign(id); });
+            row->setToolTip(QStringLiteral("Click to fill an empty section. Drag onto an "
+                                           "occupied section to replace it."));
+            row->setDragText(QStringLiteral("tarn-package:") + id);
+        }
+        const int placed = m_editing.placedCount(package.id());
+        row->setPackage(package.manifest.name,
+                        placed > 0 ? QString::number(placed) +
+                                             QStringLiteral(" on this view · add another")
+                                   : package.manifest.categoryName());
+        row->setAccent(colour);
+        m_libraryList->insertWidget(position++, row);
+        row->show();
+        kept.insert(package.id(), row);
+    }
+    // Rows of packages that no longer match go; one may be the source of a drag just ended.
+    for (PackageRow* gone : std::as_const(m_rows))
+        gone->deleteLater();
+    m_rows = kept;
+    m_libraryEmpty->setVisible(matches.isEmpty());
+}
+
+void LayoutEditorView::confirmDelete() {
+    if (!m_editing.canDeletePage())
+        return;
+    const QPointer<LayoutEditorView> self(this);
+    m_context.dialogs.ask(window(),
+                          {m_editing.deleteMessage(), m_editing.deleteInformative(),
+                           {QStringLiteral("Delete Page"), QStringLiteral("Cancel")}, 1},
+                          [self](int button) {
+                              if (self && button == 0)
+                                  self->m_editing.deletePage();
+                          });
+}
+
+void LayoutEditorView::confirmReset() {
+    const QPointer<LayoutEditorView> self(this);
+    m_context.dialogs.ask(window(),
+                          {m_editing.resetMessage(), m_editing.resetInformative(),
+                           {QStringLiteral("Reset Page"), QStringLiteral("Cancel")}, 0},
+                          [self](int button) {
+                              if (self && button == 0)
+                                  self->m_editing.resetPage();
+                          });
+}
+
+void LayoutEditorView::configure() {
+    const auto section = m_editing.selection();
+    if (!section || !section->widget)
+        return;
+    delete m_sheet;
+    m_sheet = new LauncherSettingsSheet(m_context, section->widget->rawValue(), window());
+    m_sheet->open();
+}
+
+bool LayoutEditorView::savedShown() const {
+    return !m_savedBadge->isHidden();
+}
+
+LauncherSettingsSheet* LayoutEditorView::launcherSheet() const {
+    return m_sheet;
+}

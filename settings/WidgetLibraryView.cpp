@@ -1,0 +1,474 @@
+#include "WidgetLibraryView.h"
+
+#include "dashboard/TarnTheme.h"
+#include "model/linux/PlatformTexts.h"
+#include "settings/LauncherSettingsSheet.h"
+#include "settings/PackageRow.h"
+#include "settings/SettingsDesktop.h"
+#include "settings/SettingsDialogs.h"
+#include "settings/SettingsStyle.h"
+#include "store/TarnStore.h"
+#include "touch/views/TouchControls.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QScrollArea* scrolling(QWidget* content, QWidget* parent) {
+    auto* scroll = new QScrollArea(parent);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget "
+                                         "{ background: transparent; }"));
+    scroll->setWidget(content);
+    return scroll;
+}
+
+void clear(QLayout* layout) {
+    while (QLayoutItem* item = layout->takeAt(0)) {
+        if (QWidget* widget = item->widget())
+            widget->deleteLater();
+        else if (QLayout* inner = item->layout())
+            clear(inner);
+        delete item;
+    }
+}
+
+QPixmap badge(const QString& name, const QColor& accent, int size) {
+    QPixmap pixmap(size * 2, size * 2);
+    pixmap.setDevicePixelRatio(2);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintPackageBadge(painter, QRectF(0, 0, size, size), name, accent);
+    return pixmap;
+}
+
+} // namespace
+
+WidgetLibraryView::WidgetLibraryView(SettingsContext context, QWidget* parent)
+    : QWidget(parent), m_context(context) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 16, 24, 20);
+    layout->setSpacing(12);
+    layout->addWidget(header());
+    layout->addWidget(filters());
+    m_error = SettingsStyle::label(QString(), "error", this);
+    m_error->setWordWrap(true);
+    m_error->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_error->hide();
+    layout->addWidget(m_error);
+    layout->addWidget(installedPanel(), 1);
+    layout->addWidget(instancesPanel(), 1);
+
+    auto* empty = new QWidget(this);
+    m_emptyPanel = empty;
+    auto* emptyLayout = new QVBoxLayout(empty);
+    emptyLayout->addStretch(1);
+    m_empty = new QLabel(QStringLiteral("No matching widgets"), empty);
+    m_empty->setStyleSheet(QStringLiteral("font-size: 16px; font-weight: 600;"));
+    m_empty->setAlignment(Qt::AlignCenter);
+    m_emptyHint = SettingsStyle::label(
+            QStringLiteral("Add widgets to your pages in Layouts. Each copy keeps its own settings."),
+            "muted", empty);
+    m_emptyHint->setAlignment(Qt::AlignCenter);
+    emptyLayout->addWidget(m_empty);
+    emptyLayout->addWidget(m_emptyHint);
+    emptyLayout->addStretch(2);
+    layout->addWidget(empty, 1);
+
+    connect(&context.store.widgets(), &WidgetRegistry::packagesChanged, this,
+            &WidgetLibraryView::fillCategories);
+    connect(&context.store.widgets(), &WidgetRegistry::errorsChanged, this,
+            &WidgetLibraryView::showState);
+    connect(&context.store, &TarnStore::preferencesChanged, this, &WidgetLibraryView::showState);
+    fillCategories();
+}
+
+QWidget* WidgetLibraryView::header() {
+    auto* header = new QWidget(this);
+    auto* layout = new QHBoxLayout(header);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(2);
+    titles->addWidget(SettingsStyle::label(QStringLiteral("Widgets"), "title", header));
+    titles->addWidget(SettingsStyle::label(
+            QStringLiteral("Manage your library and configure widgets on your pages."),
+            "subtitle", header));
+    layout->addLayout(titles, 1);
+
+    m_install = new QPushButton(QStringLiteral("Install Widget…"), header);
+    SettingsStyle::setRole(m_install, "primary");
+    connect(m_install, &QPushButton::clicked, this, &WidgetLibraryView::install);
+    layout->addWidget(m_install, 0, Qt::AlignVCenter);
+
+    m_actions = new QToolButton(header);
+    m_actions->setText(QStringLiteral("•••"));
+    m_actions->setToolTip(QStringLiteral("Library actions"));
+    m_actions->setAccessibleName(QStringLiteral("Library actions"));
+    m_actions->setPopupMode(QToolButton::InstantPopup);
+    m_actions->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+    auto* menu = new QMenu(m_actions);
+    menu->addAction(QStringLiteral("Open Included Widgets Folder"), this, [this] {
+        m_context.desktop.openFolder(m_context.store.widgets().bundledDirectory());
+    });
+    menu->addAction(QStringLiteral("Open Custom Widgets Folder"), this, [this] {
+        m_context.desktop.openFolder(m_context.store.widgets().installedDirectory());
+    });
+    menu->addAction(QStringLiteral("Reload Widgets"), this,
+                    [this] { m_context.store.widgets().reload(); });
+    m_actions->setMenu(menu);
+    layout->addWidget(m_actions, 0, Qt::AlignVCenter);
+    return header;
+}
+
+QWidget* WidgetLibraryView::filters() {
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    auto* segments = new QWidget(row);
+    segments->setObjectName(QStringLiteral("segments"));
+    segments->setAttribute(Qt::WA_StyledBackground);
+    segments->setStyleSheet(QStringLiteral("#segments { background: %1; border-radius: 10px; }")
+                                    .arg(TarnTheme::surface().name()));
+    auto* segmentLayout = new QHBoxLayout(segments);
+    segmentLayout->setContentsMargins(3, 3, 3, 3);
+    segmentLayout->setSpacing(2);
+    m_installedTab = new QPushButton(QStringLiteral("Installed"), segments);
+    m_pagesTab = new QPushButton(QStringLiteral("On Your Pages"), segments);
+    for (QPushButton* tab : {m_installedTab, m_pagesTab}) {
+        tab->setCheckable(true);
+        SettingsStyle::setRole(tab, "tab");
+        segmentLayout->addWidget(tab);
+    }
+    connect(m_installedTab, &QPushButton::clicked, this, [this] { setShowsInstances(false); });
+    connect(m_pagesTab, &QPushButton::clicked, this, [this] { setShowsInstances(true); });
+    layout->addWidget(segments);
+    layout->addStretch(1);
+
+    m_search = new QLineEdit(row);
+    m_search->setPlaceholderText(QStringLiteral("Find a widget"));
+    m_search->setClearButtonEnabled(true);
+    m_search->setFixedWidth(240);
+    connect(m_search, &QLineEdit::textChanged, this, &WidgetLibraryView::showState);
+    m_category = new QComboBox(row);
+    m_category->setAccessibleName(QStringLiteral("Category"));
+    m_category->setMinimumWidth(170);
+    connect(m_category, &QComboBox::currentIndexChanged, this, &WidgetLibraryView::showState);
+    layout->addWidget(m_search);
+    layout->addWidget(m_category);
+    return row;
+}
+
+QWidget* WidgetLibraryView::installedPanel() {
+    m_installed = new QWidget(this);
+    auto* layout = new QHBoxLayout(m_installed);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(16);
+
+    QFrame* listCard = SettingsStyle::card(QString(), m_installed);
+    listCard->setFixedWidth(310);
+    QVBoxLayout* listLayout = SettingsStyle::cardLayout(listCard);
+    listLayout->setContentsMargins(8, 8, 8, 8);
+    auto* list = new QWidget;
+    m_packageList = new QVBoxLayout(list);
+    m_packageList->setContentsMargins(0, 0, 4, 0);
+    m_packageList->setSpacing(2);
+    m_packageList->addStretch(1);
+    listLayout->addWidget(scrolling(list, listCard), 1);
+    m_registryErrors = SettingsStyle::label(QString(), "error", listCard);
+    m_registryErrors->setWordWrap(true);
+    m_registryErrors->setContentsMargins(8, 4, 8, 4);
+    listLayout->addWidget(m_registryErrors);
+    layout->addWidget(listCard);
+
+    QFrame* details = SettingsStyle::card(QString(), m_installed);
+    m_details = details;
+    QVBoxLayout* detailsLayout = SettingsStyle::cardLayout(details);
+    detailsLayout->setContentsMargins(24, 22, 24, 22);
+    detailsLayout->setSpacing(14);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(14);
+    m_detailsBadge = new QLabel(details);
+    m_detailsName = new QLabel(details);
+    m_detailsName->setStyleSheet(QStringLiteral("font-size: 20px; font-weight: 600;"));
+    m_detailsName->setWordWrap(true);
+    top->addWidget(m_detailsBadge);
+    top->addWidget(m_detailsName, 1);
+    detailsLayout->addLayout(top);
+    m_detailRows = new QWidget(details);
+    auto* grid = new QGridLayout(m_detailRows);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(18);
+    grid->setVerticalSpacing(8);
+    detailsLayout->addWidget(m_detailRows);
+    m_detailsNote = SettingsStyle::label(QString(), "muted", details);
+    m_detailsNote->setWordWrap(true);
+    detailsLayout->addWidget(m_detailsNote);
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    m_reveal = new QPushButton(PlatformTexts::showInFileManager(), details);
+    connect(m_reveal, &QPushButton::clicked, this, [this] {
+        if (m_shown)
+            m_context.desktop.reveal(m_shown->root);
+    });
+    m_uninstall = new QPushButton(QStringLiteral("Uninstall"), details);
+    SettingsStyle::setRole(m_uninstall, "destructive");
+    connect(m_uninstall, &QPushButton::clicked, this, &WidgetLibraryView::uninstall);
+    buttons->addWidget(m_reveal);
+    buttons->addWidget(m_uninstall);
+    buttons->addStretch(1);
+    detailsLayout->addLayout(buttons);
+    detailsLayout->addStretch(1);
+    layout->addWidget(details, 1);
+    return m_installed;
+}
+
+QWidget* WidgetLibraryView::instancesPanel() {
+    QFrame* card = SettingsStyle::card(QString(), this);
+    m_instances = card;
+    QVBoxLayout* layout = SettingsStyle::cardLayout(card);
+    layout->setContentsMargins(10, 10, 10, 10);
+    auto* list = new QWidget;
+    m_instanceList = new QVBoxLayout(list);
+    m_instanceList->setContentsMargins(0, 0, 4, 0);
+    m_instanceList->setSpacing(4);
+    layout->addWidget(scrolling(list, card), 1);
+    return card;
+}
+
+void WidgetLibraryView::fillCategories() {
+    const QString current = m_category->currentData().toString();
+    {
+        const QSignalBlocker blocker(m_category);
+        m_category->clear();
+        m_category->addItem(QStringLiteral("All categories"), PackageLibrary::allCategories);
+        for (const QString& name : m_context.store.widgets().categories())
+            m_category->addItem(name, name);
+        m_category->setCurrentIndex(std::max(0, m_category->findData(current)));
+    }
+    showState();
+}
+
+void WidgetLibraryView::setShowsInstances(bool instances) {
+    m_showsInstances = instances;
+    showState();
+}
+
+void WidgetLibraryView::showState() {
+    m_installedTab->setChecked(!m_showsInstances);
+    m_pagesTab->setChecked(m_showsInstances);
+    const QString category = m_category->currentData().toString();
+    const QList<WidgetPackage> matches = PackageLibrary::matches(
+            m_context.store, m_search->text(),
+            category.isEmpty() ? PackageLibrary::allCategories : category);
+    const QStringList errors = m_context.store.widgets().errors();
+    m_registryErrors->setText(errors.join(QLatin1Char('\n')));
+    m_registryErrors->setVisible(!errors.isEmpty());
+    if (m_showsInstances)
+        showInstances(matches);
+    else
+        showPackages(matches);
+    const bool empty = m_showsInstances ? m_instanceRows.isEmpty() : matches.isEmpty();
+    m_installed->setVisible(!m_showsInstances && !empty);
+    m_instances->setVisible(m_showsInstances && !empty);
+    m_emptyPanel->setVisible(empty);
+    m_emptyHint->setVisible(m_showsInstances);
+}
+
+QList<PackageRow*> WidgetLibraryView::packageRows() const {
+    QList<PackageRow*> rows;
+    for (int index = 0; index < m_packageList->count(); ++index) {
+        if (auto* row = qobject_cast<PackageRow*>(m_packageList->itemAt(index)->widget()))
+            rows.append(row);
+    }
+    return rows;
+}
+
+void WidgetLibraryView::showPackages(const QList<WidgetPackage>& matches) {
+    clear(m_packageList);
+    const auto selected = PackageLibrary::selected(matches, m_selectedID);
+    const QColor accent = TarnTheme::color(m_context.store.preferences().accentHex());
+    for (const WidgetPackage& package : matches) {
+        auto* row = new PackageRow;
+        row->setPackage(package.manifest.name, package.bundled
+                                                       ? package.manifest.categoryName()
+                                                       : package.manifest.categoryName() +
+                                                                 QStringLiteral(" · custom"));
+        row->setAccent(accent);
+        row->setSelected(selected && selected->id() == package.id());
+        const QString id = package.id();
+        connect(row, &PackageRow::clicked, this, [this, id] {
+            m_selectedID = id;
+            showState();
+        });
+        m_packageList->addWidget(row);
+    }
+    m_packageList->addStretch(1);
+    showDetails(selected);
+}
+
+QStringList WidgetLibraryView::detailRows() const {
+    QStringList rows;
+    auto* grid = static_cast<QGridLayout*>(m_detailRows->layout());
+    for (int row = 0; row < grid->rowCount(); ++row) {
+        QLayoutItem* label = grid->itemAtPosition(row, 0);
+        QLayoutItem* value = grid->itemAtPosition(row, 1);
+        if (label && value)
+            rows.append(static_cast<QLabel*>(label->widget())->text() + QLatin1Char('\t') +
+                        static_cast<QLabel*>(value->widget())->text());
+    }
+    return rows;
+}
+
+void WidgetLibraryView::showDetails(const std::optional<WidgetPackage>& package) {
+    m_shown = package;
+    auto* grid = static_cast<QGridLayout*>(m_detailRows->layout());
+    // Rows go at once: the grid is read back right after.
+    while (QLayoutItem* item = grid->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    if (!package)
+        return;
+    const QColor accent = TarnTheme::color(m_context.store.preferences().accentHex());
+    m_detailsBadge->setPixmap(badge(package->manifest.name, accent, 52));
+    m_detailsName->setText(package->manifest.name);
+    int row = 0;
+    for (const PackageLibrary::DetailRow& detail : PackageLibrary::details(*package)) {
+        auto* label = SettingsStyle::label(detail.label, "muted", m_detailRows);
+        auto* value = new QLabel(detail.value, m_detailRows);
+        value->setWordWrap(true);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        grid->addWidget(label, row, 0, Qt::AlignTop);
+        grid->addWidget(value, row, 1, Qt::AlignTop);
+        ++row;
+    }
+    grid->setColumnStretch(1, 1);
+    m_detailsNote->setText(
+            package->bundled
+                    ? QStringLiteral("Included widgets live inside the Tablora app. Custom "
+                                     "widgets are stored separately in your widget folder.")
+                    : QStringLiteral("This widget lives in your custom widget folder."));
+    m_reveal->setVisible(!package->bundled);
+    m_uninstall->setVisible(!package->bundled);
+}
+
+QList<WidgetLibraryView::InstanceRow> WidgetLibraryView::instanceRows() const {
+    return m_instanceRows;
+}
+
+void WidgetLibraryView::showInstances(const QList<WidgetPackage>& matches) {
+    clear(m_instanceList);
+    m_instanceRows.clear();
+    const QColor accent = TarnTheme::color(m_context.store.preferences().accentHex());
+    for (const PackageLibrary::Instance& instance :
+         PackageLibrary::instances(m_context.store, matches)) {
+        auto* row = new QFrame;
+        row->setObjectName(QStringLiteral("instance"));
+        row->setStyleSheet(QStringLiteral("#instance { background: rgba(255, 255, 255, 0.03); "
+                                          "border-radius: 10px; }"));
+        auto* layout = new QHBoxLayout(row);
+        layout->setContentsMargins(10, 8, 10, 8);
+        layout->setSpacing(12);
+        auto* icon = new QLabel(row);
+        icon->setPixmap(badge(instance.package.manifest.name, accent, 34));
+        layout->addWidget(icon);
+        auto* texts = new QVBoxLayout;
+        texts->setSpacing(1);
+        auto* name = new QLabel(instance.package.manifest.name, row);
+        name->setStyleSheet(QStringLiteral("font-weight: 600;"));
+        const QString page = QStringLiteral("Page %1").arg(instance.pageNumber);
+        auto* where = SettingsStyle::label(
+                instance.launcherName ? page + QStringLiteral(" · ") + *instance.launcherName
+                                      : page,
+                "muted", row);
+        texts->addWidget(name);
+        texts->addWidget(where);
+        layout->addLayout(texts, 1);
+        QPushButton* configure = nullptr;
+        if (instance.launcherName) {
+            configure = new QPushButton(QStringLiteral("Configure…"), row);
+            const QString key = instance.kind.rawValue();
+            connect(configure, &QPushButton::clicked, this, [this, key] { this->configure(key); });
+            layout->addWidget(configure);
+        }
+        auto* show = new QPushButton(QStringLiteral("Show in Layout"), row);
+        const Board board = instance.board;
+        connect(show, &QPushButton::clicked, this, [this, board] {
+            m_context.store.updatePreferences([board](Preferences& p) { p.board = board; });
+            m_context.store.setSettingsTab(SettingsTab::layouts);
+        });
+        layout->addWidget(show);
+        m_instanceList->addWidget(row);
+        m_instanceRows.append({page, instance.launcherName.value_or(QString()), show, configure});
+    }
+    m_instanceList->addStretch(1);
+}
+
+void WidgetLibraryView::configure(const QString& instanceID) {
+    delete m_sheet;
+    m_sheet = new LauncherSettingsSheet(m_context, instanceID, window());
+    m_sheet->open();
+}
+
+void WidgetLibraryView::uninstall() {
+    if (!m_shown)
+        return;
+    const QString failure = PackageLibrary::uninstall(m_context.store, *m_shown);
+    m_error->setText(failure);
+    m_error->setVisible(!failure.isEmpty());
+}
+
+void WidgetLibraryView::install() {
+    const QPointer<WidgetLibraryView> self(this);
+    m_context.dialogs.chooseFolder(
+            window(), QStringLiteral("Install a Tablora widget"),
+            [self](const std::optional<QString>& folder) {
+                if (!self || !folder)
+                    return;
+                const PackageLibrary::Candidate candidate = PackageLibrary::examine(*folder);
+                const auto fail = [self](const QString& message) {
+                    self->m_error->setText(message);
+                    self->m_error->setVisible(!message.isEmpty());
+                };
+                if (!candidate.package) {
+                    fail(candidate.error);
+                    return;
+                }
+                const WidgetManifest manifest = candidate.package->manifest;
+                const QString path = *folder;
+                self->m_context.dialogs.ask(
+                        self->window(),
+                        {PackageLibrary::installMessage(manifest),
+                         PackageLibrary::installInformative(manifest),
+                         {QStringLiteral("Install"), QStringLiteral("Cancel")},
+                         0},
+                        [self, path, fail, id = manifest.id](int button) {
+                            if (!self || button != 0)
+                                return;
+                            const QString failure = PackageLibrary::install(self->m_context.store, path);
+                            if (failure.isEmpty())
+                                self->m_selectedID = id;
+                            fail(failure);
+                            self->showState();
+                        });
+            });
+}
+
+LauncherSettingsSheet* WidgetLibraryView::launcherSheet() const {
+    return m_sheet;
+}
