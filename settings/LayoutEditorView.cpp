@@ -177,22 +177,30 @@ QWidget* LayoutEditorView::pagesRow() {
     connect(m_addPage, &QPushButton::clicked, &m_editing, &LayoutEditing::addPage);
     m_pagesLayout->addWidget(m_addPage);
     m_pagesLayout->addStretch(1);
-    m_resetPage = touchButton(QStringLiteral("Reset Page"), QStringLiteral("reset-page"), row);
-    m_resetPage->setToolTip(QStringLiteral("Restore the example layout for this page"));
-    connect(m_resetPage, &QPushButton::clicked, this, &LayoutEditorView::confirmReset);
-    m_deletePage = touchButton(QStringLiteral("Delete Page…"), QString(), row);
-    SettingsStyle::setRole(m_deletePage, "destructive");
-    connect(m_deletePage, &QPushButton::clicked, this, &LayoutEditorView::confirmDelete);
-    m_pagesLayout->addWidget(m_resetPage);
-    m_pagesLayout->addWidget(m_deletePage);
     return row;
 }
 
 QWidget* LayoutEditorView::mapCard() {
-    QFrame* card = SettingsStyle::card(QStringLiteral("XENEON EDGE"), this);
+    QFrame* card = SettingsStyle::card(QString(), this);
     QVBoxLayout* layout = SettingsStyle::cardLayout(card);
-    layout->setContentsMargins(14, 12, 14, 12);
-    layout->setSpacing(6);
+    layout->setContentsMargins(14, 8, 10, 12);
+    layout->setSpacing(4);
+    // The page's own actions sit with its map.
+    auto* top = new QHBoxLayout;
+    top->setSpacing(6);
+    top->addWidget(SettingsStyle::label(QStringLiteral("XENEON EDGE"), "heading", card));
+    top->addStretch(1);
+    m_resetPage = touchButton(QStringLiteral("Reset Page"), QStringLiteral("reset-page"), card);
+    m_resetPage->setToolTip(QStringLiteral("Restore the example layout for this page"));
+    connect(m_resetPage, &QPushButton::clicked, this, &LayoutEditorView::confirmReset);
+    m_deletePage = touchButton(QStringLiteral("Delete Page…"), QString(), card);
+    SettingsStyle::setRole(m_deletePage, "destructive");
+    connect(m_deletePage, &QPushButton::clicked, this, &LayoutEditorView::confirmDelete);
+    for (QPushButton* button : {m_resetPage, m_deletePage}) {
+        SettingsStyle::setRole(button, button == m_deletePage ? "quietDestructive" : "quiet");
+        top->addWidget(button);
+    }
+    layout->addLayout(top);
     m_map = new DisplayMap(m_editing, card);
     layout->addWidget(m_map, 1);
     auto* help = SettingsStyle::label(
@@ -221,6 +229,8 @@ QWidget* LayoutEditorView::inspectorCard() {
                            "sections. You can also drag widgets directly onto the display map."),
             "muted", m_noSelection);
     emptyText->setWordWrap(true);
+    // Wraps to the card's width rather than widening it.
+    emptyText->setMinimumWidth(200);
     empty->addWidget(emptyText);
     layout->addWidget(m_noSelection);
 
@@ -262,6 +272,7 @@ QWidget* LayoutEditorView::inspectorCard() {
         button->setAccessibleName(QString::fromUtf8(arrangement.label));
         button->setIconSize(QSize(26, 18));
         button->setFixedSize(46, 34);
+        SettingsStyle::setRole(button, "icon");
         connect(button, &QPushButton::clicked, this, [this, arrangement] {
             m_editing.arrange(arrangement.stacked, arrangement.count);
         });
@@ -280,7 +291,10 @@ QWidget* LayoutEditorView::inspectorCard() {
     sizes->addStretch(1);
     panel->addLayout(sizes, 6);
     layout->addWidget(m_selectionPanel);
-    card->setFixedHeight(126);
+    card->setMinimumHeight(126);
+    // Its rows change with the selection; the card keeps its width whatever they need.
+    card->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    card->setMinimumWidth(600);
     return card;
 }
 
@@ -311,8 +325,10 @@ QWidget* LayoutEditorView::axisRow(Axis axis) {
                                 controls.controls);
     controls.less->setAccessibleName(QStringLiteral("Decrease ") + axisName(axis));
     controls.more->setAccessibleName(QStringLiteral("Increase ") + axisName(axis));
-    for (QPushButton* button : {controls.less, controls.more})
+    for (QPushButton* button : {controls.less, controls.more}) {
         button->setFixedSize(30, 28);
+        SettingsStyle::setRole(button, "icon");
+    }
     controls.slider = new QSlider(Qt::Horizontal, controls.controls);
     controls.value = new QLabel(controls.controls);
     controls.value->setFixedWidth(40);

@@ -78,7 +78,7 @@ void PackageRow::paintEvent(QPaintEvent*) {
                      Qt::AlignLeft | Qt::AlignVCenter,
                      nameMetrics.elidedText(text(), Qt::ElideRight, available));
     if (twoLines) {
-        font.setPixelSize(12);
+        font.setPixelSize(11);
         font.setWeight(QFont::Normal);
         painter.setFont(font);
         painter.setPen(TarnTheme::muted());

@@ -57,6 +57,10 @@ QPushButton[role="primary"]:disabled { background: %SURFACE%; color: %MUTEDDIM%;
 QPushButton[role="destructive"] { color: #ff8a7a; }
 QPushButton[role="quiet"] { background: transparent; border-color: transparent; color: %MUTED%; }
 QPushButton[role="quiet"]:hover { color: %TEXT%; background: %RAISED%; }
+QPushButton[role="quietDestructive"] { background: transparent; border-color: transparent; color: #ff8a7a; }
+QPushButton[role="quietDestructive"]:hover { background: %RAISED%; }
+QPushButton[role="quietDestructive"]:disabled, QPushButton[role="quiet"]:disabled { background: transparent; border-color: transparent; }
+QPushButton[role="icon"] { padding: 0; font-size: 16px; }
 QPushButton[role="tab"] {
     background: transparent; border: 1px solid transparent; border-radius: 10px;
     padding: 7px 18px; color: %MUTED%; font-weight: 600; font-size: 14px;

@@ -52,6 +52,10 @@ SettingsView::SettingsView(SettingsContext context, QWidget* parent)
     headerLayout->addStretch(1);
     for (int index = 0; index < int(std::size(tabs)); ++index) {
         auto* button = new QPushButton(QString::fromUtf8(tabs[index].label), header);
+        button->setIconSize(QSize(18, 18));
+        button->setAccessibleName(button->text());
+        // Room between the symbol and the name.
+        button->setText(QStringLiteral(" ") + button->text());
         button->setCheckable(true);
         button->setCursor(Qt::PointingHandCursor);
         SettingsStyle::setRole(button, "tab");
