@@ -2,10 +2,29 @@
 
 #include "store/TarnStore.h"
 
+#include <cmath>
+
 namespace {
 
 const QString widgetPrefix = QStringLiteral("tarn-widget:");
 const QString packagePrefix = QStringLiteral("tarn-package:");
+
+// The same sections within rounding: a slider dragged back to where it began.
+bool sameLayout(const PageLayout& a, const PageLayout& b) {
+    if (a.sections.size() != b.sections.size())
+        return false;
+    constexpr double rounding = 1e-9;
+    for (qsizetype index = 0; index < a.sections.size(); ++index) {
+        const WidgetSection& left = a.sections[index];
+        const WidgetSection& right = b.sections[index];
+        if (left.id != right.id || left.widget != right.widget ||
+            std::abs(left.x - right.x) > rounding || std::abs(left.y - right.y) > rounding ||
+            std::abs(left.width - right.width) > rounding ||
+            std::abs(left.height - right.height) > rounding)
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -245,7 +264,7 @@ void LayoutEditing::resizeLive(PageLayout::ResizeAxis axis, double value) {
 
 void LayoutEditing::endResize() {
     const auto start = std::exchange(m_resizeStart, std::nullopt);
-    if (start && *start != layout()) {
+    if (start && !sameLayout(*start, layout())) {
         push(m_board, *start);
         finish();
         return;

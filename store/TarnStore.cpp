@@ -287,10 +287,14 @@ QList<Board> TarnStore::pages() const {
 std::optional<Board> TarnStore::addPage() {
     if (m_preferences.pageCount > Preferences::maximumPages - 1)
         return std::nullopt;
-    updatePreferences([](Preferences& p) { p.pageCount += 1; });
-    const Board board = pages().last();
+    const Board board =
+            allBoards[std::clamp(m_preferences.pageCount + 1, 1, Preferences::maximumPages) - 1];
     setLayout(exampleLayout(board), board);
-    updatePreferences([board](Preferences& p) { p.board = board; });
+    // Observers see the new page and it being current in one change.
+    updatePreferences([board](Preferences& p) {
+        p.pageCount += 1;
+        p.board = board;
+    });
     save();
     if (pagesChanged)
         pagesChanged();
