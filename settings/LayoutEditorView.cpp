@@ -609,3 +609,19 @@ bool LayoutEditorView::savedShown() const {
 LauncherSettingsSheet* LayoutEditorView::launcherSheet() const {
     return m_sheet;
 }
+
+QPushButton* LayoutEditorView::lessButton(Axis axis) const {
+    return (axis == Axis::width ? m_width : m_height).less;
+}
+
+QPushButton* LayoutEditorView::moreButton(Axis axis) const {
+    return (axis == Axis::width ? m_width : m_height).more;
+}
+
+QSlider* LayoutEditorView::slider(Axis axis) const {
+    return (axis == Axis::width ? m_width : m_height).slider;
+}
+
+QLabel* LayoutEditorView::axisHint(Axis axis) const {
+    return (axis == Axis::width ? m_width : m_height).hint;
+}

@@ -50,7 +50,7 @@ public:
     QPushButton* lessButton(PageLayout::ResizeAxis axis) const;
     QPushButton* moreButton(PageLayout::ResizeAxis axis) const;
     QSlider* slider(PageLayout::ResizeAxis axis) const;
-    QLabel* sizeHint(PageLayout::ResizeAxis axis) const;
+    QLabel* axisHint(PageLayout::ResizeAxis axis) const;
     QLineEdit* searchField() const { return m_search; }
     QComboBox* categoryPicker() const { return m_category; }
     QList<PackageRow*> libraryRows() const;

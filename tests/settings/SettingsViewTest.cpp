@@ -1,0 +1,451 @@
+// The settings window's views on a real store and touch controller, offscreen: every control
+// by mouse and by its touch region, the dialogs answered through the fake, nothing modal.
+#include "model/linux/PlatformTexts.h"
+#include "settings/DisplayMap.h"
+#include "settings/GeneralSettingsView.h"
+#include "settings/LauncherSettingsSheet.h"
+#include "settings/LayoutEditorView.h"
+#include "settings/PackageRow.h"
+#include "settings/SettingsStyle.h"
+#include "settings/WidgetLibraryView.h"
+#include "support/PackageBuilder.h"
+#include "support/SettingsFixture.h"
+#include "touch/views/TouchSurface.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+namespace {
+
+using Axis = PageLayout::ResizeAxis;
+
+class DeniedDevices : public HidDeviceSource {
+public:
+    int opens = 0;
+    int open(HidDeviceListener&) override {
+        ++opens;
+        return EACCES;
+    }
+    void close() override {}
+    Access access() const override { return Access::denied; }
+};
+
+class RefusingLogin : public StartAtLogin {
+public:
+    bool enabled = false;
+    bool isEnabled() const override { return enabled; }
+    QString setEnabled(bool) override { return "The autostart folder is not writable"; }
+};
+
+struct SettingsViewTest : SettingsFixture {
+    // Taps the region with this id through the touch controller's registry, as direct touch
+    // does; false when no enabled region has it.
+    bool tap(const QString& id) {
+        view->touchSurface()->collect();
+        const auto* surface = touch->contacts().surface(view->touchSurface()->id());
+        for (const TouchRegion& region : surface->regions) {
+            if (region.id == id && region.enabled) {
+                region.action();
+                QCoreApplication::processEvents();
+                return true;
+            }
+        }
+        return false;
+    }
+    void click(QWidget* widget) {
+        QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+        QCoreApplication::processEvents();
+    }
+    LayoutEditorView& editor() {
+        store->setSettingsTab(SettingsTab::layouts);
+        QCoreApplication::processEvents();
+        return *view->layouts();
+    }
+};
+
+TEST_F(SettingsViewTest, DirectTouchSecondsAndDisplayAnswerClicksAndTouchAlike) {
+    SettingsView& settings = openSettings();
+    int moves = 0;
+    store->moveToDisplay = [&] { ++moves; };
+    GeneralSettingsView& general = *settings.general();
+    ASSERT_TRUE(general.directTouchSwitch()->isChecked());
+
+    click(general.directTouchSwitch());
+    EXPECT_FALSE(store->preferences().directTouch);
+    EXPECT_EQ(touch->status(), "Standard mouse mode") << "the controller was told";
+    EXPECT_EQ(general.status()->text(), "Standard mouse mode");
+    EXPECT_TRUE(tap("direct-touch-toggle"));
+    EXPECT_TRUE(store->preferences().directTouch);
+    EXPECT_TRUE(general.directTouchSwitch()->isChecked());
+
+    EXPECT_TRUE(tap("clock-seconds"));
+    EXPECT_TRUE(store->preferences().showSeconds);
+    click(general.secondsSwitch());
+    EXPECT_FALSE(store->preferences().showSeconds);
+
+    EXPECT_TRUE(tap("move-display"));
+    EXPECT_EQ(moves, 1);
+
+    QComboBox* display = general.displayPicker();
+    ASSERT_EQ(display->count(), 3);
+    EXPECT_EQ(display->itemText(0), "Automatic · XENEON EDGE");
+    EXPECT_EQ(display->itemText(2), "HDMI-2 · display 22");
+    emit display->activated(2);
+    EXPECT_EQ(store->preferences().displayID, 22u);
+    EXPECT_EQ(moves, 2);
+    emit display->activated(0);
+    EXPECT_FALSE(store->preferences().displayID) << "automatic clears the chosen display";
+
+    emit general.orientationPicker()->activated(1);
+    EXPECT_EQ(store->preferences().orientation, LayoutOrientation::vertical);
+    // The denied help stays away while the device is not refused.
+    EXPECT_FALSE(general.permissionHelp()->isVisibleTo(&general));
+    EXPECT_FALSE(tap("retry-touch"));
+}
+
+TEST_F(SettingsViewTest, DeniedTouchShowsTheHelpAndItsThreeButtons) {
+    openStore();
+    auto* devices = new DeniedDevices;
+    {
+        // A controller whose touchscreen refuses to open.
+        DirectTouchController::Environment environment;
+        environment.host = storeTouchHost(*store);
+        environment.screens = &screens;
+        environment.windows = std::make_unique<WidgetTouchWindows>();
+        environment.devices.reset(devices);
+        environment.supportFolder = directory();
+        touch = std::make_unique<DirectTouchController>(std::move(environment));
+    }
+    SettingsView& settings = openSettings();
+    touch->start();
+    QCoreApplication::processEvents();
+    GeneralSettingsView& general = *settings.general();
+    ASSERT_TRUE(touch->inputMonitoringDenied());
+    EXPECT_TRUE(general.permissionHelp()->isVisibleTo(&general));
+    EXPECT_EQ(general.status()->text(), PlatformTexts::touchAccessDenied());
+    QStringList texts;
+    for (QLabel* label : general.permissionHelp()->findChildren<QLabel*>())
+        texts.append(label->text());
+    EXPECT_EQ(texts, QStringList({PlatformTexts::touchPermissionHelp(),
+                                  PlatformTexts::touchPermissionHint()}));
+
+    EXPECT_TRUE(tap("touch-input-settings"));
+    EXPECT_TRUE(tap("touch-reveal-app"));
+    EXPECT_EQ(desktop.calls, QStringList({"help", "reveal application"}));
+    const int opens = devices->opens;
+    EXPECT_TRUE(tap("retry-touch"));
+    EXPECT_EQ(devices->opens, opens + 1) << "Retry opens the device again";
+}
+
+TEST_F(SettingsViewTest, FocusLengthColoursAndStartingAtLogin) {
+    auto login = std::make_shared<RefusingLogin>();
+    customize = [login](TarnStore::Environment& environment) {
+        environment.resources = QStringLiteral(TABLORA_RESOURCES_DIRECTORY);
+        environment.startAtLogin = login;
+    };
+    StoreFixture::open();
+    {
+        DirectTouchController::Environment environment;
+        environment.host = storeTouchHost(*store);
+        environment.screens = &screens;
+        environment.windows = std::make_unique<WidgetTouchWindows>();
+        touch = std::make_unique<DirectTouchController>(std::move(environment));
+    }
+    GeneralSettingsView& general = *openSettings().general();
+
+    click(general.focusMore());
+    EXPECT_EQ(store->preferences().focusMinutes, 30);
+    EXPECT_EQ(general.focusLength()->text(), "30 minutes");
+    store->setFocusMinutes(118);
+    click(general.focusMore());
+    EXPECT_EQ(store->preferences().focusMinutes, 120);
+    EXPECT_FALSE(general.focusMore()->isEnabled());
+    store->setFocusMinutes(4);
+    click(general.focusLess());
+    EXPECT_EQ(store->preferences().focusMinutes, 1);
+    EXPECT_FALSE(general.focusLess()->isEnabled());
+    store->toggleFocus();
+    EXPECT_FALSE(general.focusMore()->isEnabled()) << "not while a session runs";
+    store->resetFocus();
+    EXPECT_TRUE(general.focusMore()->isEnabled());
+
+    click(general.primaryWell());
+    ASSERT_EQ(dialogs.colours.size(), 1);
+    dialogs.colours[0](QColor(255, 0, 0));
+    EXPECT_EQ(store->preferences().primaryAccent, "#ff0000");
+    dialogs.colours[0](QColor());
+    EXPECT_EQ(store->preferences().primaryAccent, "#ff0000") << "an invalid colour changes nothing";
+    click(general.secondaryWell());
+    dialogs.colours[1](QColor(0, 128, 255));
+    EXPECT_EQ(store->preferences().customAccent, "#0080ff");
+    EXPECT_EQ(general.secondaryWell()->text(), "#0080ff");
+
+    ToggleSwitch* startAtLogin = general.startAtLoginSwitch();
+    ASSERT_NE(startAtLogin, nullptr);
+    click(startAtLogin);
+    EXPECT_FALSE(startAtLogin->isChecked()) << "a refusal puts the switch back";
+    EXPECT_EQ(store->toast(), "The autostart folder is not writable");
+    // Changed from a terminal, noticed when the window shows again.
+    login->enabled = true;
+    general.refresh();
+    EXPECT_TRUE(startAtLogin->isChecked());
+    emit login->enabledChanged(false);
+    EXPECT_FALSE(startAtLogin->isChecked());
+}
+
+TEST_F(SettingsViewTest, TabsFollowTheStoreAndTheStoreFollowsTheTabs) {
+    SettingsView& settings = openSettings();
+    EXPECT_TRUE(settings.general()->isVisibleTo(&settings));
+    EXPECT_EQ(settings.general()->startAtLoginSwitch(), nullptr) << "not offered without one";
+    store->setSettingsTab(SettingsTab::packages);
+    EXPECT_TRUE(settings.library()->isVisibleTo(&settings));
+    click(settings.tabButton(1));
+    EXPECT_EQ(store->settingsTab(), SettingsTab::layouts);
+    EXPECT_TRUE(settings.layouts()->isVisibleTo(&settings));
+    EXPECT_TRUE(settings.tabButton(1)->isChecked());
+}
+
+TEST_F(SettingsViewTest, LayoutEditorControlsByMouseAndByTouch) {
+    openSettings();
+    LayoutEditorView& layouts = editor();
+    LayoutEditing& editing = layouts.editing();
+    const PageLayout overview = editing.layout();
+    EXPECT_EQ(layouts.countLabel()->text(), "5 widgets · 5 sections");
+    EXPECT_FALSE(layouts.savedShown());
+    EXPECT_FALSE(layouts.undoButton()->isEnabled());
+    EXPECT_EQ(layouts.undoButton()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+
+    // A tile by touch, the inspector, the width by touch and by mouse.
+    EXPECT_TRUE(tap("layout-section-" + overview.sections[1].id));
+    EXPECT_EQ(editing.selected(), overview.sections[1].id);
+    EXPECT_EQ(layouts.inspectorTitle()->text(), "GPU");
+    EXPECT_EQ(layouts.inspectorSubtitle()->text(), "20% wide · 100% tall");
+    EXPECT_FALSE(layouts.configureButton()->isVisibleTo(&layouts));
+    EXPECT_TRUE(layouts.axisHint(Axis::height)->isVisibleTo(&layouts));
+    EXPECT_EQ(layouts.axisHint(Axis::height)->text(), "Stack two sections to adjust height");
+    EXPECT_TRUE(tap("section-width-less"));
+    EXPECT_NEAR(editing.selection()->width, 0.19, 1e-9);
+    click(layouts.lessButton(Axis::width));
+    EXPECT_NEAR(editing.selection()->width, 0.18, 1e-9);
+    EXPECT_TRUE(tap("section-width-more"));
+    EXPECT_NEAR(editing.selection()->width, 0.19, 1e-9);
+    EXPECT_TRUE(layouts.savedShown());
+    EXPECT_EQ(layouts.inspectorSubtitle()->text(), "19% wide · 100% tall");
+
+    // The slider: a whole drag is one step.
+    const qsizetype steps = editing.history().size();
+    QSlider* slider = layouts.slider(Axis::width);
+    slider->setSliderDown(true);
+    slider->setValue(2500);
+    slider->setValue(2600);
+    slider->setSliderDown(false);
+    EXPECT_NEAR(editing.selection()->width, 0.26, 1e-9);
+    EXPECT_EQ(editing.history().size(), steps + 1);
+
+    // A library entry fills the selected section, by touch as by mouse.
+    EXPECT_TRUE(tap("layout-library-notes"));
+    EXPECT_EQ(layouts.inspectorTitle()->text(), "Notes");
+    PackageRow* shortcuts = nullptr;
+    for (PackageRow* row : layouts.libraryRows()) {
+        if (row->text() == "Shortcut")
+            shortcuts = row;
+    }
+    ASSERT_NE(shortcuts, nullptr);
+    EXPECT_EQ(shortcuts->dragText(), "tarn-package:shortcuts");
+    click(shortcuts);
+    EXPECT_EQ(layouts.inspectorTitle()->text(), "Shortcut");
+    EXPECT_TRUE(layouts.configureButton()->isVisibleTo(&layouts));
+    click(layouts.configureButton());
+    ASSERT_NE(layouts.launcherSheet(), nullptr);
+    EXPECT_EQ(layouts.launcherSheet()->draft().application, "com.apple.finder");
+    layouts.launcherSheet()->reject();
+
+    // The map's tiles: numbered, named, dragged as their widget.
+    const QList<SectionTile*> tiles = layouts.map()->tiles();
+    ASSERT_EQ(tiles.size(), 5);
+    EXPECT_EQ(tiles[1]->label(), "Shortcut");
+    EXPECT_TRUE(tiles[1]->isSelected());
+
+    // Presets: disabled with their help while too small.
+    EXPECT_FALSE(layouts.presetButton(PageLayout::Preset::two)->isEnabled());
+    EXPECT_EQ(layouts.presetButton(PageLayout::Preset::two)->toolTip(),
+              "Remove widgets first to use fewer sections");
+    EXPECT_EQ(layouts.presetButton(PageLayout::Preset::six)->toolTip(), "Apply Six layout");
+    EXPECT_EQ(layouts.presetButton(PageLayout::Preset::six)->accessibleName(),
+              "Six section layout");
+
+    click(layouts.undoButton());
+    EXPECT_FALSE(layouts.inspectorTitle()->isVisibleTo(&layouts)) << "undo clears the selection";
+}
+
+TEST_F(SettingsViewTest, PagesAreAddedResetAndDeletedThroughTheirAlerts) {
+    openSettings();
+    LayoutEditorView& layouts = editor();
+    EXPECT_TRUE(tap("layout-page-Focus"));
+    EXPECT_EQ(layouts.editing().board(), Board::focus);
+    EXPECT_TRUE(layouts.pageButton(Board::focus)->isChecked());
+    EXPECT_FALSE(layouts.pageButton(Board::page4)->isVisibleTo(&layouts));
+
+    EXPECT_TRUE(tap("add-page"));
+    click(layouts.addPageButton());
+    EXPECT_EQ(store->pages().size(), 5);
+    EXPECT_EQ(layouts.editing().board(), Board::page5);
+    EXPECT_TRUE(layouts.pageButton(Board::page5)->isVisibleTo(&layouts));
+
+    EXPECT_TRUE(tap("reset-page"));
+    ASSERT_EQ(dialogs.asked.size(), 1);
+    EXPECT_EQ(dialogs.asked[0].alert.message, "Reset Page 5?");
+    EXPECT_EQ(dialogs.asked[0].alert.informative,
+              "Clear this page to one empty section. You can undo this change.");
+    EXPECT_EQ(dialogs.asked[0].alert.buttons, QStringList({"Reset Page", "Cancel"}));
+    dialogs.answer("Reset Page");
+
+    click(layouts.deletePageButton());
+    ASSERT_EQ(dialogs.asked.size(), 1);
+    EXPECT_EQ(dialogs.asked[0].alert.message, "Delete Page 5?");
+    EXPECT_EQ(dialogs.asked[0].alert.buttons, QStringList({"Delete Page", "Cancel"}));
+    EXPECT_EQ(dialogs.asked[0].alert.defaultButton, 1) << "Return cancels";
+    dialogs.answer("Cancel");
+    EXPECT_EQ(store->pages().size(), 5);
+    click(layouts.deletePageButton());
+    dialogs.answer("Delete Page");
+    EXPECT_EQ(store->pages().size(), 4);
+    EXPECT_FALSE(layouts.pageButton(Board::page5)->isVisibleTo(&layouts));
+    EXPECT_TRUE(layouts.savedShown());
+}
+
+TEST_F(SettingsViewTest, LibraryInstallsThroughTheChooserAndTheConfirmation) {
+    openSettings();
+    store->setSettingsTab(SettingsTab::packages);
+    WidgetLibraryView& library = *view->library();
+    PackageBuilder builder(folder.filePath("picked"));
+
+    click(library.installButton());
+    ASSERT_EQ(dialogs.choosers.size(), 1);
+    EXPECT_EQ(dialogs.choosers[0].title, "Install a Tablora widget");
+    dialogs.choose(builder.write("Plain"));
+    EXPECT_EQ(library.errorLabel()->text(), "Choose a .tarnwidget folder");
+    EXPECT_TRUE(dialogs.asked.isEmpty());
+
+    QJsonObject broken = PackageBuilder::validManifest();
+    broken.remove("entry");
+    const auto before = store->widgets().packages();
+    library.install();
+    dialogs.choose(builder.write("broken.tarnwidget", broken));
+    EXPECT_TRUE(library.errorLabel()->text().startsWith("manifest.json: "))
+            << library.errorLabel()->text().toStdString();
+    EXPECT_TRUE(dialogs.asked.isEmpty());
+    EXPECT_EQ(store->widgets().packages(), before);
+    // Room for a second line of detail.
+    EXPECT_TRUE(library.errorLabel()->wordWrap());
+
+    library.install();
+    dialogs.choose(builder.write("clock.tarnwidget"));
+    ASSERT_EQ(dialogs.asked.size(), 1);
+    EXPECT_EQ(dialogs.asked[0].alert.message, "Install Clock?");
+    EXPECT_TRUE(dialogs.asked[0].alert.informative.contains(
+            "Requested access: clock and theme only.\n\nNetwork: none."));
+    EXPECT_EQ(dialogs.asked[0].alert.buttons, QStringList({"Install", "Cancel"}));
+    dialogs.answer("Install");
+    EXPECT_FALSE(library.errorLabel()->isVisibleTo(&library));
+    ASSERT_TRUE(store->widgets().package(QString("com.example.clock")));
+    EXPECT_EQ(library.detailsName()->text(), "Clock") << "the new package is shown";
+    EXPECT_TRUE(library.detailRows().contains("Source\tCustom widget"));
+    EXPECT_EQ(library.detailsNote()->text(), "This widget lives in your custom widget folder.");
+    EXPECT_EQ(library.revealButton()->text(), PlatformTexts::showInFileManager());
+    click(library.revealButton());
+    EXPECT_TRUE(desktop.calls.last().startsWith("reveal ") &&
+                desktop.calls.last().endsWith("com.example.clock.tarnwidget"));
+    click(library.uninstallButton());
+    EXPECT_FALSE(store->widgets().package(QString("com.example.clock")));
+
+    // Included packages cannot be uninstalled.
+    EXPECT_FALSE(library.uninstallButton()->isVisibleTo(&library));
+    EXPECT_TRUE(library.detailRows().contains("Source\tIncluded with Tablora"));
+
+    // By name only: an author's name finds nothing.
+    library.searchField()->setText("Tablora");
+    EXPECT_TRUE(library.packageRows().isEmpty());
+    EXPECT_TRUE(library.emptyLabel()->isVisibleTo(&library));
+    EXPECT_EQ(library.emptyLabel()->text(), "No matching widgets");
+    library.searchField()->setText("cpu");
+    EXPECT_EQ(library.packageRows().size(), 1);
+}
+
+TEST_F(SettingsViewTest, PlacedWidgetsNameTheirPageAndLeadToTheLayout) {
+    openSettings();
+    store->setSettingsTab(SettingsTab::packages);
+    WidgetLibraryView& library = *view->library();
+    click(library.pagesTab());
+    library.searchField()->setText("Shortcut");
+    const auto rows = library.instanceRows();
+    ASSERT_EQ(rows.size(), 6);
+    EXPECT_EQ(rows[0].page, "Page 2");
+    EXPECT_EQ(rows[0].name, "Files");
+    EXPECT_EQ(rows[4].name, "Web Browser");
+    ASSERT_NE(rows[3].configure, nullptr);
+    click(rows[3].configure);
+    ASSERT_NE(library.launcherSheet(), nullptr);
+    EXPECT_EQ(library.launcherSheet()->applicationPicker()->currentText(), "Terminal");
+    library.launcherSheet()->reject();
+
+    click(library.instanceRows()[0].show);
+    EXPECT_EQ(store->preferences().board, Board::focus);
+    EXPECT_EQ(store->settingsTab(), SettingsTab::layouts);
+    EXPECT_EQ(view->layouts()->editing().board(), Board::focus);
+
+    library.searchField()->setText("nothing like this");
+    EXPECT_TRUE(library.instanceRows().isEmpty());
+    EXPECT_TRUE(library.emptyHint()->isVisibleTo(&library));
+}
+
+TEST_F(SettingsViewTest, QuickLaunchSheetChecksTheApplicationBeforeSaving) {
+    openSettings();
+    const QString instance = "shortcuts@example-v2-2-2";
+    LauncherSettingsSheet sheet({*store, *touch, screens, dialogs, desktop, "0.1.0"}, instance,
+                                window.get());
+    QComboBox* picker = sheet.applicationPicker();
+    QStringList names;
+    for (int index = 0; index < picker->count(); ++index)
+        names.append(picker->itemText(index));
+    EXPECT_EQ(names, QStringList({"Files", "Notes", "Settings", "Terminal", "Web Browser", "Music",
+                                  "Custom application…"}));
+    EXPECT_EQ(picker->itemData(4).toString(), "com.apple.Safari");
+    EXPECT_FALSE(sheet.customPanel()->isVisibleTo(&sheet));
+
+    emit picker->activated(6);
+    EXPECT_TRUE(sheet.customPanel()->isVisibleTo(&sheet));
+    EXPECT_EQ(sheet.pathField()->placeholderText(), PlatformTexts::applicationPathPlaceholder());
+    click(sheet.saveButton());
+    EXPECT_EQ(sheet.errorLabel()->text(), PlatformTexts::invalidApplication());
+    EXPECT_FALSE(store->preferences().launchers.contains(instance));
+    QTest::keyClicks(sheet.pathField(), "relative/editor.desktop");
+    EXPECT_TRUE(sheet.errorLabel()->text().isEmpty()) << "an edit clears the message";
+    click(sheet.saveButton());
+    EXPECT_EQ(sheet.errorLabel()->text(), PlatformTexts::invalidApplication());
+
+    click(sheet.browseButton());
+    ASSERT_EQ(dialogs.choosers.size(), 1);
+    EXPECT_EQ(dialogs.choosers[0].title, "Choose an application");
+    EXPECT_EQ(dialogs.choosers[0].folder, PlatformTexts::applicationsFolder());
+    const QString app = ::writeFile(folder.filePath("Editor.desktop"), "[Desktop Entry]\n");
+    dialogs.choose(app);
+    EXPECT_EQ(sheet.pathField()->text(), app);
+    click(sheet.saveButton());
+    EXPECT_EQ(sheet.result(), QDialog::Accepted);
+    EXPECT_EQ(store->preferences().launchers.value(instance),
+              (LauncherConfiguration{"custom", app}));
+
+    // Cancel keeps what was stored.
+    LauncherSettingsSheet again({*store, *touch, screens, dialogs, desktop, "0.1.0"}, instance,
+                                window.get());
+    emit again.applicationPicker()->activated(0);
+    click(again.cancelButton());
+    EXPECT_EQ(store->preferences().launchers.value(instance).application, "custom");
+}
+
+} // namespace
