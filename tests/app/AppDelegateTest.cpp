@@ -3,6 +3,8 @@
 #include "app/AppDelegate.h"
 
 #include "app/RemoteControl.h"
+#include "settings/LayoutEditorView.h"
+#include "settings/SettingsView.h"
 #include "dashboard/Dashboard.h"
 #include "dashboard/WidgetContainer.h"
 #include "support/AppEnvironment.h"
@@ -207,6 +209,9 @@ TEST_F(AppDelegateTest, RemoteCommandsMapOntoTheDashboardsOwnActions) {
     EXPECT_TRUE(app.settingsWindow()->isVisible());
     EXPECT_EQ(runCommand(app, command({"--settings", "layouts"})), "");
     EXPECT_EQ(store.settingsTab(), SettingsTab::layouts);
+    // The open window follows: its view shows the layout editor.
+    ASSERT_NE(app.settingsView(), nullptr);
+    EXPECT_TRUE(app.settingsView()->layouts()->isVisibleTo(app.settingsWindow()));
 
     // The running dashboard's --preview switches; without a touchscreen that stays the preview.
     EXPECT_TRUE(app.placement().preview());

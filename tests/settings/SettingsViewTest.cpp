@@ -448,4 +448,38 @@ TEST_F(SettingsViewTest, QuickLaunchSheetChecksTheApplicationBeforeSaving) {
     EXPECT_EQ(store->preferences().launchers.value(instance).application, "custom");
 }
 
+TEST_F(SettingsViewTest, AHandEditedFileWithOddLayoutsIsEditedWithoutHarm) {
+    // Overlapping sections (dropped by the reader), a widget whose package is gone, a widget
+    // list without a layout, a chosen display that is not attached, and a launcher without
+    // its application.
+    writeFile("preferences.json", R"({"orientation":"vertical","pageCount":3,"board":"System",
+        "displayID":999,"launchers":{"shortcuts@odd":{"application":"custom","path":""}},
+        "widgetOrders":{"System":["cpu","shortcuts@odd","cpu"]},
+        "pageLayouts":{"Overview":{"sections":[{"id":"a","widget":"gone@x","x":0,"y":0,
+        "width":1,"height":1}]},"Focus":{"sections":[{"id":"a","x":0,"y":0,"width":0.7,
+        "height":1},{"id":"b","x":0.5,"y":0,"width":0.5,"height":1}]}}})");
+    SettingsView& settings = openSettings(QSize(1080, 630));
+    EXPECT_EQ(settings.general()->displayPicker()->currentText(), "Display 999 · not connected");
+    LayoutEditorView& layouts = editor();
+    for (const Board board : store->pages()) {
+        EXPECT_TRUE(tap("layout-page-" + rawValue(board)));
+        for (const WidgetSection& section : layouts.editing().layout().sections) {
+            EXPECT_TRUE(tap("layout-section-" + section.id));
+            for (int index = 0; index < 3; ++index)
+                click(layouts.arrangementButton(index));
+            EXPECT_TRUE(layouts.editing().layout().oriented(LayoutOrientation::vertical).isValid());
+        }
+    }
+    EXPECT_TRUE(tap("layout-page-Overview"));
+    EXPECT_EQ(layouts.map()->tiles().first()->label(), "unavailable widget");
+    EXPECT_TRUE(tap("layout-section-a"));
+    EXPECT_EQ(layouts.inspectorTitle()->text(), "Widget unavailable");
+    store->setSettingsTab(SettingsTab::packages);
+    click(view->library()->pagesTab());
+    bool named = false;
+    for (const auto& row : view->library()->instanceRows())
+        named = named || row.name == "Choose an app";
+    EXPECT_TRUE(named);
+}
+
 } // namespace

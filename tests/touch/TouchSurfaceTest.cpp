@@ -8,6 +8,8 @@
 #include "touch/views/WidgetTouchWindows.h"
 
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -107,6 +109,43 @@ TEST(TouchSurface, ReportsMarkedControlsInTreeOrderAndOnlyWhenTheyChange) {
     EXPECT_EQ(drawn(), 0);
     delete surface;
     EXPECT_EQ(touch.contacts().surface(id), nullptr);
+}
+
+TEST(TouchSurface, ControlsScrolledOutOfTheirViewTakeNoTouches) {
+    NoScreens screens;
+    DirectTouchController::Environment environment;
+    environment.host.directTouchEnabled = [] { return true; };
+    environment.screens = &screens;
+    environment.windows = std::make_unique<WidgetTouchWindows>();
+    DirectTouchController touch(std::move(environment));
+
+    QWidget window;
+    window.resize(300, 300);
+    auto* above = new QPushButton("Above", &window);
+    above->setGeometry(0, 0, 300, 50);
+    auto* scroll = new QScrollArea(&window);
+    scroll->setGeometry(0, 50, 300, 100);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* list = new QWidget;
+    list->resize(300, 400);
+    for (int row = 0; row < 10; ++row) {
+        auto* button = new QPushButton(QString::number(row), list);
+        button->setGeometry(0, row * 40, 300, 40);
+        TouchControls::setAction(button, QString("row-%1").arg(row), [] {});
+    }
+    scroll->setWidget(list);
+    auto* surface = new TouchSurface(touch, &window, false);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    scroll->verticalScrollBar()->setValue(60);
+    spin(50);
+    QStringList ids;
+    for (const TouchRegion& region : touch.contacts().surface(surface->id())->regions)
+        ids.append(region.id + QString(" %1-%2").arg(region.frame.top()).arg(region.frame.bottom()));
+    // Row 0 lies over "Above" now: gone. Row 1 shows its lower half only.
+    EXPECT_EQ(ids, QStringList({"row-1 50-70", "row-2 70-110", "row-3 110-150"}));
 }
 
 } // namespace

@@ -72,7 +72,7 @@ void TouchSurface::collect() {
     if (!m_content || !m_touch)
         return;
     QList<TouchRegion> regions;
-    gather(m_content, regions);
+    gather(m_content, QRectF(m_content->rect()), regions);
     if (regions == m_sent && m_updates > 0)
         return;
     m_sent = regions;
@@ -80,12 +80,16 @@ void TouchSurface::collect() {
     m_touch->updateRegions(m_id, std::move(regions));
 }
 
-void TouchSurface::gather(QWidget* widget, QList<TouchRegion>& regions) const {
+// Regions are cut to what the widgets around them show: a control scrolled out of its view
+// takes no touches meant for what now lies there.
+void TouchSurface::gather(QWidget* widget, const QRectF& clip, QList<TouchRegion>& regions) const {
     const QPointF origin = widget->mapTo(m_content, QPointF(0, 0));
+    const QRectF shown = clip.intersected(QRectF(origin, QSizeF(widget->size())));
     const auto place = [&](QList<TouchRegion> found) {
         for (TouchRegion& region : found) {
-            region.frame.translate(origin);
-            regions.append(std::move(region));
+            region.frame = region.frame.translated(origin).intersected(shown);
+            if (!region.frame.isEmpty())
+                regions.append(std::move(region));
         }
     };
     place(TouchControls::regionsOf(widget));
@@ -94,7 +98,7 @@ void TouchSurface::gather(QWidget* widget, QList<TouchRegion>& regions) const {
     for (QObject* child : widget->children()) {
         auto* inner = qobject_cast<QWidget*>(child);
         if (inner && !inner->isWindow() && !inner->isHidden() && inner != m_overlay)
-            gather(inner, regions);
+            gather(inner, shown, regions);
     }
 }
 

@@ -39,7 +39,7 @@ protected:
 
 private:
     void watch(QObject* object);
-    void gather(QWidget* widget, QList<TouchRegion>& regions) const;
+    void gather(QWidget* widget, const QRectF& clip, QList<TouchRegion>& regions) const;
     void feedbackChanged();
 
     QPointer<DirectTouchController> m_touch;
