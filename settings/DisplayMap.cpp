@@ -151,21 +151,39 @@ void SectionTile::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(frame, radius, radius);
 
     const double pad = std::min(10.0, frame.width() / 8);
-    QFont font = this->font();
-    font.setPixelSize(11);
-    font.setWeight(QFont::DemiBold);
-    painter.setFont(font);
-    painter.setPen(m_selected ? m_accent : TarnTheme::muted());
-    const QRectF inner = frame.adjusted(pad, pad - 2, -pad, -pad);
-    painter.drawText(inner, Qt::AlignLeft | Qt::AlignTop,
-                     QStringLiteral("%1").arg(m_number, 2, 10, QLatin1Char('0')));
-    font.setPixelSize(13);
-    font.setWeight(m_muted ? QFont::Normal : QFont::DemiBold);
-    painter.setFont(font);
-    painter.setPen(m_muted ? TarnTheme::muted() : TarnTheme::text());
-    const QFontMetricsF metrics(font);
-    painter.drawText(inner, Qt::AlignLeft | Qt::AlignBottom,
-                     metrics.elidedText(m_label, Qt::ElideRight, inner.width()));
+    const QRectF inner = frame.adjusted(pad, pad - 2, -pad, -pad + 2);
+    const QString number = QStringLiteral("%1").arg(m_number, 2, 10, QLatin1Char('0'));
+    QFont numberFont = this->font();
+    numberFont.setPixelSize(11);
+    numberFont.setWeight(QFont::DemiBold);
+    QFont nameFont = this->font();
+    nameFont.setPixelSize(13);
+    nameFont.setWeight(m_muted ? QFont::Normal : QFont::DemiBold);
+    const QFontMetricsF numberMetrics(numberFont);
+    const QFontMetricsF nameMetrics(nameFont);
+    const QColor numberColour = m_selected ? m_accent : TarnTheme::muted();
+    const QColor nameColour = m_muted ? TarnTheme::muted() : TarnTheme::text();
+    // Low tiles (many stacked, or a tall display's small map) put both on one line.
+    const bool oneLine = inner.height() < numberMetrics.height() + nameMetrics.height() + 4;
+    painter.setFont(numberFont);
+    painter.setPen(numberColour);
+    if (!oneLine) {
+        painter.drawText(inner, Qt::AlignLeft | Qt::AlignTop, number);
+        painter.setFont(nameFont);
+        painter.setPen(nameColour);
+        painter.drawText(inner, Qt::AlignLeft | Qt::AlignBottom,
+                         nameMetrics.elidedText(m_label, Qt::ElideRight, inner.width()));
+        return;
+    }
+    painter.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter, number);
+    const double nameLeft = numberMetrics.horizontalAdvance(number) + 6;
+    const QRectF nameFrame = inner.adjusted(nameLeft, 0, 0, 0);
+    if (nameFrame.width() < nameMetrics.horizontalAdvance(QStringLiteral("W…")))
+        return;
+    painter.setFont(nameFont);
+    painter.setPen(nameColour);
+    painter.drawText(nameFrame, Qt::AlignLeft | Qt::AlignVCenter,
+                     nameMetrics.elidedText(m_label, Qt::ElideRight, nameFrame.width()));
 }
 
 void SectionTile::mousePressEvent(QMouseEvent* event) {

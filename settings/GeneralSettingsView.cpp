@@ -199,10 +199,8 @@ QWidget* GeneralSettingsView::focusCard() {
     m_focusLength = new QLabel(stepper);
     m_focusLength->setAlignment(Qt::AlignCenter);
     m_focusLength->setMinimumWidth(92);
-    for (QPushButton* button : {m_focusLess, m_focusMore}) {
-        button->setFixedWidth(40);
-        SettingsStyle::setRole(button, "icon");
-    }
+    for (QPushButton* button : {m_focusLess, m_focusMore})
+        SettingsStyle::setRole(button, "step");
     m_focusLess->setAccessibleName(QStringLiteral("Decrease focus length"));
     m_focusMore->setAccessibleName(QStringLiteral("Increase focus length"));
     connect(m_focusLess, &QPushButton::clicked, this, [this] { stepFocus(-focusStep); });

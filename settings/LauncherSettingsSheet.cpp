@@ -32,7 +32,7 @@ LauncherSettingsSheet::LauncherSettingsSheet(SettingsContext context, QString in
     setObjectName(QStringLiteral("settingsRoot"));
     setStyleSheet(SettingsStyle::styleSheet(
             TarnTheme::color(context.store.preferences().accentHex())));
-    setMinimumWidth(480);
+    setFixedWidth(520);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 22, 24, 20);

@@ -10,6 +10,7 @@
 #include "touch/views/TouchControls.h"
 
 #include <QComboBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -110,13 +111,19 @@ LayoutEditorView::LayoutEditorView(SettingsContext context, QWidget* parent)
     main->setSpacing(12);
     main->addWidget(header());
     main->addWidget(pagesRow());
-    main->addWidget(mapCard(), 1);
-    main->addWidget(inspectorCard());
-    main->addWidget(presetsRow());
+    m_body = new QGridLayout;
+    m_body->setSpacing(12);
+    m_mapCard = mapCard();
+    m_inspectorCard = inspectorCard();
+    m_presetsRow = presetsRow();
+    main->addLayout(m_body, 1);
     columns->addLayout(main, 1);
     columns->addWidget(libraryCard());
 
     connect(&m_editing, &LayoutEditing::changed, this, &LayoutEditorView::showState);
+    connect(&context.store, &TarnStore::preferencesChanged, this,
+            &LayoutEditorView::fitOrientation);
+    fitOrientation();
     connect(&context.store.widgets(), &WidgetRegistry::packagesChanged, this,
             &LayoutEditorView::fillCategories);
     fillCategories();
@@ -235,7 +242,8 @@ QWidget* LayoutEditorView::inspectorCard() {
     layout->addWidget(m_noSelection);
 
     m_selectionPanel = new QWidget(card);
-    auto* panel = new QHBoxLayout(m_selectionPanel);
+    auto* panel = new QBoxLayout(QBoxLayout::LeftToRight, m_selectionPanel);
+    m_inspectorPanel = panel;
     panel->setContentsMargins(0, 0, 0, 0);
     panel->setSpacing(18);
 
@@ -271,14 +279,14 @@ QWidget* LayoutEditorView::inspectorCard() {
         button->setToolTip(QString::fromUtf8(arrangement.label));
         button->setAccessibleName(QString::fromUtf8(arrangement.label));
         button->setIconSize(QSize(26, 18));
-        button->setFixedSize(46, 34);
-        SettingsStyle::setRole(button, "icon");
+        SettingsStyle::setRole(button, "arrangement");
         connect(button, &QPushButton::clicked, this, [this, arrangement] {
             m_editing.arrange(arrangement.stacked, arrangement.count);
         });
         arrangeButtons->addWidget(button);
         m_arrangements.append(button);
     }
+    arrangeButtons->addStretch(1);
     arrange->addLayout(arrangeButtons);
     arrange->addStretch(1);
     panel->addLayout(arrange, 0);
@@ -291,10 +299,8 @@ QWidget* LayoutEditorView::inspectorCard() {
     sizes->addStretch(1);
     panel->addLayout(sizes, 6);
     layout->addWidget(m_selectionPanel);
-    card->setMinimumHeight(126);
     // Its rows change with the selection; the card keeps its width whatever they need.
     card->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    card->setMinimumWidth(600);
     return card;
 }
 
@@ -325,10 +331,8 @@ QWidget* LayoutEditorView::axisRow(Axis axis) {
                                 controls.controls);
     controls.less->setAccessibleName(QStringLiteral("Decrease ") + axisName(axis));
     controls.more->setAccessibleName(QStringLiteral("Increase ") + axisName(axis));
-    for (QPushButton* button : {controls.less, controls.more}) {
-        button->setFixedSize(30, 28);
-        SettingsStyle::setRole(button, "icon");
-    }
+    for (QPushButton* button : {controls.less, controls.more})
+        SettingsStyle::setRole(button, "step");
     controls.slider = new QSlider(Qt::Horizontal, controls.controls);
     controls.value = new QLabel(controls.controls);
     controls.value->setFixedWidth(40);
@@ -357,22 +361,70 @@ QWidget* LayoutEditorView::axisRow(Axis axis) {
 
 QWidget* LayoutEditorView::presetsRow() {
     auto* row = new QWidget(this);
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
-    layout->addWidget(SettingsStyle::label(QStringLiteral("LAYOUT PRESETS"), "heading", row));
-    layout->addSpacing(6);
+    m_presetGrid = new QGridLayout(row);
+    m_presetGrid->setContentsMargins(0, 0, 0, 0);
+    m_presetGrid->setHorizontalSpacing(6);
+    m_presetGrid->setVerticalSpacing(6);
+    m_presetsLabel = SettingsStyle::label(QStringLiteral("LAYOUT PRESETS"), "heading", row);
     for (const PageLayout::Preset preset : allPresets) {
         auto* button = touchButton(presetName(preset), QString(), row);
         button->setAccessibleName(presetName(preset) + QStringLiteral(" section layout"));
         button->setIconSize(QSize(30, 14));
         connect(button, &QPushButton::clicked, this,
                 [this, preset] { m_editing.applyPreset(preset); });
-        layout->addWidget(button);
         m_presets.insert(int(preset), button);
     }
-    layout->addStretch(1);
     return row;
+}
+
+// A wide display's map runs across the tab with the inspector and the presets below it; a tall
+// one stands beside them, as high as the tab allows.
+void LayoutEditorView::fitOrientation() {
+    const bool vertical = m_context.store.preferences().orientation == LayoutOrientation::vertical;
+    if (m_vertical == vertical && m_body->count() > 0)
+        return;
+    m_vertical = vertical;
+    for (QWidget* part : {m_mapCard, m_inspectorCard, m_presetsRow})
+        m_body->removeWidget(part);
+    for (int index = 0; index < 3; ++index) {
+        m_body->setRowStretch(index, 0);
+        m_body->setColumnStretch(index, 0);
+    }
+    if (vertical) {
+        m_body->addWidget(m_mapCard, 0, 0, 3, 1);
+        m_body->addWidget(m_inspectorCard, 0, 1);
+        m_body->addWidget(m_presetsRow, 1, 1);
+        m_body->setRowStretch(2, 1);
+        m_body->setColumnStretch(1, 1);
+        m_mapCard->setFixedWidth(360);
+    } else {
+        m_body->addWidget(m_mapCard, 0, 0);
+        m_body->addWidget(m_inspectorCard, 1, 0);
+        m_body->addWidget(m_presetsRow, 2, 0);
+        m_body->setRowStretch(0, 1);
+        m_body->setColumnStretch(0, 1);
+        m_mapCard->setMinimumWidth(0);
+        m_mapCard->setMaximumWidth(QWIDGETSIZE_MAX);
+    }
+    m_inspectorPanel->setDirection(vertical ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight);
+    m_inspectorPanel->setSpacing(vertical ? 12 : 18);
+    m_inspectorCard->setMinimumWidth(vertical ? 300 : 600);
+    m_inspectorCard->setMinimumHeight(vertical ? 0 : 126);
+
+    m_presetGrid->removeWidget(m_presetsLabel);
+    for (QPushButton* button : std::as_const(m_presets))
+        m_presetGrid->removeWidget(button);
+    const int columns = vertical ? 3 : 6;
+    const int first = vertical ? 0 : 1;
+    m_presetGrid->addWidget(m_presetsLabel, 0, 0, 1, vertical ? columns : 1);
+    for (int index = 0; index < int(allPresets.size()); ++index) {
+        const int row = vertical ? 1 + index / columns : 0;
+        m_presetGrid->addWidget(m_presets.value(int(allPresets[index])), row,
+                                first + index % columns);
+    }
+    for (int column = 0; column < 8; ++column)
+        m_presetGrid->setColumnStretch(column, 0);
+    m_presetGrid->setColumnStretch(first + columns, 1);
 }
 
 QWidget* LayoutEditorView::libraryCard() {

@@ -11,7 +11,9 @@
 class DisplayMap;
 class LauncherSettingsSheet;
 class PackageRow;
+class QBoxLayout;
 class QComboBox;
+class QGridLayout;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -74,6 +76,7 @@ private:
     QWidget* presetsRow();
     QWidget* libraryCard();
     QWidget* axisRow(PageLayout::ResizeAxis axis);
+    void fitOrientation();
     void showState();
     void showPages();
     void showInspector();
@@ -87,6 +90,14 @@ private:
 
     SettingsContext m_context;
     LayoutEditing m_editing;
+    QGridLayout* m_body = nullptr;
+    QWidget* m_mapCard = nullptr;
+    QWidget* m_inspectorCard = nullptr;
+    QWidget* m_presetsRow = nullptr;
+    QBoxLayout* m_inspectorPanel = nullptr;
+    QGridLayout* m_presetGrid = nullptr;
+    QLabel* m_presetsLabel = nullptr;
+    bool m_vertical = false;
     DisplayMap* m_map = nullptr;
     QLabel* m_count = nullptr;
     QWidget* m_savedBadge = nullptr;

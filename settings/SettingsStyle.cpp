@@ -60,7 +60,12 @@ QPushButton[role="quiet"]:hover { color: %TEXT%; background: %RAISED%; }
 QPushButton[role="quietDestructive"] { background: transparent; border-color: transparent; color: #ff8a7a; }
 QPushButton[role="quietDestructive"]:hover { background: %RAISED%; }
 QPushButton[role="quietDestructive"]:disabled, QPushButton[role="quiet"]:disabled { background: transparent; border-color: transparent; }
-QPushButton[role="icon"] { padding: 0; font-size: 16px; }
+QPushButton[role="arrangement"] {
+    padding: 0; min-width: 46px; max-width: 46px; min-height: 34px; max-height: 34px;
+}
+QPushButton[role="step"] {
+    padding: 0; font-size: 16px; min-width: 34px; max-width: 34px; min-height: 28px; max-height: 28px;
+}
 QPushButton[role="tab"] {
     background: transparent; border: 1px solid transparent; border-radius: 10px;
     padding: 7px 18px; color: %MUTED%; font-weight: 600; font-size: 14px;

@@ -1,13 +1,16 @@
 // Every tab of the settings window at the window's default and minimum size: nothing cut off,
 // nothing outside the window. With TABLORA_SCREENSHOTS set to a folder, each is saved there.
 #include "settings/GeneralSettingsView.h"
+#include "settings/LauncherSettingsSheet.h"
 #include "settings/LayoutEditorView.h"
 #include "settings/WidgetLibraryView.h"
 #include "support/SettingsFixture.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QPushButton>
 #include <QScrollArea>
 
 namespace {
@@ -46,6 +49,8 @@ QStringList cutOff(QWidget* root) {
                                            .arg(widget->minimumSizeHint().width()));
         if (widget->height() < widget->minimumSizeHint().height())
             problems.append(name + " is lower than it needs");
+        if (wraps && label->heightForWidth(label->width()) > label->height())
+            problems.append(name + " has lines cut off");
     }
     return problems;
 }
@@ -76,6 +81,44 @@ TEST_F(SettingsScreens, EveryTabFitsAtTheDefaultAndTheMinimumSize) {
             }
         }
     }
+}
+
+// The states a tab can be in beyond its first look: the vertical display's map, the placed
+// widgets, a denied touchscreen's help, the launcher sheet.
+TEST_F(SettingsScreens, OtherStatesFitToo) {
+    openStore();
+    const QString screenshots = qEnvironmentVariable("TABLORA_SCREENSHOTS");
+    const auto check = [&](QWidget* shown, const QString& name) {
+        QCoreApplication::processEvents();
+        const QStringList problems = cutOff(shown);
+        EXPECT_TRUE(problems.isEmpty()) << name.toStdString() << ": "
+                                        << problems.join("; ").toStdString();
+        if (!screenshots.isEmpty())
+            shown->grab().save(QDir(screenshots).filePath(name + ".png"));
+    };
+    store->updatePreferences([](Preferences& p) { p.orientation = LayoutOrientation::vertical; });
+    SettingsView& settings = openSettings(QSize(1080, 630));
+    store->setSettingsTab(SettingsTab::layouts);
+    LayoutEditing& editing = settings.layouts()->editing();
+    editing.select(editing.layout().sections[0].id);
+    check(window.get(), "layouts-vertical");
+    EXPECT_EQ(window->size(), QSize(1080, 630));
+
+    store->setSettingsTab(SettingsTab::packages);
+    settings.library()->setShowsInstances(true);
+    check(window.get(), "library-on-your-pages");
+
+    store->setSettingsTab(SettingsTab::layouts);
+    editing.setBoard(Board::focus);
+    editing.select(editing.layout().sections[2].id);
+    QCoreApplication::processEvents();
+    settings.layouts()->configureButton()->click();
+    LauncherSettingsSheet* sheet = settings.layouts()->launcherSheet();
+    ASSERT_NE(sheet, nullptr);
+    emit sheet->applicationPicker()->activated(sheet->applicationPicker()->count() - 1);
+    sheet->saveButton()->click();
+    check(sheet, "launcher-sheet");
+    EXPECT_TRUE(sheet->errorLabel()->isVisibleTo(sheet));
 }
 
 } // namespace
