@@ -12,7 +12,11 @@
 #include "support/SettingsFixture.h"
 #include "touch/views/TouchSurface.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QMenu>
+#include <QMimeData>
+#include <QToolButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -269,11 +273,25 @@ TEST_F(SettingsViewTest, LayoutEditorControlsByMouseAndByTouch) {
     EXPECT_EQ(layouts.launcherSheet()->draft().application, "com.apple.finder");
     layouts.launcherSheet()->reject();
 
-    // The map's tiles: numbered, named, dragged as their widget.
+    // The map's tiles: numbered, named, and taking dropped packages.
     const QList<SectionTile*> tiles = layouts.map()->tiles();
     ASSERT_EQ(tiles.size(), 5);
     EXPECT_EQ(tiles[1]->label(), "Shortcut");
     EXPECT_TRUE(tiles[1]->isSelected());
+    QMimeData dropped;
+    dropped.setText("tarn-package:agenda");
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(tiles[4], &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(tiles[4], &drop);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(editing.layout().sections[4].widget->rawValue().startsWith("agenda@"));
+    EXPECT_EQ(layouts.map()->tiles()[4]->label(), "Agenda");
+    EXPECT_TRUE(layouts.map()->tiles()[4]->isSelected());
+    click(layouts.undoButton());
+    EXPECT_EQ(layouts.map()->tiles()[4]->label(), "Network");
+    editing.select(editing.layout().sections[1].id);
 
     // Presets: disabled with their help while too small.
     EXPECT_FALSE(layouts.presetButton(PageLayout::Preset::two)->isEnabled());
@@ -367,6 +385,21 @@ TEST_F(SettingsViewTest, LibraryInstallsThroughTheChooserAndTheConfirmation) {
                 desktop.calls.last().endsWith("com.example.clock.tarnwidget"));
     click(library.uninstallButton());
     EXPECT_FALSE(store->widgets().package(QString("com.example.clock")));
+
+    // The library's actions and the registry's error lines.
+    QList<QAction*> actions = library.actionsButton()->menu()->actions();
+    ASSERT_EQ(actions.size(), 3);
+    EXPECT_EQ(actions[0]->text(), "Open Included Widgets Folder");
+    actions[0]->trigger();
+    actions[1]->trigger();
+    EXPECT_EQ(desktop.calls.mid(desktop.calls.size() - 2),
+              QStringList({"open " + store->widgets().bundledDirectory(),
+                           "open " + store->widgets().installedDirectory()}));
+    PackageBuilder(store->widgets().installedDirectory()).write("broken.tarnwidget", broken);
+    EXPECT_EQ(actions[2]->text(), "Reload Widgets");
+    actions[2]->trigger();
+    EXPECT_TRUE(library.registryErrors()->isVisibleTo(&library));
+    EXPECT_TRUE(library.registryErrors()->text().startsWith("broken.tarnwidget: manifest.json: "));
 
     // Included packages cannot be uninstalled.
     EXPECT_FALSE(library.uninstallButton()->isVisibleTo(&library));
