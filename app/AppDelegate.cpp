@@ -361,8 +361,7 @@ void AppDelegate::presentSettingsWindow() {
         m_settingsWindow->setMinimumSize(1080, 630);
         m_settingsWindow->resize(1080, 700);
         m_settingsView = new SettingsView({*m_store, *m_touch, *m_screens, *m_settingsDialogs,
-                                           *m_settingsDesktop,
-                                           QStringLiteral(TABLORA_VERSION)},
+                                           *m_settingsDesktop, QStringLiteral(TABLORA_VERSION)},
                                           m_settingsWindow);
         m_settingsWindow->setCentralWidget(m_settingsView);
         connect(m_settingsWindow, &DashboardWindow::closeRequested, this,

@@ -78,7 +78,7 @@ void DisplayMap::rebuild() {
             dragText = QStringLiteral("tarn-widget:") + section.widget->rawValue();
         }
         tile->setContent(++number, label, dragText, m_editing.selected() == section.id, muted,
-                   m_accent);
+                         m_accent);
         kept.insert(section.id, tile);
     }
     qDeleteAll(m_tiles);
@@ -123,8 +123,8 @@ SectionTile::SectionTile(LayoutEditing& editing, const QString& sectionID, QWidg
                              [this] { m_editing.select(m_sectionID); });
 }
 
-void SectionTile::setContent(int number, const QString& label, const QString& dragText, bool selected,
-                       bool muted, const QColor& accent) {
+void SectionTile::setContent(int number, const QString& label, const QString& dragText,
+                             bool selected, bool muted, const QColor& accent) {
     m_number = number;
     m_label = label;
     m_dragText = dragText;

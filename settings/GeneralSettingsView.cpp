@@ -100,9 +100,9 @@ QWidget* GeneralSettingsView::touchCard() {
     QFrame* card = SettingsStyle::card(QStringLiteral("Direct touch"), this);
     QVBoxLayout* layout = SettingsStyle::cardLayout(card);
     m_directTouch = new ToggleSwitch;
-    layout->addWidget(SettingsStyle::row(
-            QStringLiteral("Direct touch · keep the desktop pointer in place"), m_directTouch,
-            card));
+    layout->addWidget(
+            SettingsStyle::row(QStringLiteral("Direct touch · keep the desktop pointer in place"),
+                               m_directTouch, card));
     const auto toggle = [this](bool on) {
         m_context.store.updatePreferences([on](Preferences& p) { p.directTouch = on; });
         m_context.touch.refreshMode();
@@ -233,8 +233,8 @@ QWidget* GeneralSettingsView::clockCard() {
     });
     TouchControls::setAction(m_seconds, QStringLiteral("clock-seconds"),
                              [this] { m_seconds->click(); });
-    layout->addWidget(SettingsStyle::row(QStringLiteral("Show seconds on the clock"), m_seconds,
-                                         card));
+    layout->addWidget(
+            SettingsStyle::row(QStringLiteral("Show seconds on the clock"), m_seconds, card));
     if (m_context.store.startAtLogin()) {
         m_startAtLogin = new ToggleSwitch;
         connect(m_startAtLogin, &ToggleSwitch::toggled, this,
@@ -249,7 +249,8 @@ QPushButton* GeneralSettingsView::colourWell(const QString& title, bool primary)
     auto* well = new QPushButton;
     well->setMinimumWidth(120);
     well->setAccessibleName(title);
-    connect(well, &QPushButton::clicked, this, [this, title, primary] { pickColour(title, primary); });
+    connect(well, &QPushButton::clicked, this,
+            [this, title, primary] { pickColour(title, primary); });
     return well;
 }
 
@@ -263,17 +264,16 @@ void GeneralSettingsView::pickColour(const QString& title, bool primary) {
         const auto hex = TarnTheme::hex(colour);
         if (!self || !hex)
             return;
-        self->m_context.store.updatePreferences([&](Preferences& p) {
-            (primary ? p.primaryAccent : p.customAccent) = *hex;
-        });
+        self->m_context.store.updatePreferences(
+                [&](Preferences& p) { (primary ? p.primaryAccent : p.customAccent) = *hex; });
     });
 }
 
 void GeneralSettingsView::stepFocus(int delta) {
     if (m_context.store.focus().isRunning())
         return;
-    const int minutes = std::clamp(m_context.store.preferences().focusMinutes + delta,
-                                   focusMinimum, focusMaximum);
+    const int minutes = std::clamp(m_context.store.preferences().focusMinutes + delta, focusMinimum,
+                                   focusMaximum);
     m_context.store.setFocusMinutes(minutes);
 }
 
@@ -342,9 +342,9 @@ void GeneralSettingsView::showState() {
     m_status->setVisible(!m_context.touch.status().isEmpty());
     m_permission->setVisible(m_context.touch.inputMonitoringDenied());
 
-    const int displayIndex = preferences.displayID
-                                     ? m_display->findData(QVariant::fromValue(*preferences.displayID))
-                                     : 0;
+    const int displayIndex =
+            preferences.displayID ? m_display->findData(QVariant::fromValue(*preferences.displayID))
+                                  : 0;
     m_display->setCurrentIndex(std::max(displayIndex, 0));
     m_orientation->setCurrentIndex(int(preferences.orientation));
 

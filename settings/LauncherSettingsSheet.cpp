@@ -30,8 +30,8 @@ LauncherSettingsSheet::LauncherSettingsSheet(SettingsContext context, QString in
     setWindowModality(Qt::WindowModal);
     setAttribute(Qt::WA_StyledBackground);
     setObjectName(QStringLiteral("settingsRoot"));
-    setStyleSheet(SettingsStyle::styleSheet(
-            TarnTheme::color(context.store.preferences().accentHex())));
+    setStyleSheet(
+            SettingsStyle::styleSheet(TarnTheme::color(context.store.preferences().accentHex())));
     setFixedWidth(520);
 
     auto* layout = new QVBoxLayout(this);
@@ -131,12 +131,12 @@ void LauncherSettingsSheet::showDraft() {
 
 void LauncherSettingsSheet::browse() {
     const QPointer<LauncherSettingsSheet> self(this);
-    m_context.dialogs.chooseApplication(
-            this, QStringLiteral("Choose an application"), PlatformTexts::applicationsFolder(),
-            [self](const std::optional<QString>& path) {
-                if (self && path)
-                    self->setDraft({custom, *path});
-            });
+    m_context.dialogs.chooseApplication(this, QStringLiteral("Choose an application"),
+                                        PlatformTexts::applicationsFolder(),
+                                        [self](const std::optional<QString>& path) {
+                                            if (self && path)
+                                                self->setDraft({custom, *path});
+                                        });
 }
 
 void LauncherSettingsSheet::save() {

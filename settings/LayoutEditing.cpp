@@ -238,8 +238,7 @@ bool LayoutEditing::canIncrease(PageLayout::ResizeAxis axis) const {
     return range && value && *value < range->upper - boundTolerance;
 }
 
-void LayoutEditing::resizeBy(const QString& sectionID, PageLayout::ResizeAxis axis,
-                             double value) {
+void LayoutEditing::resizeBy(const QString& sectionID, PageLayout::ResizeAxis axis, double value) {
     PageLayout next = layout();
     next.resize(sectionID, axis, value, m_store.preferences().orientation);
     change(next);

@@ -280,9 +280,8 @@ QWidget* LayoutEditorView::inspectorCard() {
         button->setAccessibleName(QString::fromUtf8(arrangement.label));
         button->setIconSize(QSize(26, 18));
         SettingsStyle::setRole(button, "arrangement");
-        connect(button, &QPushButton::clicked, this, [this, arrangement] {
-            m_editing.arrange(arrangement.stacked, arrangement.count);
-        });
+        connect(button, &QPushButton::clicked, this,
+                [this, arrangement] { m_editing.arrange(arrangement.stacked, arrangement.count); });
         arrangeButtons->addWidget(button);
         m_arrangements.append(button);
     }
@@ -310,14 +309,14 @@ QWidget* LayoutEditorView::axisRow(Axis axis) {
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
-    auto* name = new QLabel(axis == Axis::width ? QStringLiteral("Width") : QStringLiteral("Height"),
-                            row);
+    auto* name = new QLabel(
+            axis == Axis::width ? QStringLiteral("Width") : QStringLiteral("Height"), row);
     name->setFixedWidth(48);
     layout->addWidget(name);
-    controls.hint = SettingsStyle::label(axis == Axis::width
-                                                 ? QStringLiteral("Split side by side to adjust width")
-                                                 : QStringLiteral("Stack two sections to adjust height"),
-                                         "muted", row);
+    controls.hint = SettingsStyle::label(
+            axis == Axis::width ? QStringLiteral("Split side by side to adjust width")
+                                : QStringLiteral("Stack two sections to adjust height"),
+            "muted", row);
     layout->addWidget(controls.hint, 1);
 
     controls.controls = new QWidget(row);
@@ -325,10 +324,10 @@ QWidget* LayoutEditorView::axisRow(Axis axis) {
     inner->setContentsMargins(0, 0, 0, 0);
     inner->setSpacing(6);
     const QString prefix = QStringLiteral("section-") + axisName(axis);
-    controls.less = touchButton(QStringLiteral("−"), prefix + QStringLiteral("-less"),
-                                controls.controls);
-    controls.more = touchButton(QStringLiteral("+"), prefix + QStringLiteral("-more"),
-                                controls.controls);
+    controls.less =
+            touchButton(QStringLiteral("−"), prefix + QStringLiteral("-less"), controls.controls);
+    controls.more =
+            touchButton(QStringLiteral("+"), prefix + QStringLiteral("-more"), controls.controls);
     controls.less->setAccessibleName(QStringLiteral("Decrease ") + axisName(axis));
     controls.more->setAccessibleName(QStringLiteral("Increase ") + axisName(axis));
     for (QPushButton* button : {controls.less, controls.more})
@@ -353,9 +352,8 @@ QWidget* LayoutEditorView::axisRow(Axis axis) {
     QSlider* slider = controls.slider;
     connect(slider, &QSlider::sliderPressed, &m_editing, &LayoutEditing::beginResize);
     connect(slider, &QSlider::sliderReleased, &m_editing, &LayoutEditing::endResize);
-    connect(slider, &QSlider::valueChanged, this, [this, axis](int value) {
-        m_editing.resizeLive(axis, value / sliderScale);
-    });
+    connect(slider, &QSlider::valueChanged, this,
+            [this, axis](int value) { m_editing.resizeLive(axis, value / sliderScale); });
     return row;
 }
 
@@ -501,9 +499,9 @@ void LayoutEditorView::showState() {
     m_savedIcon->setPixmap(SettingsIcons::symbol(QStringLiteral("checkmark.circle.fill"), accent())
                                    .pixmap(QSize(18, 18)));
     m_undo->setEnabled(!m_editing.history().isEmpty());
-    m_undo->setIcon(SettingsIcons::symbol(QStringLiteral("arrow.uturn.backward"),
-                                          m_undo->isEnabled() ? TarnTheme::text()
-                                                              : TarnTheme::muted()));
+    m_undo->setIcon(
+            SettingsIcons::symbol(QStringLiteral("arrow.uturn.backward"),
+                                  m_undo->isEnabled() ? TarnTheme::text() : TarnTheme::muted()));
     m_map->setAccent(accent());
     showPages();
     showInspector();
@@ -587,8 +585,8 @@ void LayoutEditorView::showLibrary() {
     if (!m_libraryList)
         return;
     const QString category = m_category->currentData().toString();
-    const QList<WidgetPackage> matches =
-            m_editing.matches(m_search->text(), category.isEmpty() ? QStringLiteral("All") : category);
+    const QList<WidgetPackage> matches = m_editing.matches(
+            m_search->text(), category.isEmpty() ? QStringLiteral("All") : category);
     QHash<QString, PackageRow*> kept;
     int position = 0;
     const QColor colour = accent();
@@ -626,8 +624,10 @@ void LayoutEditorView::confirmDelete() {
         return;
     const QPointer<LayoutEditorView> self(this);
     m_context.dialogs.ask(window(),
-                          {m_editing.deleteMessage(), m_editing.deleteInformative(),
-                           {QStringLiteral("Delete Page"), QStringLiteral("Cancel")}, 1},
+                          {m_editing.deleteMessage(),
+                           m_editing.deleteInformative(),
+                           {QStringLiteral("Delete Page"), QStringLiteral("Cancel")},
+                           1},
                           [self](int button) {
                               if (self && button == 0)
                                   self->m_editing.deletePage();
@@ -637,8 +637,10 @@ void LayoutEditorView::confirmDelete() {
 void LayoutEditorView::confirmReset() {
     const QPointer<LayoutEditorView> self(this);
     m_context.dialogs.ask(window(),
-                          {m_editing.resetMessage(), m_editing.resetInformative(),
-                           {QStringLiteral("Reset Page"), QStringLiteral("Cancel")}, 0},
+                          {m_editing.resetMessage(),
+                           m_editing.resetInformative(),
+                           {QStringLiteral("Reset Page"), QStringLiteral("Cancel")},
+                           0},
                           [self](int button) {
                               if (self && button == 0)
                                   self->m_editing.resetPage();

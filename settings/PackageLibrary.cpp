@@ -53,8 +53,9 @@ QList<Instance> instances(const TarnStore& store, const QList<WidgetPackage>& ma
             if (!section.widget)
                 continue;
             const auto package = store.widgets().package(*section.widget);
-            if (!package || std::none_of(matches.begin(), matches.end(),
-                                         [&](const WidgetPackage& p) { return p.id() == package->id(); }))
+            if (!package ||
+                std::none_of(matches.begin(), matches.end(),
+                             [&](const WidgetPackage& p) { return p.id() == package->id(); }))
                 continue;
             Instance instance{pages[index], index + 1, *section.widget, *package, std::nullopt};
             if (section.widget->packageID() == launcherPackage) {

@@ -35,8 +35,8 @@ void WidgetSettingsDialogs::ask(QWidget* parent, const Alert& alert, Answer answ
     QList<QPushButton*> buttons;
     for (int index = 0; index < alert.buttons.size(); ++index) {
         const bool cancels = index == alert.buttons.size() - 1 && index > 0;
-        buttons.append(box->addButton(alert.buttons[index], cancels ? QMessageBox::RejectRole
-                                                                    : QMessageBox::AcceptRole));
+        buttons.append(box->addButton(alert.buttons[index],
+                                      cancels ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
     }
     if (alert.defaultButton >= 0 && alert.defaultButton < buttons.size())
         box->setDefaultButton(buttons[alert.defaultButton]);
@@ -62,8 +62,8 @@ void WidgetSettingsDialogs::chooseApplication(QWidget* parent, const QString& ti
     auto* dialog = new QFileDialog(parent, title, folder);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setNameFilters({QStringLiteral("Applications (*.desktop)"),
-                            QStringLiteral("Programs (*)")});
+    dialog->setNameFilters(
+            {QStringLiteral("Applications (*.desktop)"), QStringLiteral("Programs (*)")});
     answerOnce(dialog, std::move(chosen));
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QAbstractButton>
-#include <QIcon>
 #include <QColor>
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
 #include <QString>
 

@@ -9,8 +9,8 @@
 #include "touch/views/TouchSurface.h"
 
 #include <QHBoxLayout>
-#include <QShowEvent>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -100,8 +100,8 @@ void SettingsView::applyStyle() {
     if (m_surface)
         m_surface->setAccent(colour);
     for (int index = 0; index < m_tabs.size(); ++index)
-        m_tabs[index]->setIcon(SettingsIcons::symbol(QString::fromUtf8(tabs[index].symbol),
-                                                     TarnTheme::text()));
+        m_tabs[index]->setIcon(
+                SettingsIcons::symbol(QString::fromUtf8(tabs[index].symbol), TarnTheme::text()));
 }
 
 void SettingsView::tabChanged() {

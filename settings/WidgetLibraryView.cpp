@@ -80,7 +80,8 @@ WidgetLibraryView::WidgetLibraryView(SettingsContext context, QWidget* parent)
     m_empty->setStyleSheet(QStringLiteral("font-size: 16px; font-weight: 600;"));
     m_empty->setAlignment(Qt::AlignCenter);
     m_emptyHint = SettingsStyle::label(
-            QStringLiteral("Add widgets to your pages in Layouts. Each copy keeps its own settings."),
+            QStringLiteral(
+                    "Add widgets to your pages in Layouts. Each copy keeps its own settings."),
             "muted", empty);
     m_emptyHint->setAlignment(Qt::AlignCenter);
     emptyLayout->addWidget(m_empty);
@@ -105,8 +106,8 @@ QWidget* WidgetLibraryView::header() {
     titles->setSpacing(2);
     titles->addWidget(SettingsStyle::label(QStringLiteral("Widgets"), "title", header));
     titles->addWidget(SettingsStyle::label(
-            QStringLiteral("Manage your library and configure widgets on your pages."),
-            "subtitle", header));
+            QStringLiteral("Manage your library and configure widgets on your pages."), "subtitle",
+            header));
     layout->addLayout(titles, 1);
 
     m_install = new QPushButton(QStringLiteral("Install Widget…"), header);
@@ -272,9 +273,9 @@ void WidgetLibraryView::showState() {
     m_installedTab->setChecked(!m_showsInstances);
     m_pagesTab->setChecked(m_showsInstances);
     const QString category = m_category->currentData().toString();
-    const QList<WidgetPackage> matches = PackageLibrary::matches(
-            m_context.store, m_search->text(),
-            category.isEmpty() ? PackageLibrary::allCategories : category);
+    const QList<WidgetPackage> matches =
+            PackageLibrary::matches(m_context.store, m_search->text(),
+                                    category.isEmpty() ? PackageLibrary::allCategories : category);
     const QStringList errors = m_context.store.widgets().errors();
     m_registryErrors->setText(errors.join(QLatin1Char('\n')));
     m_registryErrors->setVisible(!errors.isEmpty());
@@ -304,10 +305,10 @@ void WidgetLibraryView::showPackages(const QList<WidgetPackage>& matches) {
     const QColor accent = TarnTheme::color(m_context.store.preferences().accentHex());
     for (const WidgetPackage& package : matches) {
         auto* row = new PackageRow;
-        row->setPackage(package.manifest.name, package.bundled
-                                                       ? package.manifest.categoryName()
-                                                       : package.manifest.categoryName() +
-                                                                 QStringLiteral(" · custom"));
+        row->setPackage(package.manifest.name,
+                        package.bundled
+                                ? package.manifest.categoryName()
+                                : package.manifest.categoryName() + QStringLiteral(" · custom"));
         row->setAccent(accent);
         row->setSelected(selected && selected->id() == package.id());
         const QString id = package.id();
@@ -392,10 +393,10 @@ void WidgetLibraryView::showInstances(const QList<WidgetPackage>& matches) {
         auto* name = new QLabel(instance.package.manifest.name, row);
         name->setStyleSheet(QStringLiteral("font-weight: 600;"));
         const QString page = QStringLiteral("Page %1").arg(instance.pageNumber);
-        auto* where = SettingsStyle::label(
-                instance.launcherName ? page + QStringLiteral(" · ") + *instance.launcherName
-                                      : page,
-                "muted", row);
+        auto* where = SettingsStyle::label(instance.launcherName ? page + QStringLiteral(" · ") +
+                                                                           *instance.launcherName
+                                                                 : page,
+                                           "muted", row);
         texts->addWidget(name);
         texts->addWidget(where);
         layout->addLayout(texts, 1);
@@ -451,21 +452,21 @@ void WidgetLibraryView::install() {
                 }
                 const WidgetManifest manifest = candidate.package->manifest;
                 const QString path = *folder;
-                self->m_context.dialogs.ask(
-                        self->window(),
-                        {PackageLibrary::installMessage(manifest),
-                         PackageLibrary::installInformative(manifest),
-                         {QStringLiteral("Install"), QStringLiteral("Cancel")},
-                         0},
-                        [self, path, fail, id = manifest.id](int button) {
-                            if (!self || button != 0)
-                                return;
-                            const QString failure = PackageLibrary::install(self->m_context.store, path);
-                            if (failure.isEmpty())
-                                self->m_selectedID = id;
-                            fail(failure);
-                            self->showState();
-                        });
+                self->m_context.dialogs.ask(self->window(),
+                                            {PackageLibrary::installMessage(manifest),
+                                             PackageLibrary::installInformative(manifest),
+                                             {QStringLiteral("Install"), QStringLiteral("Cancel")},
+                                             0},
+                                            [self, path, fail, id = manifest.id](int button) {
+                                                if (!self || button != 0)
+                                                    return;
+                                                const QString failure = PackageLibrary::install(
+                                                        self->m_context.store, path);
+                                                if (failure.isEmpty())
+                                                    self->m_selectedID = id;
+                                                fail(failure);
+                                                self->showState();
+                                            });
             });
 }
 

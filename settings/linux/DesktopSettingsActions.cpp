@@ -11,8 +11,8 @@
 
 QString DesktopSettingsActions::readme() const {
     const QDir resources(m_resources);
-    for (const QString& candidate : {QStringLiteral("../README.md"),
-                                     QStringLiteral("../doc/tablora/README.md")}) {
+    for (const QString& candidate :
+         {QStringLiteral("../README.md"), QStringLiteral("../doc/tablora/README.md")}) {
         const QString path = QDir::cleanPath(resources.filePath(candidate));
         if (QFileInfo(path).isFile())
             return path;
@@ -42,11 +42,10 @@ void DesktopSettingsActions::reveal(const QString& path) {
     call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
     const QString folder = QFileInfo(path).absolutePath();
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [watcher, folder] {
-                         // No file manager answers on the bus: at least its folder opens.
-                         if (watcher->isError())
-                             QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
-                         watcher->deleteLater();
-                     });
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, folder] {
+        // No file manager answers on the bus: at least its folder opens.
+        if (watcher->isError())
+            QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        watcher->deleteLater();
+    });
 }

@@ -3,10 +3,10 @@
 #include "app/AppDelegate.h"
 
 #include "app/RemoteControl.h"
-#include "settings/LayoutEditorView.h"
-#include "settings/SettingsView.h"
 #include "dashboard/Dashboard.h"
 #include "dashboard/WidgetContainer.h"
+#include "settings/LayoutEditorView.h"
+#include "settings/SettingsView.h"
 #include "support/AppEnvironment.h"
 #include "support/EventLoop.h"
 #include "widgets/web/WebWidget.h"

@@ -23,7 +23,7 @@ fail() {
 for file in share/applications/tablora.desktop share/icons/hicolor/scalable/apps/tablora.svg \
     share/icons/hicolor/scalable/apps/tablora-tray.svg lib/udev/rules.d/70-tablora-touchscreen.rules \
     share/tablora/WidgetSDK/tarn.js share/tablora/Widgets/cpu.tarnwidget/manifest.json \
-    share/man/man1/tablora.1.gz share/doc/tablora/copyright; do
+    share/man/man1/tablora.1.gz share/doc/tablora/copyright share/doc/tablora/README.md; do
     [ -f "$prefix/$file" ] || fail "$file is missing"
 done
 # The desktop entry names what is installed.

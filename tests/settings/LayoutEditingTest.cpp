@@ -192,8 +192,9 @@ TEST_F(LayoutEditingTest, DropsPlaceNewInstancesMoveWidgetsOrAreIgnored) {
     EXPECT_EQ(edit.layout().sections[0].widget, network);
 
     const PageLayout moved = edit.layout();
-    for (const QString& ignored : {QString("tarn-package:nothing-installed"), QString("tarn-widget:"),
-                                   QString("https://example.org"), QString("tarn-widget:gone@1")})
+    for (const QString& ignored :
+         {QString("tarn-package:nothing-installed"), QString("tarn-widget:"),
+          QString("https://example.org"), QString("tarn-widget:gone@1")})
         EXPECT_FALSE(edit.receive(ignored, first)) << ignored.toStdString();
     EXPECT_FALSE(edit.receive("tarn-package:cpu", "no such section"));
     EXPECT_EQ(edit.layout(), moved);

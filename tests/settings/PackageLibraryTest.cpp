@@ -59,7 +59,8 @@ TEST_F(PackageLibraryTest, InstancesNamePagesAndLaunchers) {
     EXPECT_EQ(shown.last(), "Page 3 spotify-controls -");
 
     // The filters apply to the instances too.
-    const auto launchers = PackageLibrary::matches(*store, "Shortcut", PackageLibrary::allCategories);
+    const auto launchers =
+            PackageLibrary::matches(*store, "Shortcut", PackageLibrary::allCategories);
     EXPECT_EQ(PackageLibrary::instances(*store, launchers).size(), 6);
 }
 

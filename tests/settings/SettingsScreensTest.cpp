@@ -37,8 +37,8 @@ QStringList cutOff(QWidget* root) {
         if (!button && !label)
             continue;
         const QRect frame(widget->mapTo(root, QPoint(0, 0)), widget->size());
-        const QString name = button ? button->text() + "|" + button->accessibleName()
-                                    : label->text().left(40);
+        const QString name =
+                button ? button->text() + "|" + button->accessibleName() : label->text().left(40);
         if (!bounds.contains(frame))
             problems.append(name + " lies outside the window");
         // Word-wrapped labels shrink by wrapping; everything else needs its minimum.
@@ -76,8 +76,10 @@ TEST_F(SettingsScreens, EveryTabFitsAtTheDefaultAndTheMinimumSize) {
                                             << problems.join("; ").toStdString();
             if (!screenshots.isEmpty()) {
                 QDir().mkpath(screenshots);
-                window->grab().save(QDir(screenshots).filePath(
-                        QStringLiteral("settings-%1-%2.png").arg(int(tab)).arg(size.height())));
+                window->grab().save(QDir(screenshots)
+                                            .filePath(QStringLiteral("settings-%1-%2.png")
+                                                              .arg(int(tab))
+                                                              .arg(size.height())));
             }
         }
     }
@@ -91,8 +93,8 @@ TEST_F(SettingsScreens, OtherStatesFitToo) {
     const auto check = [&](QWidget* shown, const QString& name) {
         QCoreApplication::processEvents();
         const QStringList problems = cutOff(shown);
-        EXPECT_TRUE(problems.isEmpty()) << name.toStdString() << ": "
-                                        << problems.join("; ").toStdString();
+        EXPECT_TRUE(problems.isEmpty())
+                << name.toStdString() << ": " << problems.join("; ").toStdString();
         if (!screenshots.isEmpty())
             shown->grab().save(QDir(screenshots).filePath(name + ".png"));
     };

@@ -14,14 +14,14 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QMenu>
-#include <QMimeData>
-#include <QToolButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 

@@ -143,7 +143,8 @@ TEST(TouchSurface, ControlsScrolledOutOfTheirViewTakeNoTouches) {
     spin(50);
     QStringList ids;
     for (const TouchRegion& region : touch.contacts().surface(surface->id())->regions)
-        ids.append(region.id + QString(" %1-%2").arg(region.frame.top()).arg(region.frame.bottom()));
+        ids.append(region.id +
+                   QString(" %1-%2").arg(region.frame.top()).arg(region.frame.bottom()));
     // Row 0 lies over "Above" now: gone. Row 1 shows its lower half only.
     EXPECT_EQ(ids, QStringList({"row-1 50-70", "row-2 70-110", "row-3 110-150"}));
 }
