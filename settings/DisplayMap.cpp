@@ -81,7 +81,11 @@ void DisplayMap::rebuild() {
                          m_accent);
         kept.insert(section.id, tile);
     }
-    qDeleteAll(m_tiles);
+    // A tile may be the source of a drag still running: it goes once that has ended.
+    for (SectionTile* gone : std::as_const(m_tiles)) {
+        gone->hide();
+        gone->deleteLater();
+    }
     m_tiles = kept;
     placeTiles();
     update();

@@ -289,8 +289,10 @@ void GeneralSettingsView::displayChosen(int index) {
 void GeneralSettingsView::startAtLoginToggled(bool on) {
     StartAtLogin* login = m_context.store.startAtLogin();
     const QString failure = login->setEnabled(on);
+    // Said where the user is looking: in the settings window, not on the dashboard.
     if (!failure.isEmpty())
-        m_context.store.notify(failure);
+        m_context.dialogs.ask(window(), {failure, QString(), {QStringLiteral("OK")}, 0},
+                              [](int) {});
     const QSignalBlocker blocker(m_startAtLogin);
     m_startAtLogin->setChecked(login->isEnabled());
 }

@@ -193,7 +193,8 @@ TEST_F(SettingsViewTest, FocusLengthColoursAndStartingAtLogin) {
     ASSERT_NE(startAtLogin, nullptr);
     click(startAtLogin);
     EXPECT_FALSE(startAtLogin->isChecked()) << "a refusal puts the switch back";
-    EXPECT_EQ(store->toast(), "The autostart folder is not writable");
+    ASSERT_EQ(dialogs.asked.size(), 1);
+    EXPECT_EQ(dialogs.asked[0].alert.message, "The autostart folder is not writable");
     // Changed from a terminal, noticed when the window shows again.
     login->enabled = true;
     general.refresh();
