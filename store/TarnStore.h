@@ -78,6 +78,7 @@ public:
     std::shared_ptr<AppLauncher> launcher() const { return m_launcher; }
     // The general settings' "Start Tablora when you log in"; none when not offered.
     StartAtLogin* startAtLogin() const { return m_startAtLogin.get(); }
+    const Clock& clock() const { return *m_clock; }
 
     // Published state
     const Preferences& preferences() const { return m_preferences; }

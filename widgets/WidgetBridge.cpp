@@ -126,7 +126,9 @@ void performFocus(const QString& method, const QJsonObject& arguments, TarnStore
 
 void setNote(const QJsonObject& arguments, TarnStore& store, const QString& key, bool shared) {
     const QJsonValue text = arguments.value(QStringLiteral("text"));
-    if (!text.isString() || text.toString().toUtf8().size() > noteLimit)
+    if (!text.isString())
+        throw WidgetError::invalid(QStringLiteral("Note expects a text string"));
+    if (text.toString().toUtf8().size() > noteLimit)
         throw WidgetError::invalid(QStringLiteral("Note is too large"));
     store.updatePreferences([&](Preferences& p) {
         if (shared)
@@ -149,7 +151,16 @@ void setStorage(const QJsonObject& arguments, TarnStore& store, const QString& k
     store.updatePreferences([&](Preferences& p) { p.widgetStorage.insert(key, storage); });
 }
 
-void launchShortcut(const QJsonObject& arguments, TarnStore& store) {
+// Checked last, so a command that fails anyway leaves the gesture for the next one.
+void launchAfterGesture(TarnStore& store, const Shortcut& shortcut,
+                        const GestureTaker& takeGesture) {
+    if (!takeGesture || !takeGesture())
+        throw WidgetError::invalid(gestureRequired());
+    store.launch(shortcut);
+}
+
+void launchShortcut(const QJsonObject& arguments, TarnStore& store,
+                    const GestureTaker& takeGesture) {
     const QJsonValue id = arguments.value(QStringLiteral("id"));
     const QList<Shortcut>& shortcuts = store.preferences().shortcuts;
     const auto found = std::find_if(shortcuts.begin(), shortcuts.end(), [&](const Shortcut& s) {
@@ -157,10 +168,14 @@ void launchShortcut(const QJsonObject& arguments, TarnStore& store) {
     });
     if (found == shortcuts.end())
         throw WidgetError::invalid(QStringLiteral("Unknown shortcut"));
-    store.launch(*found);
+    launchAfterGesture(store, *found, takeGesture);
 }
 
 } // namespace
+
+QString gestureRequired() {
+    return QStringLiteral("Opening an app needs a tap on the widget first");
+}
 
 QString instanceKey(const WidgetManifest& manifest, const std::optional<QString>& instanceID) {
     return instanceID.value_or(manifest.id);
@@ -241,7 +256,8 @@ std::optional<QString> permissionFor(const QString& method) {
 }
 
 void perform(const QString& method, const QJsonObject& arguments, const WidgetManifest& manifest,
-             TarnStore& store, const std::optional<QString>& instanceID) {
+             TarnStore& store, const std::optional<QString>& instanceID,
+             const GestureTaker& takeGesture) {
     const auto permission = localCommands().constFind(method);
     if (permission == localCommands().cend() || !manifest.declares(*permission))
         throw WidgetError::invalid(unavailable);
@@ -252,15 +268,15 @@ void perform(const QString& method, const QJsonObject& arguments, const WidgetMa
     else if (method == QStringLiteral("notes.set"))
         setNote(arguments, store, key, shared);
     else if (method == QStringLiteral("launcher.launch"))
-        store.launch(launcherFor(store, key).shortcut(*store.launcher()));
+        launchAfterGesture(store, launcherFor(store, key).shortcut(*store.launcher()), takeGesture);
     else if (method == QStringLiteral("shortcuts.launch"))
-        launchShortcut(arguments, store);
+        launchShortcut(arguments, store, takeGesture);
     else
         setStorage(arguments, store, key);
 }
 
 void handleCommand(const QJsonObject& message, const WidgetManifest& manifest, TarnStore& store,
-                   const std::optional<QString>& instanceID,
+                   const std::optional<QString>& instanceID, const GestureTaker& takeGesture,
                    std::function<void(const QJsonObject& reply)> reply) {
     const QJsonValue id = message.value(QStringLiteral("id"));
     const QJsonValue method = message.value(QStringLiteral("method"));
@@ -288,7 +304,7 @@ void handleCommand(const QJsonObject& message, const WidgetManifest& manifest, T
         return;
     }
     try {
-        perform(method.toString(), arguments, manifest, store, instanceID);
+        perform(method.toString(), arguments, manifest, store, instanceID, takeGesture);
         answer(std::nullopt);
     } catch (const WidgetError& error) {
         answer(error.message());

@@ -30,15 +30,22 @@ const QMap<QString, QString>& localCommands();
 // The permission a command needs, local or integration; none for a name that is no command.
 std::optional<QString> permissionFor(const QString& method);
 
-// Runs one of the seven local commands. Throws WidgetError.
+// Takes the user's latest gesture in the widget: true when there was a fresh one.
+using GestureTaker = std::function<bool()>;
+
+QString gestureRequired();
+
+// Runs one of the seven local commands. Opening an application also needs a gesture. Throws
+// WidgetError.
 void perform(const QString& method, const QJsonObject& arguments, const WidgetManifest& manifest,
-             TarnStore& store, const std::optional<QString>& instanceID);
+             TarnStore& store, const std::optional<QString>& instanceID,
+             const GestureTaker& takeGesture);
 
 // Handles one "command" message of a page: checks it, runs it locally or through the
 // integration hub, and answers with {id, ok} or {id, ok: false, error}. A message without an
 // integer id and a string method gets no answer. The answer may come later than newer ones.
 void handleCommand(const QJsonObject& message, const WidgetManifest& manifest, TarnStore& store,
-                   const std::optional<QString>& instanceID,
+                   const std::optional<QString>& instanceID, const GestureTaker& takeGesture,
                    std::function<void(const QJsonObject& reply)> reply);
 
 } // namespace WidgetBridge

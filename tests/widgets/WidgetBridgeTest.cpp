@@ -5,6 +5,7 @@
 #include "support/EventLoop.h"
 #include "support/StoreFixture.h"
 #include "support/TestFiles.h"
+#include "widgets/UserGesture.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -28,11 +29,14 @@ struct BridgeTest : StoreFixture {
         return WidgetBridge::snapshot(m, *store, instance);
     }
 
-    // The error message of a local command, or "ok".
-    QString run(const QString& method, const QJsonObject& arguments, const WidgetManifest& m,
-                std::optional<QString> instance = {}) {
+    // The error message of a local command, or "ok". Unless told otherwise, the user has just
+    // tapped the widget.
+    QString run(
+            const QString& method, const QJsonObject& arguments, const WidgetManifest& m,
+            std::optional<QString> instance = {},
+            const WidgetBridge::GestureTaker& gesture = [] { return true; }) {
         try {
-            WidgetBridge::perform(method, arguments, m, *store, instance);
+            WidgetBridge::perform(method, arguments, m, *store, instance, gesture);
             return "ok";
         } catch (const WidgetError& error) {
             return error.message();
@@ -42,8 +46,9 @@ struct BridgeTest : StoreFixture {
     // Sends a command message and waits for its one reply.
     QJsonObject command(const QJsonObject& message, const WidgetManifest& m) {
         QList<QJsonObject> replies;
-        WidgetBridge::handleCommand(message, m, *store, std::nullopt,
-                                    [&](const QJsonObject& reply) { replies.append(reply); });
+        WidgetBridge::handleCommand(
+                message, m, *store, std::nullopt, [] { return true; },
+                [&](const QJsonObject& reply) { replies.append(reply); });
         waitUntil([&] { return !replies.isEmpty(); }, 2000);
         spin(20);
         EXPECT_LE(replies.size(), 1);
@@ -137,7 +142,9 @@ TEST_F(BridgeTest, NoteAndStorageLimits) {
     EXPECT_EQ(run("notes.set", {{"text", QString(100000, 'n')}}, w), "ok");
     EXPECT_EQ(run("notes.set", {{"text", QString(99999, 'n') + QString::fromUtf8("é")}}, w),
               "Note is too large");
-    EXPECT_EQ(run("notes.set", {}, w), "Note is too large");
+    // A note that is no text is not "too large".
+    EXPECT_EQ(run("notes.set", {}, w), "Note expects a text string");
+    EXPECT_EQ(run("notes.set", {{"text", 7}}, w), "Note expects a text string");
     EXPECT_EQ(store->preferences().note.size(), 100000);
 
     const QString badKey = "Storage expects a key and string value";
@@ -185,6 +192,36 @@ TEST_F(BridgeTest, LaunchingShortcuts) {
     EXPECT_EQ(launcher->opened.last(), app);
     EXPECT_EQ(snapshot(w, QString("launcher@1"))["launcher"].toObject(),
               (QJsonObject{{"name", "My Editor"}, {"symbol", "app"}}));
+}
+
+TEST_F(BridgeTest, OpeningAnAppTakesOneFreshGesture) {
+    const WidgetManifest w = manifest({"shortcuts"});
+    const QString finder = Json::uuidText(store->preferences().shortcuts[0].id);
+    launcher->installed["com.apple.finder"] = ::writeFile(folder.filePath("f.desktop"), "");
+    const auto none = [] { return false; };
+    EXPECT_EQ(run("shortcuts.launch", {{"id", finder}}, w, {}, none),
+              "Opening an app needs a tap on the widget first");
+    EXPECT_EQ(run("launcher.launch", {}, w, QString("launcher@1"), none),
+              "Opening an app needs a tap on the widget first");
+    EXPECT_TRUE(launcher->opened.isEmpty());
+
+    // A command that fails anyway leaves the gesture unused.
+    int taken = 0;
+    const auto counted = [&] { return ++taken == 1; };
+    EXPECT_EQ(run("shortcuts.launch", {{"id", "nope"}}, w, {}, counted), "Unknown shortcut");
+    EXPECT_EQ(taken, 0);
+    EXPECT_EQ(run("shortcuts.launch", {{"id", finder}}, w, {}, counted), "ok");
+    EXPECT_EQ(run("shortcuts.launch", {{"id", finder}}, w, {}, counted),
+              "Opening an app needs a tap on the widget first");
+    EXPECT_EQ(launcher->opened.size(), 1);
+
+    UserGesture gesture;
+    EXPECT_FALSE(gesture.take(10));
+    gesture.record(10);
+    EXPECT_TRUE(gesture.take(12));
+    EXPECT_FALSE(gesture.take(12)); // one action per gesture
+    gesture.record(10);
+    EXPECT_FALSE(gesture.take(12.01));
 }
 
 TEST_F(BridgeTest, CommandRoutingAndReplies) {

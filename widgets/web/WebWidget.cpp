@@ -7,10 +7,13 @@
 #include "widgets/web/WidgetChannelEndpoint.h"
 #include "widgets/web/WidgetFailurePanel.h"
 #include "widgets/web/WidgetPage.h"
+#include "widgets/web/WidgetRequestFence.h"
 #include "widgets/web/WidgetSchemeHandler.h"
 #include "widgets/web/WidgetScript.h"
 
+#include <QChildEvent>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QPushButton>
 #include <QWebChannel>
@@ -32,6 +35,17 @@ QUrl entryURL(const WidgetManifest& manifest) {
     url.setHost(QLatin1String(WidgetResources::host));
     url.setPath(QLatin1Char('/') + manifest.entry);
     return url;
+}
+
+QWebEngineScript script(const QString& name, const QString& source,
+                        QWebEngineScript::ScriptWorldId world, bool subFrames) {
+    QWebEngineScript script;
+    script.setName(name);
+    script.setSourceCode(source);
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(world);
+    script.setRunsOnSubFrames(subFrames);
+    return script;
 }
 
 void quietSettings(QWebEngineSettings* settings) {
@@ -91,17 +105,13 @@ void WebWidget::createPage() {
                 writeLog(QStringLiteral("%1: failed to load: %2").arg(url.path().mid(1), message),
                          LineKind::failedLoad);
             });
+    auto* fence = new WidgetRequestFence(m_package.manifest, m_profile.get());
+    m_profile->setUrlRequestInterceptor(fence);
+    connect(fence, &WidgetRequestFence::blocked, this, &WebWidget::logBlockedRequest);
     quietSettings(m_profile->settings());
 
-    QWebEngineScript sdk;
-    sdk.setName(QStringLiteral("tarn"));
-    sdk.setSourceCode(WidgetScript::source(m_store.widgets().sdkDirectory()));
-    sdk.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    sdk.setWorldId(QWebEngineScript::MainWorld);
-    sdk.setRunsOnSubFrames(false);
-
     m_page = std::make_unique<WidgetPage>(m_profile.get());
-    m_page->scripts().insert(sdk);
+    installScripts();
     connect(m_page.get(), &WidgetPage::consoleMessage, this,
             [this](QWebEnginePage::JavaScriptConsoleMessageLevel level, const QString& message,
                    int line, const QString& source) { logConsole(level, message, line, source); });
@@ -109,10 +119,10 @@ void WebWidget::createPage() {
     // over the widgets behind it, and the tile under a page is always this colour.
     m_page->setBackgroundColor(ThemeColors::surface.to<QColor>());
     m_channel = new QWebChannel(m_page.get());
-    m_endpoint = new WidgetChannelEndpoint([this](const QJsonValue& message) { receive(message); },
-                                           m_channel);
+    m_endpoint =
+            new WidgetChannelEndpoint([this](const QString& text) { receive(text); }, m_channel);
     m_channel->registerObject(QStringLiteral("tarn"), m_endpoint);
-    m_page->setWebChannel(m_channel);
+    m_page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
 
     connect(m_page.get(), &QWebEnginePage::loadStarted, this, [this] {
         m_ready = false;
@@ -136,10 +146,21 @@ void WebWidget::createPage() {
             });
 
     m_view = new QWebEngineView(this);
+    m_view->installEventFilter(this);
     m_view->setPage(m_page.get());
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
     m_view->setGeometry(rect());
     m_page->load(entryURL(m_package.manifest));
+}
+
+void WebWidget::installScripts() {
+    const QString sdk = WidgetScript::pageSource(m_store.widgets().sdkDirectory());
+    m_page->scripts().insert(
+            script(QStringLiteral("tarn"), sdk, QWebEngineScript::MainWorld, false));
+    m_page->scripts().insert(script(QStringLiteral("tarn-lockdown"), WidgetScript::lockdownSource(),
+                                    QWebEngineScript::MainWorld, true));
+    m_page->scripts().insert(script(QStringLiteral("tarn-relay"), WidgetScript::relaySource(),
+                                    QWebEngineScript::ApplicationWorld, false));
 }
 
 void WebWidget::loadingChanged(const QWebEngineLoadingInfo& info) {
@@ -186,7 +207,7 @@ void WebWidget::reload() {
     m_failedRequests.clear();
     m_budgetWindow.invalidate();
     if (!m_page->webChannel())
-        m_page->setWebChannel(m_channel);
+        m_page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
     m_page->triggerAction(QWebEnginePage::Reload);
 }
 
@@ -214,12 +235,18 @@ void WebWidget::stopRunawayPage() {
         setFailure(stoppedMessage);
 }
 
-void WebWidget::receive(const QJsonValue& value) {
-    if (!withinBudget() || !value.isObject())
+void WebWidget::receive(const QString& text) {
+    // The relay drops longer messages already; this holds should anything else reach the channel.
+    if (!withinBudget() || text.size() > WidgetScript::messageLimit)
         return;
     if (m_page->url().scheme() != QLatin1String(WidgetSchemeHandler::scheme))
         return;
-    const QJsonObject message = value.toObject();
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
+    if (document.isObject())
+        handle(document.object());
+}
+
+void WebWidget::handle(const QJsonObject& message) {
     const QJsonValue type = message.value(QStringLiteral("type"));
     if (type == QStringLiteral("ready")) {
         m_ready = true;
@@ -236,8 +263,11 @@ void WebWidget::receive(const QJsonValue& value) {
     } else if (type == QStringLiteral("command")) {
         const QPointer<WebWidget> self(this);
         const QString method = message.value(QStringLiteral("method")).toString();
+        const auto takeGesture = [self] {
+            return self && self->m_gesture.take(self->m_store.clock().uptime());
+        };
         WidgetBridge::handleCommand(
-                message, m_package.manifest, m_store, m_instanceID,
+                message, m_package.manifest, m_store, m_instanceID, takeGesture,
                 [self, method](const QJsonObject& reply) {
                     // The widget may be gone by the time a slow command
                     // finishes.
@@ -346,7 +376,34 @@ QList<TouchRegion> WebWidget::touchRegions() const {
     return regions;
 }
 
+void WebWidget::recordGesture() {
+    m_gesture.record(m_store.clock().uptime());
+}
+
+bool WebWidget::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::ChildAdded:
+        // The engine draws into a child of the view that it makes when it likes.
+        if (QObject* child = static_cast<QChildEvent*>(event)->child(); child->isWidgetType())
+            child->installEventFilter(this);
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::TouchBegin:
+        recordGesture();
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void WebWidget::logBlockedRequest(const QString& origin) {
+    writeLog(QStringLiteral("blocked a request to %1").arg(origin), LineKind::blockedRequest);
+    emit requestBlocked(origin);
+}
+
 void WebWidget::activate(qint64 controlID) {
+    recordGesture();
     call("_activate", Json::fastCompact(QJsonArray{controlID}));
 }
 

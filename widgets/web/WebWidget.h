@@ -1,6 +1,7 @@
 #pragma once
 
 #include "touch/views/TouchControls.h"
+#include "widgets/UserGesture.h"
 #include "widgets/WidgetControls.h"
 #include "widgets/WidgetLog.h"
 #include "widgets/WidgetPackage.h"
@@ -55,7 +56,7 @@ public:
 
     // One region per reported control, in this widget's coordinates; a tap activates it.
     QList<TouchRegion> touchRegions() const override;
-    // A reported control was touched.
+    // A reported control was touched; the touch counts as the user's gesture in this widget.
     void activate(qint64 controlID);
     // Scrolls the page content under a point of this widget.
     void scroll(const QPointF& point, double delta) override;
@@ -68,7 +69,7 @@ public:
     void setFixedState(const QJsonObject& state);
 
     // What a line of the widget's log is about.
-    enum class LineKind { console, uncaughtError, failedLoad, refusedCommand };
+    enum class LineKind { console, uncaughtError, failedLoad, refusedCommand, blockedRequest };
     Q_ENUM(LineKind)
 
 signals:
@@ -77,13 +78,21 @@ signals:
     void controlsChanged();
     void failureChanged();
     void snapshotSent(const QByteArray& json);
+    // The page tried to reach an origin it may not; once per origin.
+    void requestBlocked(const QString& origin);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Presses on the page are the user's gestures in this widget.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createPage();
-    void receive(const QJsonValue& message);
+    void installScripts();
+    void receive(const QString& text);
+    void handle(const QJsonObject& message);
+    void recordGesture();
+    void logBlockedRequest(const QString& origin);
     bool withinBudget();
     void stopRunawayPage();
     void setFailure(const std::optional<QString>& failure);
@@ -122,4 +131,5 @@ private:
     QTimer m_publishSoon;
     QElapsedTimer m_budgetWindow;
     int m_budgetUsed = 0;
+    UserGesture m_gesture;
 };

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QJsonValue>
 #include <QObject>
+#include <QString>
 #include <functional>
 
-// The object a widget page reaches as the channel's "tarn": one method, postMessage, for what the
-// page sends, and one signal, dispatch, for what the dashboard calls on the page. Nothing else the
-// page could read.
+// The object the page's relay reaches as the channel's "tarn": one method, postMessage, for the
+// JSON text of what the page sends, and one signal, dispatch, for what the dashboard calls on the
+// page. Nothing else the page could read.
 //
 // Everything the dashboard sends travels as a signal argument rather than as evaluated script:
 // each evaluated script is compiled and cached by the page's engine, and a renderer fed a fresh
@@ -15,16 +15,16 @@ class WidgetChannelEndpoint : public QObject {
     Q_OBJECT
 
 public:
-    explicit WidgetChannelEndpoint(std::function<void(const QJsonValue&)> receive,
+    explicit WidgetChannelEndpoint(std::function<void(const QString&)> receive,
                                    QObject* parent = nullptr)
         : QObject(parent), m_receive(std::move(receive)) {}
 
-    Q_INVOKABLE void postMessage(const QJsonValue& message) { m_receive(message); }
+    Q_INVOKABLE void postMessage(const QString& text) { m_receive(text); }
 
 signals:
     // Calls `Tarn[function](...arguments)` in the page; `arguments` is the text of a JSON array.
     void dispatch(const QString& function, const QString& arguments);
 
 private:
-    std::function<void(const QJsonValue&)> m_receive;
+    std::function<void(const QString&)> m_receive;
 };

@@ -19,13 +19,24 @@ constexpr const char* flagsVariable = "QTWEBENGINE_CHROMIUM_FLAGS";
 // minute through this function, then removes it from the page.
 constexpr const char* collectableHeap = "--js-flags=--expose-gc";
 
+// WebRTC never sends UDP that does not go through a proxy, and there is none: no STUN or media
+// packet leaves a page even should a page find a peer connection after all (the page scripts
+// take them away, WidgetScript).
+constexpr const char* noDirectWebRtcUdp =
+        "--force-webrtc-ip-handling-policy=disable_non_proxied_udp";
+
+void addFlag(const char* flag) {
+    const QByteArray flags = qgetenv(flagsVariable);
+    if (!flags.contains(flag))
+        qputenv(flagsVariable, (flags + ' ' + flag).trimmed());
+}
+
 } // namespace
 
 void prepare() {
     WidgetSchemeHandler::registerScheme();
-    QByteArray flags = qgetenv(flagsVariable);
-    if (!flags.contains(collectableHeap))
-        qputenv(flagsVariable, (flags + ' ' + collectableHeap).trimmed());
+    addFlag(collectableHeap);
+    addFlag(noDirectWebRtcUdp);
 }
 
 void prepareProgram(bool verbose) {

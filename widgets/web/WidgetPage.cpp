@@ -1,5 +1,6 @@
 #include "WidgetPage.h"
 
+#include "widgets/RequestPolicy.h"
 #include "widgets/WidgetResources.h"
 #include "widgets/web/WidgetSchemeHandler.h"
 
@@ -20,7 +21,8 @@ WidgetPage::WidgetPage(QWebEngineProfile* profile, QObject* parent)
 
 bool WidgetPage::allowsNavigation(const QUrl& url, bool isMainFrame) {
     return isMainFrame && url.scheme() == QLatin1String(WidgetSchemeHandler::scheme) &&
-           url.host() == QLatin1String(WidgetResources::host);
+           url.host() == QLatin1String(WidgetResources::host) &&
+           RequestPolicy::isDocumentPath(url.path());
 }
 
 bool WidgetPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) {

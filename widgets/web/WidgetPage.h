@@ -11,7 +11,8 @@ class WidgetPage : public QWebEnginePage {
 public:
     explicit WidgetPage(QWebEngineProfile* profile, QObject* parent = nullptr);
 
-    // Only the main frame may navigate, and only inside the package.
+    // Only the main frame may navigate, only inside the package, and only to an HTML file: the
+    // policy that fences the page comes with HTML documents alone.
     static bool allowsNavigation(const QUrl& url, bool isMainFrame);
 
 signals:
