@@ -23,10 +23,10 @@ bool RequestPolicy::allows(const QUrl& url, Destination destination) const {
     if (scheme == QLatin1String("tarn-widget")) {
         if (url.host() != QLatin1String(WidgetResources::host))
             return false;
-        return destination == Destination::resource || isDocumentPath(url.path());
+        return destination != Destination::document || isDocumentPath(url.path());
     }
-    // The package's documents are the only documents; nothing else opens as the page.
-    if (destination == Destination::document)
+    // The package's documents and scripts are the only documents and workers.
+    if (destination != Destination::resource)
         return false;
     if (scheme == QLatin1String("data") || scheme == QLatin1String("blob"))
         return true;

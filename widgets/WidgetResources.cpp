@@ -23,7 +23,7 @@ WidgetResources::Answer failure(const QString& message) {
 WidgetResources::WidgetResources(WidgetPackage package, QString sdkDirectory)
     : m_package(std::move(package)), m_sdkDirectory(std::move(sdkDirectory)) {}
 
-WidgetResources::Answer WidgetResources::answer(const QUrl& url) const {
+WidgetResources::Answer WidgetResources::answer(const QUrl& url, Use use) const {
     if (!url.isValid() || url.host() != QLatin1String(host))
         return failure(QStringLiteral("Invalid resource origin"));
     QString path = url.path(QUrl::FullyDecoded).mid(1);
@@ -44,6 +44,10 @@ WidgetResources::Answer WidgetResources::answer(const QUrl& url) const {
     if (resource.status == RegularFile::Status::failed)
         return failure(resource.error);
     Answer answer{true, mimeType(file), resource.contents, {}};
+    if (use == Use::workerScript) {
+        answer.body.prepend(workerPrologue());
+        return answer;
+    }
     if (QFileInfo(file).suffix().compare(QStringLiteral("html"), Qt::CaseInsensitive) == 0) {
         const QByteArray prefix = "<!doctype html><meta http-equiv=\"Content-Security-Policy\" "
                                   "content=\"" +
@@ -51,6 +55,12 @@ WidgetResources::Answer WidgetResources::answer(const QUrl& url) const {
         answer.body.prepend(prefix);
     }
     return answer;
+}
+
+QByteArray WidgetResources::workerPrologue() {
+    // One line, so the script's own line numbers are off by one only.
+    return "for (const name of ['WebSocket', 'WebTransport', 'Worker', 'SharedWorker', "
+           "'RTCPeerConnection']) { try { delete self[name]; } catch (e) {} }\n";
 }
 
 QString WidgetResources::contentSecurityPolicy(const WidgetManifest& manifest) {

@@ -22,9 +22,15 @@ public:
         QString error; // when !ok
     };
 
+    // A worker's script starts with lines that take away what no request check sees (web
+    // sockets, WebTransport, peer connections) and further workers, whose scripts would not get
+    // these lines.
+    enum class Use { asRequested, workerScript };
+
     WidgetResources(WidgetPackage package, QString sdkDirectory);
 
-    Answer answer(const QUrl& url) const;
+    Answer answer(const QUrl& url, Use use = Use::asRequested) const;
+    static QByteArray workerPrologue();
 
     const WidgetPackage& package() const { return m_package; }
 

@@ -2,6 +2,7 @@
 // the navigation policy and a page whose process dies.
 #include "widgets/web/WebWidget.h"
 
+#include "model/JsonCoding.h"
 #include "support/EventLoop.h"
 #include "support/PackageBuilder.h"
 #include "support/StoreFixture.h"
@@ -13,7 +14,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWebEngineProfile>
+#include <QWebEngineView>
 #include <csignal>
 
 namespace {
@@ -335,6 +338,78 @@ TEST_F(WebWidgetTest, PagesCannotLeaveTheirPackageOrOpenWindows) {
     const qsizetype before = sent.size();
     store->updatePreferences([](Preferences& p) { p.showSeconds = !p.showSeconds; });
     EXPECT_TRUE(waitUntil([&] { return sent.size() > before; }));
+}
+
+TEST_F(WebWidgetTest, OpeningAnAppFollowsATapInThatWidget) {
+    writePackage("com.example.launch", {"shortcuts"});
+    writePackage("com.example.other", {"shortcuts"});
+    open();
+    launcher->installed["com.apple.finder"] = ::writeFile(folder.filePath("files.desktop"), "");
+    WebWidget& widget = show("com.example.launch");
+    WebWidget& other = show("com.example.other");
+    const QString launch =
+            QString("Tarn.command('shortcuts.launch', {id: '%1'})"
+                    ".then(() => window.outcome = 'ok', e => window.outcome = e.message)")
+                    .arg(Json::uuidText(store->preferences().shortcuts[0].id));
+    const auto attempt = [&](WebWidget& target) {
+        evaluate(target, "window.outcome = undefined");
+        evaluate(target, launch);
+        EXPECT_TRUE(waitUntil([&] { return !evaluate(target, "window.outcome").isNull(); }));
+        return evaluate(target, "window.outcome").toString();
+    };
+    const auto click = [](WebWidget& target) {
+        QWidget* surface = QWebEngineView::forPage(target.page())->focusProxy();
+        ASSERT_NE(surface, nullptr);
+        QTest::mousePress(surface, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseRelease(surface, Qt::LeftButton, {}, QPoint(5, 5));
+    };
+
+    // A page alone opens nothing, however often it asks.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(attempt(widget), "Opening an app needs a tap on the widget first");
+    EXPECT_TRUE(launcher->opened.isEmpty());
+
+    // A click in one widget lets that widget open one app, once.
+    click(other);
+    EXPECT_EQ(attempt(widget), "Opening an app needs a tap on the widget first");
+    click(widget);
+    EXPECT_EQ(attempt(widget), "ok");
+    EXPECT_EQ(attempt(widget), "Opening an app needs a tap on the widget first");
+    EXPECT_EQ(launcher->opened.size(), 1);
+
+    // A touch on a control counts; one two seconds old does not.
+    widget.activate(1);
+    EXPECT_EQ(attempt(widget), "ok");
+    widget.activate(1);
+    clock->advance(2.5);
+    EXPECT_EQ(attempt(widget), "Opening an app needs a tap on the widget first");
+    EXPECT_EQ(launcher->opened.size(), 2);
+}
+
+TEST_F(WebWidgetTest, OversizedMessagesNeverReachTheDashboard) {
+    writePackage("com.example.big", {"notes"});
+    WebWidget& widget = show("com.example.big");
+    // The page's world has no way to the channel but the SDK's relay.
+    EXPECT_EQ(evaluate(widget, "typeof qt").toString(), "undefined");
+
+    const auto peakKilobytes = [] {
+        QFile status("/proc/self/status");
+        status.open(QIODevice::ReadOnly);
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').first().toLongLong();
+        return 0LL;
+    };
+    const qint64 peakBefore = peakKilobytes();
+    evaluate(widget, "window.webkit.messageHandlers.tarn.postMessage({type: 'command', id: 99,"
+                     "  method: 'notes.set', arguments: {text: 'x'.repeat(50 * 1024 * 1024)}});"
+                     "Tarn.command('notes.set', {text: 'y'.repeat(100000)})"
+                     "  .then(() => window.outcome = 'ok', e => window.outcome = e.message)");
+    EXPECT_TRUE(becomes(widget, "window.outcome", "ok", 20000));
+    EXPECT_EQ(store->preferences().note, QString(100000, 'y'));
+    // The big one was dropped in the page's process: no reply, and the dashboard never held it.
+    EXPECT_EQ(evaluate(widget, "JSON.stringify(window.replies.map(r => r.id))").toString(), "[1]");
+    EXPECT_LT(peakKilobytes() - peakBefore, 60 * 1024);
 }
 
 TEST_F(WebWidgetTest, MarkedControlsBecomeTouchRegionsAndTooManyAreIgnored) {

@@ -1,19 +1,25 @@
 #include "WidgetRequestFence.h"
 
+#include "widgets/web/WidgetSchemeHandler.h"
+
 #include <QMutexLocker>
 
 namespace {
 
-bool opensAsDocument(QWebEngineUrlRequestInfo::ResourceType type) {
+RequestPolicy::Destination destinationOf(QWebEngineUrlRequestInfo::ResourceType type) {
     switch (type) {
     case QWebEngineUrlRequestInfo::ResourceTypeMainFrame:
     case QWebEngineUrlRequestInfo::ResourceTypeSubFrame:
     case QWebEngineUrlRequestInfo::ResourceTypeObject:
     case QWebEngineUrlRequestInfo::ResourceTypeNavigationPreloadMainFrame:
     case QWebEngineUrlRequestInfo::ResourceTypeNavigationPreloadSubFrame:
-        return true;
+        return RequestPolicy::Destination::document;
+    case QWebEngineUrlRequestInfo::ResourceTypeWorker:
+    case QWebEngineUrlRequestInfo::ResourceTypeSharedWorker:
+    case QWebEngineUrlRequestInfo::ResourceTypeServiceWorker:
+        return RequestPolicy::Destination::worker;
     default:
-        return false;
+        return RequestPolicy::Destination::resource;
     }
 }
 
@@ -24,11 +30,12 @@ WidgetRequestFence::WidgetRequestFence(const WidgetManifest& manifest, QObject* 
 
 void WidgetRequestFence::interceptRequest(QWebEngineUrlRequestInfo& info) {
     const QUrl url = info.requestUrl();
-    const auto destination = opensAsDocument(info.resourceType())
-                                     ? RequestPolicy::Destination::document
-                                     : RequestPolicy::Destination::resource;
-    if (m_policy.allows(url, destination))
+    const RequestPolicy::Destination destination = destinationOf(info.resourceType());
+    if (m_policy.allows(url, destination)) {
+        if (destination == RequestPolicy::Destination::worker)
+            info.setHttpHeader(WidgetSchemeHandler::workerHeader, "1");
         return;
+    }
     info.block(true);
     const QString origin = RequestPolicy::origin(url);
     {

@@ -8,7 +8,10 @@ WidgetSchemeHandler::WidgetSchemeHandler(WidgetResources resources, QObject* par
     : QWebEngineUrlSchemeHandler(parent), m_resources(std::move(resources)) {}
 
 void WidgetSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
-    const WidgetResources::Answer answer = m_resources.answer(job->requestUrl());
+    const bool worker = job->requestHeaders().contains(workerHeader);
+    const WidgetResources::Answer answer =
+            m_resources.answer(job->requestUrl(), worker ? WidgetResources::Use::workerScript
+                                                         : WidgetResources::Use::asRequested);
     if (!answer.ok) {
         m_lastError = answer.error;
         emit requestFailed(job->requestUrl(), answer.error);

@@ -12,6 +12,8 @@ class WidgetSchemeHandler : public QWebEngineUrlSchemeHandler {
 
 public:
     static constexpr const char* scheme = "tarn-widget";
+    // Set by the request fence on the script that starts a worker.
+    static constexpr const char* workerHeader = "X-Tarn-Worker";
 
     WidgetSchemeHandler(WidgetResources resources, QObject* parent = nullptr);
 

@@ -18,17 +18,90 @@ QString channelClient() {
     return QString::fromUtf8(file.readAll());
 }
 
-// Peer connections send to any host, over UDP and TCP, where no request check sees them. They
-// are taken away in every frame before the page's first script; the engine is also told never to
-// send WebRTC UDP that does not go through a proxy (WidgetEngine::prepare).
+// Peer connections and WebTransport reach any host, over UDP and TCP, where no request check sees
+// them; so do web sockets of shared workers, whose scripts the engine loads without asking the
+// request fence (dedicated workers get a prologue instead, WidgetResources::workerPrologue). They
+// are taken from the page's window before its first script, and from every frame as soon as the
+// page could reach it: the engine's own scripts come to a new frame only some time after it exists.
+// Every call that can add a frame to a document strips the frames before it returns, and so does a
+// frame's window or document as the page asks for it. The engine is also told never to send WebRTC
+// UDP outside a proxy (WidgetEngine::prepare).
 const char* const withoutPeerConnections = R"JS(
-    for (const name of ['RTCPeerConnection', 'webkitRTCPeerConnection', 'RTCDataChannel',
-                        'RTCIceCandidate', 'RTCSessionDescription', 'RTCRtpSender',
-                        'RTCRtpReceiver', 'RTCRtpTransceiver', 'RTCDtlsTransport',
-                        'RTCIceTransport', 'RTCSctpTransport', 'RTCCertificate',
-                        'WebTransport']) {
-        try { delete window[name]; } catch (e) {}
+    const names = ['RTCPeerConnection', 'webkitRTCPeerConnection', 'RTCDataChannel',
+                   'RTCIceCandidate', 'RTCSessionDescription', 'RTCRtpSender', 'RTCRtpReceiver',
+                   'RTCRtpTransceiver', 'RTCDtlsTransport', 'RTCIceTransport', 'RTCSctpTransport',
+                   'RTCCertificate', 'WebTransport', 'SharedWorker'];
+    const top = window;
+    const lengthOf = Object.getOwnPropertyDescriptor(window, 'length').get;
+    const guarded = new WeakSet();
+    function strip(w) {
+        for (const name of names) {
+            try { delete w[name]; } catch (e) {}
+        }
     }
+    function stripFrames(w) {
+        let count = 0;
+        try { count = lengthOf.call(w); } catch (e) { return; }
+        for (let i = 0; i < count; ++i) {
+            try { lock(w[i]); stripFrames(w[i]); } catch (e) {}
+        }
+    }
+    function wrap(prototype, name) {
+        const found = prototype && Object.getOwnPropertyDescriptor(prototype, name);
+        if (!found) {
+            return;
+        }
+        if (typeof found.value === 'function') {
+            const call = found.value;
+            found.value = function (...values) {
+                try { return call.apply(this, values); } finally { stripFrames(top); }
+            };
+        } else if (found.set) {
+            const set = found.set;
+            found.set = function (value) {
+                try { set.call(this, value); } finally { stripFrames(top); }
+            };
+        } else if (found.get) {
+            const get = found.get;
+            found.get = function () {
+                stripFrames(top);
+                return get.call(this);
+            };
+        }
+        Object.defineProperty(prototype, name, found);
+    }
+    function lock(w) {
+        strip(w);
+        if (guarded.has(w)) {
+            return;
+        }
+        guarded.add(w);
+        const adding = [
+            [w.Node, ['appendChild', 'insertBefore', 'replaceChild']],
+            [w.Element, ['append', 'prepend', 'before', 'after', 'replaceWith', 'replaceChildren',
+                         'insertAdjacentElement', 'insertAdjacentHTML', 'innerHTML', 'outerHTML']],
+            [w.CharacterData, ['before', 'after', 'replaceWith']],
+            [w.DocumentType, ['before', 'after', 'replaceWith']],
+            [w.Document, ['append', 'prepend', 'replaceChildren', 'write', 'writeln',
+                          'execCommand']],
+            [w.DocumentFragment, ['append', 'prepend', 'replaceChildren']],
+            [w.ShadowRoot, ['innerHTML']],
+            [w.Range, ['insertNode', 'surroundContents']],
+            [w.HTMLIFrameElement, ['contentWindow', 'contentDocument']],
+            [w.HTMLFrameElement, ['contentWindow', 'contentDocument']],
+            [w.HTMLObjectElement, ['contentWindow', 'contentDocument', 'getSVGDocument']],
+            [w.HTMLEmbedElement, ['getSVGDocument']],
+        ];
+        for (const [type, members] of adding) {
+            for (const member of members) {
+                try { wrap(type && type.prototype, member); } catch (e) {}
+            }
+        }
+    }
+    lock(window);
+    stripFrames(window);
+    new MutationObserver(() => stripFrames(top)).observe(document, { childList: true,
+                                                                     subtree: true });
 )JS";
 
 // Runs right after the SDK, before any script of the page, so `sdk` is the SDK's own object even
