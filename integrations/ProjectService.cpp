@@ -49,7 +49,7 @@ ProjectService::ProjectService(QString directory, std::shared_ptr<FolderChooser>
     : QObject(parent), m_directory(std::move(directory)), m_chooser(std::move(chooser)),
       m_tool(std::move(shortcuts)), m_programs(std::move(programs)),
       m_shortcutStatus(PlatformTexts::automationsNotLoaded()) {
-    const auto document = StateFile::read(m_directory, settingsFile);
+    const auto document = StateFile::contents(m_directory, settingsFile);
     if (!document)
         return;
     try {

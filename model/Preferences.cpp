@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 #include <limits>
 #include <utility>
@@ -69,17 +70,29 @@ QMap<QString, QMap<QString, QString>> readWidgetStorage(const QJsonValue& value)
 
 // Layouts degrade instead of failing the record: one malformed layout empties the dictionary,
 // and layouts that decode but are not valid are dropped one by one.
-QMap<QString, PageLayout> readPageLayouts(const QJsonValue& value) {
+QMap<QString, PageLayout> readPageLayouts(const QJsonValue& value, bool& dropped) {
     QMap<QString, PageLayout> layouts;
     try {
         const QJsonObject object = Json::objectValue(value, QStringLiteral("pageLayouts"));
         for (auto it = object.begin(); it != object.end(); ++it)
             layouts.insert(it.key(), PageLayout::fromJson(it.value(), it.key()));
     } catch (const DecodingError&) {
+        dropped = true;
         return {};
     }
-    layouts.removeIf([](const auto& entry) { return !entry.value().isValid(); });
+    if (layouts.removeIf([](const auto& entry) { return !entry.value().isValid(); }) > 0)
+        dropped = true;
     return layouts;
+}
+
+bool hasUnknownKeys(const QJsonObject& object) {
+    static const QSet<QString> known = {
+            "launchers", "orientation",  "primaryAccent", "customAccent", "palette", "board",
+            "pageCount", "directTouch",  "showSeconds",   "focusMinutes", "note",    "displayID",
+            "shortcuts", "widgetOrders", "widgetStorage", "pageLayouts"};
+    const QStringList keys = object.keys();
+    return std::any_of(keys.begin(), keys.end(),
+                       [](const QString& key) { return !known.contains(key); });
 }
 
 int clampedInt(qint64 value, int low = std::numeric_limits<int>::min(),
@@ -96,12 +109,13 @@ quint32 readDisplayID(const QJsonValue& value) {
 
 } // namespace
 
-Preferences Preferences::fromJson(const QByteArray& document) {
-    return fromJsonObject(Json::parseObject(document));
+Preferences Preferences::fromJson(const QByteArray& document, bool* dropped) {
+    return fromJsonObject(Json::parseObject(document), dropped);
 }
 
-Preferences Preferences::fromJsonObject(const QJsonObject& o) {
+Preferences Preferences::fromJsonObject(const QJsonObject& o, bool* dropped) {
     Preferences p;
+    bool left = hasUnknownKeys(o);
     using V = const QJsonValue&;
     ifPresent(o, QStringLiteral("launchers"), [&](V v) { p.launchers = readLaunchers(v); });
     ifPresent(o, QStringLiteral("orientation"), [&](V) {
@@ -133,7 +147,10 @@ Preferences Preferences::fromJsonObject(const QJsonObject& o) {
               [&](V v) { p.widgetOrders = readWidgetOrders(v); });
     ifPresent(o, QStringLiteral("widgetStorage"),
               [&](V v) { p.widgetStorage = readWidgetStorage(v); });
-    ifPresent(o, QStringLiteral("pageLayouts"), [&](V v) { p.pageLayouts = readPageLayouts(v); });
+    ifPresent(o, QStringLiteral("pageLayouts"),
+              [&](V v) { p.pageLayouts = readPageLayouts(v, left); });
+    if (dropped)
+        *dropped = left;
 
     if (pageNumber(p.board) > p.pageCount)
         p.board = Board::overview;

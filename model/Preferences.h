@@ -37,9 +37,11 @@ struct Preferences {
     QMap<QString, PageLayout> pageLayouts;               // by board raw value
 
     // Reads a whole document. Throws DecodingError when any key but "pageLayouts" has a value of
-    // the wrong shape; undecodable or invalid page layouts are dropped instead.
-    static Preferences fromJson(const QByteArray& document);
-    static Preferences fromJsonObject(const QJsonObject& object);
+    // the wrong shape; undecodable or invalid page layouts are dropped instead. `dropped`, when
+    // given, tells whether anything of the document was left out: a page layout, or a key this
+    // version does not know (a newer version's), which the next save would lose.
+    static Preferences fromJson(const QByteArray& document, bool* dropped = nullptr);
+    static Preferences fromJsonObject(const QJsonObject& object, bool* dropped = nullptr);
     // Compact, keys in their fixed order, absent optional values left out.
     QByteArray toJson() const;
 

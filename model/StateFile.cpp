@@ -1,16 +1,47 @@
 #include "StateFile.h"
 
+#include "model/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace StateFile {
 
-std::optional<QByteArray> read(const QString& directory, const QString& name) {
-    QFile file(QDir(directory).filePath(name));
-    if (!file.open(QIODevice::ReadOnly))
+namespace {
+
+QString copyPrefix(const QString& name) {
+    return name + QStringLiteral(".unreadable-");
+}
+
+void removeOldCopies(QDir directory, const QString& name) {
+    QStringList copies = directory.entryList({copyPrefix(name) + QLatin1Char('*')},
+                                             QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+    while (copies.size() > keptCopies)
+        directory.remove(copies.takeFirst());
+}
+
+} // namespace
+
+Reading read(const QString& directory, const QString& name) {
+    const QString path = QDir(directory).filePath(name);
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+        return {};
+    const RegularFile file = RegularFile::read(path, sizeLimit);
+    if (file.status != RegularFile::Status::read)
+        return {Reading::Status::unreadable, {}};
+    return {Reading::Status::read, file.contents};
+}
+
+std::optional<QByteArray> contents(const QString& directory, const QString& name) {
+    Reading reading = read(directory, name);
+    if (reading.status != Reading::Status::read)
         return std::nullopt;
-    return file.readAll();
+    return std::move(reading.contents);
 }
 
 std::optional<QString> write(const QString& directory, const QString& name,
@@ -23,6 +54,24 @@ std::optional<QString> write(const QString& directory, const QString& name,
     if (file.write(contents) != contents.size() || !file.commit())
         return file.errorString();
     return std::nullopt;
+}
+
+SetAside setAside(const QString& directory, const QString& name, const QDateTime& when) {
+    const QDir folder(directory);
+    const QString original = folder.filePath(name);
+    const QString stamp = when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
+    QString copy = copyPrefix(name) + stamp;
+    for (int n = 2; QFileInfo::exists(folder.filePath(copy)); ++n)
+        copy = copyPrefix(name) + stamp + QLatin1Char('-') + QString::number(n);
+    // A rename, not a copy: it never opens the file, whatever it is.
+    if (std::rename(QFile::encodeName(original).constData(),
+                    QFile::encodeName(folder.filePath(copy)).constData()) != 0) {
+        if (errno == ENOENT)
+            return {};
+        return {{}, QString::fromLocal8Bit(std::strerror(errno))};
+    }
+    removeOldCopies(folder, name);
+    return {copy, std::nullopt};
 }
 
 } // namespace StateFile

@@ -77,7 +77,8 @@ TarnStore::TarnStore(Environment environment, QObject* parent)
       m_sound(std::move(environment.sound)), m_startAtLogin(std::move(environment.startAtLogin)),
       m_sampler(readingsOrNone(std::move(environment.readings), m_clock)), m_now(m_clock->now()) {
     m_saveWork.setSingleShot(true);
-    m_saveWork.setInterval(environment.saveDelay);
+    m_saveDelay = environment.saveDelay;
+    m_longestSaveDelay = std::max(environment.longestSaveDelay, environment.saveDelay);
     connect(&m_saveWork, &QTimer::timeout, this, &TarnStore::save);
     m_toastWork.setSingleShot(true);
     m_toastWork.setInterval(environment.toastDuration);
@@ -116,30 +117,63 @@ QString TarnStore::defaultDirectory() {
 
 void TarnStore::loadState() {
     bool preferencesRead = false;
-    if (const auto document = StateFile::read(m_directory, preferencesFile)) {
+    if (const auto document = readState(preferencesFile)) {
         try {
-            setPreferences(Preferences::fromJson(*document));
+            bool dropped = false;
+            setPreferences(Preferences::fromJson(*document, &dropped));
             preferencesRead = true;
+            if (dropped)
+                m_unreadFiles.insert(preferencesFile);
         } catch (const DecodingError&) {
-            // Unreadable settings fall back to the defaults without a message.
+            // The defaults take over; the file is kept aside at the first save.
+            m_unreadFiles.insert(preferencesFile);
         }
     }
     if (!preferencesRead)
         seedExamplePages();
 
     m_focus = freshFocus();
-    if (const auto document = StateFile::read(m_directory, focusFile)) {
+    if (const auto document = readState(focusFile)) {
         try {
             m_focus = FocusSession::fromJson(Json::parseObject(*document));
         } catch (const DecodingError&) {
+            m_unreadFiles.insert(focusFile);
         }
     }
-    if (const auto document = StateFile::read(m_directory, focusCopiesFile)) {
+    if (const auto document = readState(focusCopiesFile)) {
         try {
             m_focusCopies = focusCopiesFromJson(*document);
         } catch (const DecodingError&) {
+            m_unreadFiles.insert(focusCopiesFile);
         }
     }
+}
+
+std::optional<QByteArray> TarnStore::readState(const QString& name) {
+    StateFile::Reading reading = StateFile::read(m_directory, name);
+    if (reading.status == StateFile::Reading::Status::unreadable)
+        m_unreadFiles.insert(name);
+    if (reading.status != StateFile::Reading::Status::read)
+        return std::nullopt;
+    return std::move(reading.contents);
+}
+
+std::optional<QString> TarnStore::keepUnreadOriginal(const QString& name) {
+    if (!m_unreadFiles.contains(name))
+        return std::nullopt;
+    const StateFile::SetAside aside = StateFile::setAside(m_directory, name, m_clock->now());
+    if (aside.error)
+        return aside.error;
+    m_unreadFiles.remove(name);
+    if (!aside.copyName.isEmpty())
+        notify(QStringLiteral("Couldn’t read %1. It is kept as %2.").arg(name, aside.copyName));
+    return std::nullopt;
+}
+
+std::optional<QString> TarnStore::writeState(const QString& name, const QByteArray& contents) {
+    if (const auto error = keepUnreadOriginal(name))
+        return error;
+    return StateFile::write(m_directory, name, contents);
 }
 
 void TarnStore::seedExamplePages() {
@@ -170,12 +204,17 @@ void TarnStore::afterPreferencesChange(LayoutOrientation previousOrientation) {
 }
 
 void TarnStore::scheduleSave() {
-    m_saveWork.start();
+    // Each change puts the save off a little, but never further than the longest delay after the
+    // first unsaved change: a widget writing all the time still gets its changes saved.
+    if (!m_saveWork.isActive())
+        m_unsavedSince.start();
+    const auto left = m_longestSaveDelay - std::chrono::milliseconds(m_unsavedSince.elapsed());
+    m_saveWork.start(std::clamp(left, std::chrono::milliseconds(0), m_saveDelay));
 }
 
 void TarnStore::save() {
     m_saveWork.stop();
-    if (const auto error = StateFile::write(m_directory, preferencesFile, m_preferences.toJson())) {
+    if (const auto error = writeState(preferencesFile, m_preferences.toJson())) {
         notify(QStringLiteral("Couldn’t save settings: ") + *error);
         return;
     }
@@ -183,13 +222,13 @@ void TarnStore::save() {
 }
 
 void TarnStore::saveFocus() {
-    if (const auto error = StateFile::write(m_directory, focusFile, m_focus.toJson()))
+    if (const auto error = writeState(focusFile, m_focus.toJson()))
         notify(QStringLiteral("Couldn’t save the timer: ") + *error);
 }
 
 void TarnStore::saveFocusCopies() {
     // A lost copy of a widget's timer is not worth interrupting the user for.
-    StateFile::write(m_directory, focusCopiesFile, focusCopiesToJson(m_focusCopies));
+    writeState(focusCopiesFile, focusCopiesToJson(m_focusCopies));
 }
 
 // ---- Published fields set from outside

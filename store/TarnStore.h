@@ -15,7 +15,9 @@
 #include "widgets/WidgetRegistry.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -64,6 +66,8 @@ public:
         std::shared_ptr<PackageFolders> packageFolders = std::make_shared<PackageFolders>();
         IntegrationPlatform integrations; // empty parts: that integration has nothing to show
         std::chrono::milliseconds saveDelay{400};
+        // However often changes come, they are saved this long after the first one at the latest.
+        std::chrono::milliseconds longestSaveDelay{2000};
         std::chrono::milliseconds toastDuration{5000};
     };
 
@@ -82,7 +86,8 @@ public:
 
     // Published state
     const Preferences& preferences() const { return m_preferences; }
-    // Every change of the preferences is saved 0.4 s after the last one.
+    // Every change of the preferences is saved 0.4 s after the last one, and at the latest 2 s
+    // after the first unsaved one.
     void setPreferences(const Preferences& preferences);
     void updatePreferences(const std::function<void(Preferences&)>& change);
     const FocusCopies& focusCopies() const { return m_focusCopies; }
@@ -159,6 +164,12 @@ signals:
 
 private:
     void loadState();
+    // A state file's contents; a file that exists but cannot be read is noted as unread.
+    std::optional<QByteArray> readState(const QString& name);
+    // Before the first write of a file that was unread (or read only in part), the original is
+    // moved aside and the user told where; an error when it could not be, and nothing is written.
+    std::optional<QString> keepUnreadOriginal(const QString& name);
+    std::optional<QString> writeState(const QString& name, const QByteArray& contents);
     void seedExamplePages();
     void afterPreferencesChange(LayoutOrientation previousOrientation);
     void scheduleSave();
@@ -195,5 +206,9 @@ private:
 
     QTimer m_heartbeat;
     QTimer m_saveWork;
+    std::chrono::milliseconds m_saveDelay;
+    std::chrono::milliseconds m_longestSaveDelay;
+    QElapsedTimer m_unsavedSince;
+    QSet<QString> m_unreadFiles;
     QTimer m_toastWork;
 };

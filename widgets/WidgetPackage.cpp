@@ -2,8 +2,8 @@
 
 #include "model/JsonCoding.h"
 #include "model/WidgetError.h"
+#include "model/RegularFile.h"
 #include "widgets/NameSuggestion.h"
-#include "widgets/RegularFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "WidgetResources.h"
 
 #include "model/WidgetError.h"
-#include "widgets/RegularFile.h"
+#include "model/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,9 +1,11 @@
+#include "model/StateFile.h"
 #include "support/EventLoop.h"
 #include "support/PackageBuilder.h"
 #include "support/StoreFixture.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <sys/stat.h>
 
 namespace {
 
@@ -80,6 +82,92 @@ TEST_F(TarnStoreStartup, UnreadableFilesFallBackToDefaultsSilently) {
     EXPECT_EQ(store.layout(Board::system), PageLayout::example(Board::system));
     EXPECT_EQ(store.focus(), FocusSession::fresh(1500));
     EXPECT_TRUE(store.focusCopies().isEmpty());
+}
+
+TEST_F(TarnStoreStartup, WhatCouldNotBeReadIsKeptAsideBeforeTheFirstSave) {
+    const QByteArray truncated = "{\"note\": \"months of notes\", \"widgetStorage\": {\"a\"";
+    writeFile("preferences.json", truncated);
+    writeFile("focus.json", "[]");
+    writeFile("focus-copies.json", "{\"timer@A\": 3}");
+    TarnStore& store = open(std::chrono::milliseconds(50));
+    QSignalSpy saved(&store, &TarnStore::saved);
+    ASSERT_TRUE(waitUntil([&] { return saved.count() == 1; }));
+    const QString copy = "preferences.json.unreadable-" +
+                         clock->now().toLocalTime().toString("yyyy-MM-dd-HHmmss");
+    EXPECT_EQ(readFile(copy), truncated);
+    EXPECT_EQ(store.toast(),
+              QString::fromUtf8("Couldn’t read preferences.json. It is kept as ") + copy + ".");
+    EXPECT_EQ(Preferences::fromJson(readFile("preferences.json")), store.preferences());
+    // Once kept, later saves just save.
+    store.save();
+    EXPECT_EQ(QDir(directory()).entryList({"preferences.json.*"}), QStringList({copy}));
+
+    store.toggleFocus();
+    EXPECT_EQ(readFile("focus.json.unreadable-" + copy.section('-', 1)), "[]");
+    store.controlFocusCopy("timer@A", "focus.toggle", std::nullopt);
+    EXPECT_EQ(readFile("focus-copies.json.unreadable-" + copy.section('-', 1)), "{\"timer@A\": 3}");
+    EXPECT_TRUE(store.toast()->contains("focus-copies.json.unreadable-"));
+}
+
+TEST_F(TarnStoreStartup, APartlyReadFileIsKeptAsideAndOnlyTheLastFewCopiesStay) {
+    // One malformed layout and a newer version's key: the rest is read, and the original kept.
+    const QByteArray partly = "{\"note\": \"kept\", \"pageLayouts\": {\"Overview\": 5},"
+                              " \"futureSetting\": true}";
+    for (int run = 0; run < StateFile::keptCopies + 2; ++run) {
+        writeFile("preferences.json", partly);
+        TarnStore& store = open();
+        EXPECT_EQ(store.preferences().note, "kept");
+        store.save();
+        EXPECT_EQ(Preferences::fromJson(readFile("preferences.json")).note, "kept");
+        clock->advance(60);
+    }
+    const QStringList copies = QDir(directory()).entryList({"preferences.json.unreadable-*"});
+    ASSERT_EQ(copies.size(), StateFile::keptCopies);
+    EXPECT_EQ(readFile(copies.last()), partly);
+    EXPECT_TRUE(copies.first().endsWith(
+            clock->now().addSecs(-60 * StateFile::keptCopies).toLocalTime().toString("HHmmss")));
+
+    // A file read whole is never copied.
+    TarnStore& store = open();
+    store.save();
+    EXPECT_EQ(QDir(directory()).entryList({"preferences.json.unreadable-*"}), copies);
+}
+
+TEST_F(TarnStoreStartup, APipeInPlaceOfAStateFileNeitherBlocksNorIsWrittenInto) {
+    QDir().mkpath(directory());
+    for (const char* name : {"preferences.json", "focus.json", "focus-copies.json"})
+        ASSERT_EQ(::mkfifo(QFile::encodeName(QDir(directory()).filePath(name)), 0600), 0);
+    TarnStore& store = open();
+    EXPECT_EQ(store.pages().size(), 3);
+    store.save();
+    EXPECT_EQ(Preferences::fromJson(readFile("preferences.json")), store.preferences());
+    EXPECT_TRUE(QFileInfo(QDir(directory())
+                                  .filePath(QDir(directory())
+                                                    .entryList({"preferences.json.unreadable-*"},
+                                                               QDir::System)
+                                                    .value(0)))
+                        .isFile() == false);
+}
+
+TEST_F(TarnStoreStartup, ChangesThatNeverStopAreStillSaved) {
+    customize = [](TarnStore::Environment& environment) {
+        environment.longestSaveDelay = std::chrono::milliseconds(500);
+    };
+    TarnStore& store = open(std::chrono::milliseconds(150));
+    QSignalSpy saved(&store, &TarnStore::saved);
+    ASSERT_TRUE(waitUntil([&] { return saved.count() == 1; }));
+    QElapsedTimer elapsed;
+    elapsed.start();
+    qint64 firstSave = -1;
+    for (int i = 0; elapsed.elapsed() < 1600; ++i) {
+        store.updatePreferences([i](Preferences& p) { p.note = QString::number(i); });
+        spin(30);
+        if (firstSave < 0 && saved.count() > 1)
+            firstSave = elapsed.elapsed();
+    }
+    EXPECT_GE(saved.count(), 1 + 3);
+    EXPECT_GE(firstSave, 400);
+    EXPECT_LE(firstSave, 700);
 }
 
 TEST_F(TarnStoreStartup, AFolderThatCannotBeWrittenGivesToastsAndKeepsTheState) {

@@ -1,7 +1,7 @@
 #include "PackageLint.h"
 
 #include "widgets/NameSuggestion.h"
-#include "widgets/RegularFile.h"
+#include "model/RegularFile.h"
 #include "widgets/WidgetBridge.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "WidgetScript.h"
 
-#include "widgets/RegularFile.h"
+#include "model/RegularFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-// Reads a whole file from a package. Only regular files are read: a pipe or device in a
-// hostile package is refused instead of blocking the reader.
+// Reads a whole file. Only regular files are read: a pipe or device in a hostile package, or in
+// place of a state file, is refused instead of blocking the reader.
 struct RegularFile {
     enum class Status { read, failed, tooLarge };
 
