@@ -1,9 +1,9 @@
 #include "ProjectService.h"
 
-#include "model/linux/PlatformTexts.h"
 #include "integrations/Background.h"
 #include "model/JsonCoding.h"
 #include "model/StateFile.h"
+#include "model/linux/PlatformTexts.h"
 
 #include <QDir>
 #include <QFile>
@@ -208,7 +208,8 @@ void ProjectService::runShortcut(const QString& name,
         return;
     }
     if (m_shortcutBusy) {
-        done(std::nullopt);
+        // Nothing runs, and the widget is told so rather than answered as if it had.
+        done(busyMessage());
         return;
     }
     m_shortcutBusy = true;
@@ -221,6 +222,10 @@ void ProjectService::runShortcut(const QString& name,
         emit changed();
         done(result.ok ? std::nullopt : std::optional(result.error));
     });
+}
+
+QString ProjectService::busyMessage() {
+    return QStringLiteral("Another automation is running. Try again when it finishes.");
 }
 
 // ---- Parsing

@@ -43,9 +43,11 @@ public:
     void refresh(std::function<void()> done = {});
     void choose(bool log, std::function<void()> done = {});
     void loadShortcuts(std::function<void()> done = {});
-    // Fails (through `done`) for an unknown name and for a failed run.
+    // Fails (through `done`) for an unknown name, for a failed run, and while another
+    // automation runs.
     void runShortcut(const QString& name, std::function<void(const std::optional<QString>&)> done);
 
+    static QString busyMessage();
     static int changeCount(const QString& porcelain);
     static QString buildStatus(const QString& log);
 

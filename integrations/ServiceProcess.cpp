@@ -7,6 +7,7 @@
 #include <climits>
 #include <csignal>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -18,11 +19,13 @@ public:
         : QObject(receiver), m_receiver(receiver), m_completion(std::move(completion)) {}
 
     ~ProcessRun() override {
-        if (m_process.state() == QProcess::NotRunning)
+        if (m_process.state() == QProcess::NotRunning) {
+            endGroup(SIGKILL);
             return;
-        // Nobody waits for the answer any more: end the child now.
+        }
+        // Nobody waits for the answer any more: end the child and all it started now.
         QObject::disconnect(&m_process, nullptr, this, nullptr);
-        m_process.kill();
+        endGroup(SIGKILL);
         m_process.waitForFinished(1000);
     }
 
@@ -34,8 +37,12 @@ public:
         m_process.setProcessEnvironment(environment);
         m_process.setStandardInputFile(QProcess::nullDevice());
         m_process.setStandardErrorFile(QProcess::nullDevice());
-        // A child never outlives the dashboard.
-        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        // A child never outlives the dashboard, and leads a process group of its own, so that
+        // what it starts in the background ends with it.
+        m_process.setChildProcessModifier([] {
+            ::setpgid(0, 0);
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        });
 
         connect(&m_process, &QProcess::readyReadStandardOutput, this, &ProcessRun::readOutput);
         connect(&m_process, &QProcess::errorOccurred, this, &ProcessRun::handleError);
@@ -45,9 +52,10 @@ public:
         m_timeout.setTimerType(Qt::PreciseTimer);
         connect(&m_timeout, &QTimer::timeout, this, &ProcessRun::requestTermination);
         m_kill.setSingleShot(true);
-        connect(&m_kill, &QTimer::timeout, &m_process, &QProcess::kill);
+        connect(&m_kill, &QTimer::timeout, this, [this] { endGroup(SIGKILL); });
 
         m_process.start(executable, arguments, QIODevice::ReadOnly);
+        m_group = pid_t(m_process.processId());
         // QTimer counts in int milliseconds.
         const double limit = std::clamp(timeoutSeconds * 1000, 0.0, double(INT_MAX));
         m_timeout.start(int(limit));
@@ -71,7 +79,7 @@ private:
     void requestTermination() {
         if (m_process.state() == QProcess::NotRunning)
             return;
-        m_process.terminate();
+        endGroup(SIGTERM);
         // A child that ignores the request must still end.
         if (!m_kill.isActive())
             m_kill.start(ServiceProcess::killGraceMilliseconds);
@@ -87,6 +95,8 @@ private:
 
     void handleFinished(int exitCode, QProcess::ExitStatus status) {
         readOutput();
+        // Whatever the child left running in the background ends with its run.
+        endGroup(SIGKILL);
         m_timeout.stop();
         m_kill.stop();
         if (status != QProcess::NormalExit || exitCode != 0)
@@ -96,6 +106,11 @@ private:
         // A failure reported earlier (a read error) may have reached the caller already.
         if (m_delivered)
             deleteLater();
+    }
+
+    void endGroup(int signal) {
+        if (m_group > 0)
+            ::kill(-m_group, signal);
     }
 
     // The first outcome wins; it reaches the caller from the event loop, never from inside run().
@@ -117,6 +132,7 @@ private:
                 Qt::QueuedConnection);
     }
 
+    pid_t m_group = 0;
     QPointer<QObject> m_receiver;
     ServiceProcess::Completion m_completion;
     QProcess m_process;

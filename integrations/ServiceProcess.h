@@ -18,7 +18,9 @@ struct ProcessResult {
 // The only way integrations start other programs. Every run gets a fixed environment
 // (PATH, LC_ALL=C, GIT_TERMINAL_PROMPT=0 and nothing else), no standard input, standard error
 // discarded, at most 2,000,000 bytes of output and a time limit, so a hung or chatty child can
-// neither stall nor flood the dashboard.
+// neither stall nor flood the dashboard. The child leads its own process group, and the whole
+// group ends with the run: at the time limit, when the child exits, and when the run's owner
+// goes away.
 class ServiceProcess {
 public:
     static constexpr qint64 chunkSize = 65536;

@@ -234,6 +234,11 @@ TEST_F(ProjectTest, Automations) {
     EXPECT_EQ(project.shortcutStatus(), "Shortcut failed or exceeded two minutes");
 
     run("forever");
+    // One at a time: a second run while one runs is refused, not reported as done.
+    std::optional<std::optional<QString>> second;
+    project.runShortcut("Lights on", [&](const std::optional<QString>& error) { second = error; });
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(*second, "Another automation is running. Try again when it finishes.");
     ASSERT_TRUE(waitUntil([&] { return outcome.has_value(); }, 5000));
     EXPECT_EQ(project.shortcutStatus(), "Shortcut failed or exceeded two minutes");
 

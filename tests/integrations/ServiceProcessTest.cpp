@@ -3,6 +3,9 @@
 #include "support/EventLoop.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -131,4 +134,37 @@ TEST(ServiceProcess, NoCompletionAfterTheReceiverIsGone) {
     }
     spin(300);
     EXPECT_EQ(calls, 0);
+}
+
+// What a child starts in the background (an automation's `sleep … &`) ends with the run: when the
+// child exits, at the time limit, and when the run's owner goes away.
+TEST(ServiceProcess, WhatAChildStartsInTheBackgroundEndsWithIt) {
+    QTemporaryDir folder;
+    const auto alive = [](const QString& pidFile) {
+        QFile file(pidFile);
+        if (!file.open(QIODevice::ReadOnly))
+            return true; // not written yet: still starting
+        const pid_t pid = pid_t(file.readAll().trimmed().toInt());
+        // A finished grandchild is reaped by init; only a live one answers signal 0.
+        return pid > 0 && ::kill(pid, 0) == 0;
+    };
+    const QString exits = folder.filePath("exits.pid");
+    const auto done = runAndWait("/bin/sh", {"-c", "sleep 60 & echo $! > " + exits + "; echo ok"});
+    EXPECT_TRUE(done->result.ok);
+    EXPECT_TRUE(waitUntil([&] { return !alive(exits); }, 3000));
+
+    const QString timed = folder.filePath("timed.pid");
+    const auto timedOut =
+            runAndWait("/bin/sh", {"-c", "sleep 60 & echo $! > " + timed + "; sleep 60"}, 0.3);
+    EXPECT_FALSE(timedOut->result.ok);
+    EXPECT_TRUE(waitUntil([&] { return !alive(timed); }, 3000));
+
+    const QString owned = folder.filePath("owned.pid");
+    {
+        QObject receiver;
+        ServiceProcess::run("/bin/sh", {"-c", "sleep 60 & echo $! > " + owned + "; sleep 60"}, 30,
+                            &receiver, [](const ProcessResult&) {});
+        ASSERT_TRUE(waitUntil([&] { return QFile(owned).size() > 0; }, 3000));
+    }
+    EXPECT_TRUE(waitUntil([&] { return !alive(owned); }, 3000));
 }
