@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QPointer>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -87,40 +88,44 @@ void ProjectService::refresh(std::function<void()> done) {
         return;
     }
     m_busy = true;
-    runGit(0,
-           QJsonObject{{QStringLiteral("configured"), true},
-                       {QStringLiteral("name"), lastPathComponent(*m_project)}},
-           std::move(done));
+    readRepository(QJsonObject{{QStringLiteral("configured"), true},
+                               {QStringLiteral("name"), lastPathComponent(*m_project)}},
+                   std::move(done));
 }
 
-void ProjectService::runGit(int step, QJsonObject state, std::function<void()> done) {
-    static const QList<QStringList> steps = {
-            {QStringLiteral("rev-parse"), QStringLiteral("--abbrev-ref"), QStringLiteral("HEAD")},
-            {QStringLiteral("status"), QStringLiteral("--porcelain=v1"), QStringLiteral("-z")},
-            {QStringLiteral("log"), QStringLiteral("-1"), QStringLiteral("--format=%h %s")}};
-    const QStringList arguments =
-            QStringList{QStringLiteral("--no-optional-locks"), QStringLiteral("-c"),
-                        QStringLiteral("core.fsmonitor=false"), QStringLiteral("-C"), *m_project} +
-            steps[step];
-    ServiceProcess::run(
-            m_programs.git, arguments, m_programs.gitTimeout, this,
-            [this, step, state, done](const ProcessResult& result) mutable {
-                if (!result.ok) {
-                    state.insert(QStringLiteral("error"),
-                                 QStringLiteral("Project unavailable or not a Git repository"));
-                    finishRefresh(state, done);
+void ProjectService::readRepository(QJsonObject state, std::function<void()> done) {
+    QJsonObject failed = state;
+    failed.insert(QStringLiteral("error"),
+                  QStringLiteral("Project unavailable or not a Git repository"));
+    // A read stuck on a hung file system still holds its thread: no second one joins it.
+    if (m_readInFlight || !m_programs.repository) {
+        finishRefresh(failed, done);
+        return;
+    }
+    m_readInFlight = true;
+    const quint64 run = ++m_refreshRun;
+    const double limit = std::clamp(m_programs.gitTimeout * 1000, 0.0, 3.6e6);
+    QTimer::singleShot(int(limit), this, [this, run, failed, done] {
+        if (run != m_refreshRun)
+            return;
+        ++m_refreshRun;
+        finishRefresh(failed, done);
+    });
+    runInBackground(
+            this,
+            [reader = m_programs.repository, path = *m_project] { return reader->read(path); },
+            [this, run, state, failed, done](const std::optional<RepositoryState>& read) mutable {
+                m_readInFlight = false;
+                if (run != m_refreshRun)
+                    return; // it came too late
+                ++m_refreshRun;
+                if (!read) {
+                    finishRefresh(failed, done);
                     return;
                 }
-                if (step == 0)
-                    state.insert(QStringLiteral("branch"), result.output.trimmed());
-                else if (step == 1)
-                    state.insert(QStringLiteral("changes"), changeCount(result.output));
-                else
-                    state.insert(QStringLiteral("commit"), result.output.trimmed());
-                if (step < 2) {
-                    runGit(step + 1, state, done);
-                    return;
-                }
+                state.insert(QStringLiteral("branch"), read->branch.trimmed());
+                state.insert(QStringLiteral("changes"), read->changes);
+                state.insert(QStringLiteral("commit"), read->commit.trimmed());
                 state.insert(QStringLiteral("build"), QStringLiteral("No build log selected"));
                 readBuildLog(state, done);
             });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "integrations/FolderChooser.h"
+#include "integrations/RepositoryReader.h"
 #include "integrations/ShortcutsTool.h"
 
 #include <QJsonObject>
@@ -11,8 +12,8 @@
 #include <optional>
 
 struct ProjectPrograms {
-    QString git = QStringLiteral("/usr/bin/git");
-    double gitTimeout = 8;
+    std::shared_ptr<RepositoryReader> repository; // none: no project can be read
+    double gitTimeout = 8;                        // a read taking longer counts as failed
     double listTimeout = 8;
     double runTimeout = 120;
 };
@@ -55,7 +56,7 @@ signals:
     void changed();
 
 private:
-    void runGit(int step, QJsonObject state, std::function<void()> done);
+    void readRepository(QJsonObject state, std::function<void()> done);
     void readBuildLog(QJsonObject state, std::function<void()> done);
     void finishRefresh(const QJsonObject& state, const std::function<void()>& done);
     void saveSettings() const;
@@ -70,5 +71,7 @@ private:
     std::optional<QString> m_project;
     std::optional<QString> m_buildLog;
     bool m_busy = false;
+    quint64 m_refreshRun = 0; // answers of older runs are dropped
+    bool m_readInFlight = false;
     bool m_shortcutBusy = false;
 };

@@ -4,6 +4,7 @@
 #include "app/linux/DesktopAppLauncher.h"
 #include "integrations/linux/AutomationsFolder.h"
 #include "integrations/linux/EdsCalendarBackend.h"
+#include "integrations/linux/LibgitRepositoryReader.h"
 #include "integrations/linux/LinuxActivityReadings.h"
 #include "integrations/linux/LinuxMachineReadings.h"
 #include "integrations/linux/MprisPlayerTransport.h"
@@ -26,6 +27,7 @@ TarnStore::Environment linuxEnvironment(LinuxPlatformOptions options) {
     integrations.activity = std::make_unique<LinuxActivityReadings>();
     integrations.chooser = std::move(options.chooser);
     integrations.automations = std::make_shared<AutomationsFolder>();
+    integrations.projectPrograms.repository = std::make_shared<LibgitRepositoryReader>();
     integrations.openUrl = std::move(options.openUrl);
     integrations.settings = std::make_shared<QSettings>();
     return environment;

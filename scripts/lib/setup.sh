@@ -8,7 +8,7 @@ TABLORA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 TABLORA_RUN_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-webengine-dev qt6-webchannel-dev qt6-svg-dev qt6-qpa-plugins
-    libpulse-dev libecal2.0-dev
+    libpulse-dev libecal2.0-dev libgit2-dev
     libx11-dev libxrandr-dev
 )
 

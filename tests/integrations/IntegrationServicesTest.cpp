@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <atomic>
 #include <gtest/gtest.h>
 
 namespace {
@@ -75,13 +76,22 @@ public:
     void stopMicrophone() override {}
 };
 
+// Counts reads and finds no repository.
+struct CountingRepository : RepositoryReader {
+    std::atomic<int> reads = 0;
+    std::optional<RepositoryState> read(const QString&) override {
+        ++reads;
+        return std::nullopt;
+    }
+};
+
 struct HubTest : testing::Test {
     QTemporaryDir folder;
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>();
     std::shared_ptr<CountingPlayer> player = std::make_shared<CountingPlayer>();
     std::shared_ptr<CountingCalendar> calendar = std::make_shared<CountingCalendar>();
     CountingReadings* readings = new CountingReadings;
-    QString gitLog = folder.filePath("git-calls");
+    std::shared_ptr<CountingRepository> repository = std::make_shared<CountingRepository>();
     QString pingLog = folder.filePath("ping-calls");
     std::unique_ptr<IntegrationServices> hub;
 
@@ -99,8 +109,7 @@ struct HubTest : testing::Test {
         platform.activityPrograms.ping =
                 writeScript(folder.filePath("ping"),
                             "echo run >> '" + pingLog.toUtf8() + "'\necho 'time=3.5 ms'");
-        platform.projectPrograms.git = writeScript(folder.filePath("git"),
-                                                   "echo run >> '" + gitLog.toUtf8() + "'\nexit 1");
+        platform.projectPrograms.repository = repository;
         writeFile(folder.filePath("data/project.json"), "{\"project\":\"/somewhere\"}");
         hub = std::make_unique<IntegrationServices>(folder.filePath("data"), clock,
                                                     std::move(platform));
@@ -180,16 +189,16 @@ TEST_F(HubTest, Cadences) {
         hub->tick();
         spin(10);
     }
-    ASSERT_TRUE(waitUntil([&] { return lines(gitLog) >= 2; }));
+    ASSERT_TRUE(waitUntil([&] { return repository->reads >= 2; }));
     EXPECT_EQ(hub->ticks(), 30);
     EXPECT_EQ(player->queries, 30);
     EXPECT_EQ(readings->samples, 30);
     EXPECT_EQ(calendar->eventQueries, 2); // ticks 15 and 30
     EXPECT_EQ(calendar->reminderQueries, 2);
-    // The shared project (the instance "w" has none chosen) runs its first git step, which
+    // The shared project (the instance "w" has none chosen) reads its repository, which
     // fails, at ticks 15 and 30.
     spin(100);
-    EXPECT_EQ(lines(gitLog), 2);
+    EXPECT_EQ(repository->reads, 2);
     // Processes and then the latency probe every five ticks, the probe only when switched on.
     EXPECT_EQ(lines(pingLog), 0);
 }

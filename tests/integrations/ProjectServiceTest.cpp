@@ -1,6 +1,7 @@
 #include "integrations/ProjectService.h"
 
 #include "integrations/linux/AutomationsFolder.h"
+#include "integrations/linux/LibgitRepositoryReader.h"
 #include "support/EventLoop.h"
 #include "support/TestFiles.h"
 
@@ -10,6 +11,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,6 +26,14 @@ public:
         lastTitle = title;
         lastFiles = files;
         completion(answer);
+    }
+};
+
+// A repository on a file system that does not answer.
+struct HangingRepository : RepositoryReader {
+    std::optional<RepositoryState> read(const QString&) override {
+        QThread::sleep(2);
+        return RepositoryState{"main", 0, "abc late"};
     }
 };
 
@@ -44,6 +54,8 @@ struct ProjectTest : testing::Test {
     std::unique_ptr<ProjectService> service;
 
     ProjectService& open(ProjectPrograms programs = {}) {
+        if (!programs.repository)
+            programs.repository = std::make_shared<LibgitRepositoryReader>();
         service = std::make_unique<ProjectService>(folder.filePath("settings"), chooser,
                                                    std::make_shared<AutomationsFolder>(automations),
                                                    programs);
@@ -134,6 +146,67 @@ TEST_F(ProjectTest, StatusOfARealRepository) {
     EXPECT_EQ(settings(), (QJsonObject{{"project", path}}));
 }
 
+// A repository whose configuration names a program for everything a status read could run:
+// reading it must run none of them.
+TEST_F(ProjectTest, AHostileRepositoryRunsNothing) {
+    const QString path = repository();
+    const QString marker = folder.filePath("ran");
+    const QString program = writeScript(folder.filePath("bin/evil"),
+                                        "echo \"$0 $*\" >> '" + marker.toUtf8() + "'\ncat");
+    const QString hooks = folder.filePath("hooks");
+    QDir().mkpath(hooks);
+    for (const char* hook : {"pre-commit", "post-checkout", "post-index-change", "post-merge",
+                             "reference-transaction", "fsmonitor-watchman", "pre-auto-gc"})
+        ASSERT_TRUE(QFile::copy(program, hooks + "/" + hook));
+    const QList<QPair<QString, QString>> settings = {
+            {"core.fsmonitor", program},     {"core.hooksPath", hooks},
+            {"core.pager", program},         {"pager.status", program},
+            {"pager.log", program},          {"filter.evil.clean", program},
+            {"filter.evil.smudge", program}, {"diff.evil.textconv", program},
+            {"diff.external", program},      {"gpg.program", program},
+            {"log.showSignature", "true"},   {"credential.helper", program},
+            {"core.sshCommand", program},    {"core.askPass", program},
+            {"core.editor", program}};
+    for (const auto& [key, value] : settings)
+        git(path, {"config", key, value});
+    writeFile(path + "/.git/info/attributes", "* filter=evil diff=evil\n");
+    // A signed last commit, so that showing signatures has something to check.
+    QProcess catFile;
+    catFile.start("/usr/bin/git", {"-C", path, "cat-file", "commit", "HEAD"});
+    ASSERT_TRUE(catFile.waitForFinished());
+    QByteArray commit = catFile.readAllStandardOutput();
+    commit.replace("\n\n",
+                   "\ngpgsig -----BEGIN PGP SIGNATURE-----\n \n -----END PGP SIGNATURE-----\n\n");
+    QProcess hash;
+    hash.start("/usr/bin/git", {"-C", path, "hash-object", "-t", "commit", "-w", "--stdin"});
+    hash.write(commit);
+    hash.closeWriteChannel();
+    ASSERT_TRUE(hash.waitForFinished());
+    git(path, {"update-ref", "HEAD", QString::fromLatin1(hash.readAllStandardOutput().trimmed())});
+    QFile::remove(marker);
+
+    ProjectService& project = open();
+    chooser->answer = path;
+    bool done = false;
+    project.choose(false, [&] { done = true; });
+    ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
+    EXPECT_EQ(project.state()["branch"], "main");
+    EXPECT_EQ(project.state()["changes"], 3);
+    EXPECT_TRUE(project.state()["commit"].toString().endsWith(" First commit"));
+    EXPECT_FALSE(QFile::exists(marker));
+
+    // The repository is really hostile: the git program, asked as before, runs its programs.
+    for (const QStringList& step : {QStringList{"status", "--porcelain=v1", "-z"},
+                                    QStringList{"log", "-1", "--format=%h %s"}}) {
+        QProcess old;
+        old.start("/usr/bin/git",
+                  QStringList{"--no-optional-locks", "-c", "core.fsmonitor=false", "-C", path} +
+                          step);
+        ASSERT_TRUE(old.waitForFinished(20000));
+    }
+    EXPECT_TRUE(QFile::exists(marker));
+}
+
 TEST_F(ProjectTest, BuildLogTail) {
     const QString path = repository();
     // The failure lies outside the last 64 KB; the tail says the build succeeded.
@@ -186,7 +259,7 @@ TEST_F(ProjectTest, FoldersThatAreNoRepositoryAndGitThatHangs) {
                            {"error", "Project unavailable or not a Git repository"}}));
 
     ProjectPrograms hanging;
-    hanging.git = writeScript(folder.filePath("bin/git"), "sleep 30");
+    hanging.repository = std::make_shared<HangingRepository>();
     hanging.gitTimeout = 0.3;
     open(hanging);
     refreshAndWait();
