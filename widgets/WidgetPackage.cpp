@@ -1,7 +1,6 @@
 #include "WidgetPackage.h"
 
 #include "model/JsonCoding.h"
-#include "model/WidgetError.h"
 #include "model/RegularFile.h"
 #include "widgets/NameSuggestion.h"
 

@@ -54,10 +54,40 @@ void WidgetRegistry::scan(const QString& folder, bool bundled, QMap<QString, Wid
     }
 }
 
+void WidgetRegistry::cleanStaleInstallFolders() const {
+    const QDir folder(m_installedDirectory);
+    const QDateTime staleBefore = QDateTime::currentDateTime().addSecs(-staleSeconds);
+    const auto stale = [&](const QString& pattern) {
+        QStringList names;
+        for (const QFileInfo& entry : folder.entryInfoList({pattern}, QDir::Dirs | QDir::Hidden))
+            if (!entry.isSymLink() && entry.lastModified() < staleBefore)
+                names.append(entry.filePath());
+        return names;
+    };
+    for (const QString& staging : stale(QStringLiteral(".staging-*")))
+        m_folders->remove(staging);
+    for (const QString& backup : stale(QStringLiteral(".backup-*"))) {
+        try {
+            const QString id = WidgetPackage::read(backup, false).id();
+            const QString destination = folder.filePath(id + packageSuffix);
+            if (QFileInfo::exists(destination) || QFileInfo(destination).isSymLink())
+                m_folders->remove(backup);
+            else
+                m_folders->move(backup, destination);
+        } catch (const WidgetError&) {
+            // Not a package any more: left alone rather than deleted unread.
+        }
+    }
+}
+
 void WidgetRegistry::reload() {
+    cleanStaleInstallFolders();
     QMap<QString, WidgetPackage> found;
     QStringList errors;
     scan(m_bundledDirectory, true, found, errors);
+    m_includedNames.clear();
+    for (const WidgetPackage& package : found)
+        m_includedNames.insert(package.id(), package.manifest.name);
     scan(m_installedDirectory, false, found, errors);
     m_packages = found.values();
     std::stable_sort(m_packages.begin(), m_packages.end(),
@@ -142,6 +172,13 @@ std::optional<WidgetPackage> WidgetRegistry::package(const QString& id) const {
     if (match == m_packages.cend())
         return std::nullopt;
     return *match;
+}
+
+std::optional<QString> WidgetRegistry::replacementNotice(const QString& id) const {
+    const auto included = m_includedNames.constFind(id);
+    if (included == m_includedNames.cend())
+        return std::nullopt;
+    return QStringLiteral("It replaces the included widget “%1” (%2).").arg(*included, id);
 }
 
 QStringList WidgetRegistry::categories() const {

@@ -20,6 +20,10 @@ class WidgetRegistry : public QObject {
     Q_PROPERTY(int revision READ revision NOTIFY revisionChanged)
 
 public:
+    // An install's temporary folder this old belongs to an install that was ended midway; a
+    // younger one may belong to an install running now in another process.
+    static constexpr qint64 staleSeconds = 600;
+
     // `directory` is the application's data folder, `resources` its resources folder.
     WidgetRegistry(const QString& directory, const QString& resources,
                    std::shared_ptr<PackageFolders> folders = std::make_shared<PackageFolders>(),
@@ -42,6 +46,9 @@ public:
     std::optional<WidgetPackage> package(const QString& id) const;
     // The library's category filters.
     QStringList categories() const;
+    // What to tell the user before installing a package whose identity is an included widget's:
+    // the installed package replaces it. Nothing for any other identity.
+    std::optional<QString> replacementNotice(const QString& id) const;
 
 signals:
     void packagesChanged();
@@ -51,12 +58,15 @@ signals:
 private:
     void scan(const QString& folder, bool bundled, QMap<QString, WidgetPackage>& found,
               QStringList& errors) const;
+    // Removes stale staging copies, and puts a stale backup back where its package is missing.
+    void cleanStaleInstallFolders() const;
 
     std::shared_ptr<PackageFolders> m_folders;
     QString m_installedDirectory;
     QString m_bundledDirectory;
     QString m_sdkDirectory;
     QList<WidgetPackage> m_packages;
+    QMap<QString, QString> m_includedNames; // by identity
     QStringList m_errors;
     int m_revision = 0;
 };

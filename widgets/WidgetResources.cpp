@@ -1,7 +1,7 @@
 #include "WidgetResources.h"
 
-#include "model/WidgetError.h"
 #include "model/RegularFile.h"
+#include "model/WidgetError.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/time.h>
 
 namespace {
 
@@ -99,6 +100,44 @@ TEST_F(RegistryTest, ErrorLinesForFailuresAndDuplicates) {
                            "c.tarnwidget: Unsupported widget API 3\napiVersion must be 1",
                            "plain.tarnwidget: Cannot read package\n\"" +
                                    custom.path("plain.tarnwidget") + "\" is not a folder"}));
+}
+
+TEST_F(RegistryTest, AnInstallEndedMidwayIsCleanedUpAtTheNextScan) {
+    // As a kill during installs leaves them: a half-copied package, and a previous package moved
+    // aside whose replacement never arrived.
+    const auto age = [](const QString& path, qint64 seconds) {
+        const time_t then = time(nullptr) - seconds;
+        const struct timeval times[2] = {{then, 0}, {then, 0}};
+        ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0);
+    };
+    const QString half = custom.write(".staging-old", manifest("half", "Half"));
+    const QString fresh = custom.write(".staging-new", manifest("busy", "Busy"));
+    const QString orphan = custom.write(".backup-old", manifest("kept", "Kept"));
+    const QString superseded = custom.write(".backup-older", manifest("newer", "Old"));
+    custom.write("newer.tarnwidget", manifest("newer", "New"));
+    for (const QString& path : {half, orphan, superseded})
+        age(path, WidgetRegistry::staleSeconds + 60);
+
+    const auto registry = open();
+    EXPECT_FALSE(QFileInfo::exists(half));
+    EXPECT_FALSE(QFileInfo::exists(superseded));
+    // Another install may be copying into a young one right now.
+    EXPECT_TRUE(QFileInfo::exists(fresh));
+    EXPECT_EQ(registry->package(QString("kept"))->manifest.name, "Kept");
+    EXPECT_EQ(registry->package(QString("newer"))->manifest.name, "New");
+    EXPECT_EQ(leftovers(), QStringList({".staging-new"}));
+}
+
+TEST_F(RegistryTest, ReplacingAnIncludedWidgetIsSaid) {
+    included.write("notes.tarnwidget", manifest("notes", "Notes"));
+    const auto registry = open();
+    EXPECT_EQ(registry->replacementNotice("notes"),
+              QString::fromUtf8("It replaces the included widget “Notes” (notes)."));
+    EXPECT_FALSE(registry->replacementNotice("com.example.mine"));
+    // Still said once the custom package has taken its place.
+    registry->install(elsewhere.write("n.tarnwidget", manifest("notes", "My Notes")));
+    EXPECT_EQ(registry->package(QString("notes"))->manifest.name, "My Notes");
+    EXPECT_TRUE(registry->replacementNotice("notes"));
 }
 
 TEST_F(RegistryTest, ReloadPublishesEveryScan) {

@@ -148,6 +148,15 @@ TEST_F(ToolTest, InstallListAndRemove) {
                                             PackageBuilder::validManifest("com.example.new"))}),
               0);
     EXPECT_EQ(out.rfind("installed com.example.new 1.0 (Clock) at ", 0), 0u);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
+    EXPECT_EQ(run({"install",
+                   builder.write("mine.tarnwidget", PackageBuilder::validManifest("clock"))}),
+              0);
+    const std::string notice = "\nIt replaces the included widget “Clock” (clock).\n";
+    EXPECT_TRUE(out.size() > notice.size() &&
+                out.compare(out.size() - notice.size(), notice.size(), notice) == 0)
+            << out;
+    EXPECT_EQ(run({"remove", "clock"}), 0);
     EXPECT_TRUE(QFileInfo::exists(data + "/Widgets/com.example.new.tarnwidget/manifest.json"));
 
     EXPECT_EQ(run({"list"}), 0);

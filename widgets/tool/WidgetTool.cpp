@@ -68,7 +68,8 @@ QString WidgetTool::usage() {
             "                   file in DIR changes and print its console, until Ctrl+C. Installs\n"
             "                   nothing and leaves a running dashboard alone.\n"
             "  install DIR      Check the package and install it into your widget folder,\n"
-            "                   replacing an installed package with the same ID in one step.\n"
+            "                   replacing an installed package with the same ID in one step;\n"
+            "                   one with the ID of an included widget replaces that widget.\n"
             "  remove ID        Delete an installed package (packages included with Tablora "
             "stay).\n"
             "  list             Every package the dashboard can show (ID, name, version, included\n"
@@ -215,6 +216,8 @@ int WidgetTool::install(const QString& given) {
         const WidgetPackage package = registry.install(folder);
         m_out << "installed " << package.id() << ' ' << package.manifest.version << " ("
               << package.manifest.name << ") at " << package.root << '\n';
+        if (const auto notice = registry.replacementNotice(package.id()))
+            m_out << *notice << '\n';
         m_err << warningLines(keys + PackageLint::webFiles(package, sdkDirectory()));
         return success;
     } catch (const WidgetError& error) {
