@@ -229,6 +229,9 @@ QList<MachineReadings::Volume> LinuxMachineReadings::volumes() {
             continue;
         const QString mountPoint = unescapeMountField(fields[4]);
         const QString source = unescapeMountField(fields[separator + 2]);
+        // A mount point is an absolute path; a line without one is damaged.
+        if (!mountPoint.startsWith(QLatin1Char('/')))
+            continue;
         // Local volumes sit on a block device; loop devices carry packaged images. The startup
         // volume counts whatever carries it (ZFS, overlay).
         const bool blockDevice = source.startsWith(QStringLiteral("/dev/")) &&

@@ -26,6 +26,9 @@ TABLORA_TEST_PACKAGES=(
     "${TABLORA_PACKAGING_PACKAGES[@]}"
 )
 
+# Besides, what the fuzz targets need: clang with libFuzzer and its sanitizers.
+TABLORA_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
 tablora_missing_packages() {
     local package
     for package in "$@"; do

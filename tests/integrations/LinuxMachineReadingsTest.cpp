@@ -37,6 +37,8 @@ const QByteArray mountinfo = "22 27 0:21 / /proc rw,relatime - proc proc rw\n"
                              "30 27 0:40 / /run/user/1000 rw - tmpfs tmpfs rw\n"
                              "31 27 7:0 / /snap/core/1 ro - squashfs /dev/loop0 ro\n"
                              "32 27 8:17 / /media/me/My\\040Disk rw - exfat /dev/sdb1 rw\n"
+                             // damaged: no mount point
+                             "33 27 8:18 /  rw - ext4 /dev/sdb1 rw\n"
                              "33 27 0:50 / /mnt/nas rw - nfs4 nas:/export rw\n"
                              "malformed line\n";
 

@@ -1,0 +1,50 @@
+// A package's "manifest.json" as a hostile author could write it, through the whole validation.
+// What passes must survive being written and read again, and fence the page as declared.
+#include "FuzzSupport.h"
+#include "model/WidgetError.h"
+#include "widgets/RequestPolicy.h"
+#include "widgets/WidgetPackage.h"
+#include "widgets/WidgetResources.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& contents) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(contents);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const QString root = [] {
+        const QString folder = FuzzSupport::scratch().filePath("p.tarnwidget");
+        QDir().mkpath(folder + "/pages");
+        writeFile(folder + "/index.html", "<p>hi</p>");
+        writeFile(folder + "/pages/other.HTML", "<p>other</p>");
+        return folder;
+    }();
+    writeFile(root + "/manifest.json", FuzzSupport::bytes(data, size));
+    WidgetPackage package;
+    try {
+        package = WidgetPackage::read(root, false);
+    } catch (const WidgetError&) {
+        return 0;
+    }
+    const WidgetManifest& manifest = package.manifest;
+    FuzzSupport::require(WidgetManifest::fromJson(manifest.toJson()) == manifest);
+    FuzzSupport::require(!manifest.networkOrigins || manifest.networkOrigins->isEmpty() ||
+                         manifest.declares(QStringLiteral("network")));
+    const RequestPolicy policy(manifest);
+    for (const QString& origin : manifest.networkOrigins.value_or(QStringList()))
+        FuzzSupport::require(
+                policy.allows(QUrl(origin + "/x"), RequestPolicy::Destination::resource));
+    FuzzSupport::require(!policy.allows(QUrl("https://undeclared.invalid/"),
+                                        RequestPolicy::Destination::resource));
+    WidgetResources::contentSecurityPolicy(manifest);
+    return 0;
+}

@@ -1,0 +1,43 @@
+// /proc/self/mountinfo and /proc/diskstats as a kernel (or a container) could present them, read
+// from a fixture tree; the input's first NUL byte separates the two files.
+#include "FuzzSupport.h"
+#include "integrations/linux/LinuxActivityReadings.h"
+#include "integrations/linux/LinuxMachineReadings.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& contents) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(contents);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const QString root = [] {
+        const QString folder = FuzzSupport::scratch().path();
+        for (const char* path : {"/proc/self", "/sys/block/sda/device", "/dev/disk/by-uuid"})
+            QDir().mkpath(folder + path);
+        writeFile(folder + "/dev/sda1", "");
+        QFile::link("../../sda1", folder + "/dev/disk/by-uuid/1111-AAAA");
+        return folder;
+    }();
+    const QByteArray input = FuzzSupport::bytes(data, size);
+    const qsizetype split = input.indexOf('\0');
+    writeFile(root + "/proc/self/mountinfo", split < 0 ? input : input.left(split));
+    writeFile(root + "/proc/diskstats", split < 0 ? input : input.mid(split + 1));
+
+    LinuxMachineReadings machine(root, [](const QString&) {
+        return std::optional(LinuxMachineReadings::Capacity{1e12, 5e11});
+    });
+    for (const auto& volume : machine.volumes())
+        FuzzSupport::require(!volume.path.isEmpty());
+    LinuxActivityReadings activity(root);
+    activity.disks();
+    LinuxMachineReadings::unescapeMountField(input);
+    return 0;
+}
