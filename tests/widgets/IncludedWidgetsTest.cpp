@@ -2,6 +2,7 @@
 // real pages offscreen: every recorded state draws without a script error or a sideways overflow,
 // and a tap on a reported control reaches the service behind the widget.
 #include "integrations/linux/AutomationsFolder.h"
+#include "integrations/linux/LibgitRepositoryReader.h"
 #include "integrations/linux/PulseAudioBackend.h"
 #include "model/linux/PlatformTexts.h"
 #include "support/EventLoop.h"
@@ -281,7 +282,10 @@ TEST_F(IncludedWidgetTest, EachProjectWidgetChoosesItsOwnRepositoryAndBuildLog) 
 
     auto chooser = std::make_shared<QueuedChooser>();
     chooser->answers = {repository, log.fileName()};
-    platform = [chooser](IntegrationPlatform& integrations) { integrations.chooser = chooser; };
+    platform = [chooser](IntegrationPlatform& integrations) {
+        integrations.chooser = chooser;
+        integrations.projectPrograms.repository = std::make_shared<LibgitRepositoryReader>();
+    };
     WebWidget& widget = show("project-status", "project-status@one");
     WebWidget& shared = show("project-status", "project-status");
     EXPECT_TRUE(shows(widget, "No project chosen"));
