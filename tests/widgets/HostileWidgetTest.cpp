@@ -99,7 +99,7 @@ attempt(() => {
   return peers(frame.contentWindow.RTCPeerConnection);
 });
 attempt(() => new Worker('worker.js'));
-attempt(() => new Worker('worker.js', { type: 'module' }));
+attempt(() => new Worker('module.js', { type: 'module' }));
 attempt(() => new SharedWorker('worker.js'));
 attempt(() => {
   const link = document.createElement('a');
@@ -193,6 +193,10 @@ struct HostileWidgetTest : StoreFixture {
                                   .left(QByteArray(attackScript).indexOf("everyRoute('page')")) +
                           workerScript));
         builder.file(root + "doc.js", withPorts("fetch('http://127.0.0.1:HOST/leak/htm')"));
+        // A module's imports run before its own first line.
+        builder.file(root + "module.js", "import './imported.js';");
+        builder.file(root + "imported.js",
+                     withPorts("new WebSocket('ws://127.0.0.1:HOST/leak/module-import');"));
         for (const auto& [name, contents] : otherDocuments)
             builder.file(root + name, withPorts(contents));
         open();
