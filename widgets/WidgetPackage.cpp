@@ -2,6 +2,7 @@
 
 #include "model/JsonCoding.h"
 #include "model/RegularFile.h"
+#include "model/WidgetError.h"
 #include "widgets/NameSuggestion.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "PackageLint.h"
 
-#include "widgets/NameSuggestion.h"
 #include "model/RegularFile.h"
+#include "widgets/NameSuggestion.h"
 #include "widgets/WidgetBridge.h"
 
 #include <QDir>
