@@ -148,21 +148,22 @@ TEST_F(TouchscreenDisplayTest, PreviewOptionKeepsTheWindowOffTheTouchscreen) {
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    // A display number of our own, so parallel tests and a user's session are left alone.
-    const int number = 70 + getpid() % 200;
-    display = QStringLiteral(":%1").arg(number);
+    // The server picks a free display number itself and names it when it is ready, so parallel
+    // tests, other servers and a user's session are left alone.
     QProcess server;
     server.setProgram(QStringLiteral("Xvfb"));
-    server.setArguments({display, "-screen", "0", "2560x720x24", "-nolisten", "tcp", "-noreset"});
+    server.setArguments(
+            {"-displayfd", "1", "-screen", "0", "2560x720x24", "-nolisten", "tcp", "-noreset"});
     server.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
     server.start();
-    const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
-    for (int tries = 0; tries < 200 && !QFileInfo::exists(socket); ++tries)
-        usleep(50 * 1000);
-    if (!server.waitForStarted(1000) || !QFileInfo::exists(socket)) {
+    QByteArray number;
+    while (!number.endsWith('\n') && server.waitForReadyRead(10000))
+        number += server.readAllStandardOutput();
+    if (number.trimmed().isEmpty()) {
         fprintf(stderr, "Xvfb did not start\n");
         return 1;
     }
+    display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
     // The EDID must be in place before Qt reads the screens.
     if (!setEdid(0x0E58, 0xED00)) {
         fprintf(stderr, "Xvfb has no RandR output\n");
