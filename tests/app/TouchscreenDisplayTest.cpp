@@ -12,7 +12,6 @@
 #include "widgets/web/WidgetEngine.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QProcess>
 #include <QScreen>
 #include <X11/Xatom.h>
@@ -20,7 +19,6 @@
 #include <X11/extensions/Xrandr.h>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
-#include <unistd.h>
 
 namespace {
 
