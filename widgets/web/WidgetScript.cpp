@@ -112,7 +112,9 @@ const char* const withoutPeerConnections = R"JS(
 // page that replaces them later changes nothing.
 //
 // The engine's collector is exposed to this script only (see WidgetEngine): what redrawing leaves
-// behind is freed once a minute, after a call, when the page has just been busy anyway.
+// behind is freed once a minute, or sooner after a thousand calls so that a burst of calls (a
+// long drag, a fast machine replaying states) cannot pile up more than a thousand calls' worth
+// of garbage. It runs after a call, when the page has just been busy anyway.
 const char* const connection = R"JS(
     const sdk = window.Tarn;
     const callable = new Set(['_update', '_reply', '_activate', '_scroll']);
@@ -123,14 +125,19 @@ const char* const connection = R"JS(
     const collect = typeof window.gc === 'function' ? window.gc : null;
     window.gc = undefined;
     const collectEvery = 60000;
+    const collectAfterCalls = 1000;
     let collected = performance.now();
+    let callsSinceCollected = 0;
     function collectNow() {
         collected = performance.now();
         collect();
     }
     document.addEventListener('tarn-call', event => {
-        if (collect && performance.now() - collected > collectEvery) {
+        ++callsSinceCollected;
+        if (collect && (callsSinceCollected >= collectAfterCalls ||
+                        performance.now() - collected > collectEvery)) {
             collected = performance.now();
+            callsSinceCollected = 0;
             setTimeout(collectNow, 0);
         }
         const text = event.detail;
