@@ -303,6 +303,10 @@ QSet<QString> IntegrationServices::recentPermissions() const {
     return recent;
 }
 
+void IntegrationServices::sampleActivity() {
+    m_activity->sample();
+}
+
 void IntegrationServices::tick() {
     ++m_ticks;
     const QSet<QString> recent = recentPermissions();

@@ -57,6 +57,8 @@ public:
     void perform(const QString& command, const QJsonObject& arguments, const QString& instanceID,
                  Done done);
     void tick();
+    // Disk and network throughput now, whether or not a widget reads them yet (at start).
+    void sampleActivity();
 
     ProjectService& projectFor(const QString& instanceID);
     static QString instanceFolderName(const QString& instanceID);

@@ -99,7 +99,11 @@ TarnStore::TarnStore(Environment environment, QObject* parent)
     m_focus.tick(m_now);
 
     if (environment.startTimer) {
+        // Rates and loads are differences between two samples: the first pair is taken a moment
+        // apart at start, so the first page shows readings, not placeholders, for its first second.
         m_machine = m_sampler.sample();
+        m_services->sampleActivity();
+        QTimer::singleShot(firstReadingDelay, this, &TarnStore::takeFirstReading);
         m_heartbeat.setTimerType(Qt::PreciseTimer);
         m_heartbeat.setInterval(1000);
         connect(&m_heartbeat, &QTimer::timeout, this, [this] { tick(m_clock->now()); });
@@ -271,6 +275,12 @@ void TarnStore::tick(const QDateTime& date) {
     takeSample();
     completeFocusCopies();
     completeMainFocus();
+}
+
+// Throughput first, so the widgets' next states, which the new machine sample sends, hold both.
+void TarnStore::takeFirstReading() {
+    m_services->sampleActivity();
+    takeSample();
 }
 
 void TarnStore::takeSample() {

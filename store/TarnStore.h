@@ -49,6 +49,7 @@ class TarnStore : public QObject {
 
 public:
     static constexpr int historyLength = 90;
+    static constexpr int firstReadingDelay = 300; // milliseconds after start
     static constexpr double rowWidth = 1892;
     static constexpr double rowSpacing = 14;
 
@@ -173,6 +174,7 @@ private:
     void seedExamplePages();
     void afterPreferencesChange(LayoutOrientation previousOrientation);
     void scheduleSave();
+    void takeFirstReading();
     void takeSample();
     void completeFocusCopies();
     void completeMainFocus();

@@ -227,6 +227,10 @@
     // ---- Called by the dashboard. A page may replace or wrap these.
 
     _update(next) {
+      if (!snapshot) {
+        // The first frame with a state in it, for measuring how soon a page shows live data.
+        requestAnimationFrame(() => performance.mark('tarn-first-frame'));
+      }
       snapshot = withHints(next);
       applyTheme(next);
       for (const listener of Array.from(listeners)) {

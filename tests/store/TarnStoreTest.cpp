@@ -427,3 +427,39 @@ TEST_F(TarnStoreHeartbeat, IntegrationChangesReachTheStoresObservers) {
     store.tick(clock->now());
     EXPECT_EQ(store.services().ticks(), ticks + 1);
 }
+
+namespace {
+
+// One disk whose counters the test moves by hand.
+class ScriptedDisk : public ActivityReadings {
+public:
+    quint64 read = 0;
+    std::optional<QList<Disk>> disks() override { return QList<Disk>{{"disk-1", "sda", read, 0}}; }
+    std::optional<QList<Interface>> interfaces() override { return QList<Interface>(); }
+};
+
+} // namespace
+
+TEST_F(TarnStoreHeartbeat, TheFirstReadingsArriveWellBeforeTheFirstHeartbeat) {
+    // Loads and rates are differences of two samples: without an early second one, the first
+    // page would show placeholders for its first second or two.
+    auto* disk = new ScriptedDisk;
+    customize = [&](TarnStore::Environment& environment) {
+        environment.startTimer = true;
+        environment.integrations.activity.reset(disk);
+        readings->cpuReading = CPUReading{100, 0, 300, 0};
+    };
+    QElapsedTimer started;
+    started.start();
+    TarnStore& store = open();
+    readings->cpuReading = CPUReading{150, 0, 400, 0};
+    disk->read = 3000;
+    clock->advance(0.3);
+    ASSERT_TRUE(waitUntil([&] { return !store.cpuHistory().isEmpty(); }, 900));
+    EXPECT_LT(started.elapsed(), 900);
+    EXPECT_EQ(store.cpuHistory().size(), 1);
+    EXPECT_NEAR(store.cpuHistory().last(), 100.0 * 50 / 150, 1e-9);
+    const QJsonArray disks = store.services().activity().disks();
+    ASSERT_EQ(disks.size(), 1);
+    EXPECT_NEAR(disks.first().toObject().value("read").toDouble(), 3000 / 0.3, 1e-6);
+}
