@@ -2,6 +2,8 @@
 
 #include "widgets/WidgetManifest.h"
 
+class SnapshotSections;
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <optional>
@@ -23,11 +25,18 @@ public:
     void forget() { m_sent.reset(); }
 
 private:
-    QByteArray live(bool onTouchscreen) const;
+    // The store's change count and the touch mode that the text sent last was made at.
+    struct Origin {
+        quint64 generation = 0;
+        bool touchMode = false;
+        bool operator==(const Origin&) const = default;
+    };
 
     WidgetManifest m_manifest;
     TarnStore& m_store;
+    SnapshotSections& m_sections;
     std::optional<QString> m_instanceID;
     std::optional<QByteArray> m_fixed;
     std::optional<QByteArray> m_sent;
+    Origin m_sentFrom;
 };
