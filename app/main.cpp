@@ -4,9 +4,11 @@
 #include "FileDialogChooser.h"
 #include "InstanceLock.h"
 #include "RemoteControl.h"
+#include "RenderingChoice.h"
 #include "SingleInstance.h"
 #include "app/linux/Autostart.h"
 #include "app/linux/LinuxPlatform.h"
+#include "app/linux/OpenGLProbe.h"
 #include "app/linux/SessionBusInstance.h"
 #include "app/linux/SleepWatcher.h"
 #include "app/linux/TerminationSignals.h"
@@ -21,6 +23,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <cstdio>
 
 namespace {
@@ -68,6 +71,25 @@ void logStart(const QString& dataFolder, InstanceLock::State lock, const QString
         qCWarning(tabloraLog).noquote() << "Running without the one-dashboard lock:" << lockFailure;
 }
 
+// Widget pages through OpenGL on a hardware driver, drawn by the processor otherwise.
+void chooseRendering() {
+    const QString forced = qEnvironmentVariable(RenderingChoice::variable);
+    QElapsedTimer probing;
+    probing.start();
+    const auto renderer = RenderingChoice::isForced(forced) ? std::nullopt : openGLRenderer();
+    const QString probeTime = QString::number(double(probing.nsecsElapsed()) / 1e6, 'f', 1);
+    const RenderingChoice::Choice choice = RenderingChoice::choose(forced, renderer);
+    if (choice.warning)
+        qCWarning(tabloraLog).noquote() << *choice.warning;
+    const bool openGL = choice.rendering == RenderingChoice::Rendering::openGL;
+    WidgetEngine::drawThroughOpenGL(openGL);
+    qCInfo(tabloraLog).noquote() << QStringLiteral("Widget pages drawn %1 (%2; %3 ms)")
+                                            .arg(openGL ? QStringLiteral("through OpenGL")
+                                                        : QStringLiteral("by the processor"),
+                                                 choice.reason)
+                                            .arg(probeTime);
+}
+
 // The dashboard's run: the window, the store and the remote control, until the user quits.
 int runDashboard(int argc, char* argv[], const CommandLine& command, const QString& dataFolder,
                  InstanceLock& lock, InstanceLock::State lockState) {
@@ -88,6 +110,7 @@ int runDashboard(int argc, char* argv[], const CommandLine& command, const QStri
     QApplication::setQuitOnLastWindowClosed(false);
     TerminationSignals terminationSignals;
     logStart(dataFolder, lockState, lock.failure());
+    chooseRendering();
 
     // Owned before the dashboard exists, so a second start finds it at once; commands wait in
     // the bus until the event loop runs.

@@ -1,5 +1,5 @@
-// AI session reading over 12 transcripts of 2 MB (cold, then with nothing changed) and one
-// activity sample of this machine.
+// AI session reading over 12 transcripts of 2 MB (cold, then with nothing changed), one
+// activity sample of this machine and one reading of its processes from /proc.
 #include "integrations/AIActivityService.h"
 #include "integrations/ActivityService.h"
 #include "integrations/linux/LinuxActivityReadings.h"
@@ -70,5 +70,15 @@ void activitySample(benchmark::State& state) {
         service.sample();
 }
 BENCHMARK(activitySample)->Unit(benchmark::kMicrosecond);
+
+void processTable(benchmark::State& state) {
+    LinuxActivityReadings readings;
+    qsizetype processes = 0;
+    for (auto _ : state)
+        processes =
+                readings.processes().value_or(ActivityReadings::ProcessTable()).processes.size();
+    state.counters["processes"] = double(processes);
+}
+BENCHMARK(processTable)->Unit(benchmark::kMicrosecond);
 
 } // namespace

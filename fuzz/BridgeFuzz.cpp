@@ -37,7 +37,6 @@ TarnStore& store() {
         environment.integrations.settings =
                 std::make_shared<QSettings>(base + "/settings.ini", QSettings::IniFormat);
         environment.integrations.activityPrograms.ping = "/bin/true";
-        environment.integrations.activityPrograms.processLister = "/bin/true";
         environment.integrations.openUrl = [](const QUrl&) { return true; };
         return new TarnStore(std::move(environment));
     }();

@@ -1,9 +1,9 @@
 #include "ActivityService.h"
 
+#include "integrations/Background.h"
 #include "integrations/ServiceProcess.h"
 
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
@@ -36,12 +36,6 @@ void appendToHistory(QJsonArray& history, double value, int length) {
 
 QJsonValue rateValue(const std::optional<Rates>& rates, double Rates::*member) {
     return rates ? QJsonValue((*rates).*member) : QJsonValue(QJsonValue::Null);
-}
-
-// The program's file name when ps gives a path; Linux gives the command name itself, which for
-// kernel threads contains slashes of its own ("kworker/0:1").
-QString processName(const QString& command) {
-    return command.startsWith(QLatin1Char('/')) ? command.section(QLatin1Char('/'), -1) : command;
 }
 
 template <typename Less> QJsonArray sorted(QList<QJsonObject> entries, Less less) {
@@ -127,20 +121,48 @@ void ActivityService::refreshProcesses(std::function<void()> done) {
         return;
     }
     m_busyProcesses = true;
-    ServiceProcess::run(m_programs.processLister,
-                        {QStringLiteral("-axo"), QStringLiteral("pid=,pcpu=,rss=,comm=")},
-                        processListTimeout, this, [this, done](const ProcessResult& result) {
-                            if (result.ok) {
-                                m_processes = parseProcesses(result.output);
-                                m_processError.reset();
-                            } else {
-                                m_processError = result.error;
-                            }
-                            emit changed();
-                            m_busyProcesses = false;
-                            if (done)
-                                done();
-                        });
+    runInBackground(
+            this, [readings = m_readings] { return readings->processes(); },
+            [this, done](const std::optional<ActivityReadings::ProcessTable>& table) {
+                if (table) {
+                    takeProcesses(*table);
+                    m_processError.reset();
+                } else {
+                    m_processError = processFailure();
+                }
+                emit changed();
+                m_busyProcesses = false;
+                if (done)
+                    done();
+            });
+}
+
+void ActivityService::takeProcesses(const ActivityReadings::ProcessTable& table) {
+    QHash<qint64, ProcessTimes> times;
+    QList<QJsonObject> entries;
+    for (const ActivityReadings::Process& process : table.processes) {
+        const auto previous = m_processTimes.constFind(process.pid);
+        // A process seen before (not a new one under a reused pid) is measured since then; a new
+        // one since it started.
+        const bool seen = previous != m_processTimes.cend() &&
+                          previous->startedAt == process.startedAt &&
+                          m_processesReadAt < table.time;
+        const double since = seen ? m_processesReadAt : process.startedAt;
+        const double used = process.cpuSeconds - (seen ? previous->cpuSeconds : 0);
+        const double share = table.time > since ? qMax(0.0, used) / (table.time - since) : 0;
+        times.insert(process.pid, {process.startedAt, process.cpuSeconds});
+        entries.append({{QStringLiteral("pid"), process.pid},
+                        {QStringLiteral("cpu"), std::round(share * 1000) / 10},
+                        {QStringLiteral("memory"), process.residentBytes},
+                        {QStringLiteral("name"), process.name}});
+    }
+    // Processes that ended are forgotten with the previous table.
+    m_processTimes = std::move(times);
+    m_processesReadAt = table.time;
+    m_processes = sorted(entries, [](const QJsonObject& a, const QJsonObject& b) {
+        return a.value(QStringLiteral("cpu")).toDouble() >
+               b.value(QStringLiteral("cpu")).toDouble();
+    });
 }
 
 void ActivityService::ping(std::function<void()> done) {
@@ -184,40 +206,4 @@ void ActivityService::toggleLatency() {
         m_latency.reset();
         m_latencyMessage = QStringLiteral("Latency probe is off");
     }
-}
-
-QJsonArray ActivityService::parseProcesses(const QString& output) {
-    static const QRegularExpression blanks(QStringLiteral("[ \\t]+"));
-    QList<QJsonObject> entries;
-    for (const QString& line : output.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        // Four fields; the command keeps its inner blanks.
-        QStringList fields;
-        QString rest = line.trimmed();
-        while (fields.size() < 3) {
-            const QRegularExpressionMatch gap = blanks.match(rest);
-            if (!gap.hasMatch())
-                break;
-            fields.append(rest.left(gap.capturedStart()));
-            rest = rest.mid(gap.capturedEnd());
-        }
-        fields.append(rest);
-        if (fields.size() != 4 || fields[3].isEmpty())
-            continue;
-        bool pidOk = false;
-        bool cpuOk = false;
-        bool memoryOk = false;
-        const qint64 pid = fields[0].toLongLong(&pidOk);
-        const double cpu = fields[1].toDouble(&cpuOk);
-        const double memory = fields[2].toDouble(&memoryOk);
-        if (!pidOk || !cpuOk || !memoryOk || !std::isfinite(cpu) || !std::isfinite(memory))
-            continue;
-        entries.append({{QStringLiteral("pid"), pid},
-                        {QStringLiteral("cpu"), cpu},
-                        {QStringLiteral("memory"), memory * 1024},
-                        {QStringLiteral("name"), processName(fields[3])}});
-    }
-    return sorted(entries, [](const QJsonObject& a, const QJsonObject& b) {
-        return a.value(QStringLiteral("cpu")).toDouble() >
-               b.value(QStringLiteral("cpu")).toDouble();
-    });
 }

@@ -10,9 +10,8 @@
 #include <memory>
 #include <optional>
 
-// The external programs the activity service runs; tests stand scripts in for them.
+// The external program the activity service runs; tests stand a script in for it.
 struct ActivityPrograms {
-    QString processLister = QStringLiteral("/bin/ps");
     QString ping = QStringLiteral("/bin/ping");
 };
 
@@ -23,7 +22,6 @@ class ActivityService : public QObject {
 
 public:
     static constexpr int historyLength = 90;
-    static constexpr double processListTimeout = 8;
     static constexpr double pingTimeout = 3;
 
     using Programs = ActivityPrograms;
@@ -46,12 +44,13 @@ public:
 
     // Disk and network rates since the previous call. Cheap; every second.
     void sample();
-    // `done` runs when the run finished, or at once when none was started.
+    // Reads the processes in the background; each one's CPU share is its share since the
+    // previous reading. `done` runs when the reading finished, or at once when none was started.
     void refreshProcesses(std::function<void()> done = {});
     void ping(std::function<void()> done = {});
     void toggleLatency();
 
-    static QJsonArray parseProcesses(const QString& output);
+    static QString processFailure() { return QStringLiteral("Processes could not be read"); }
 
 signals:
     void changed();
@@ -67,10 +66,17 @@ private:
         QJsonArray write;
     };
 
+    struct ProcessTimes {
+        double startedAt = 0;
+        double cpuSeconds = 0;
+    };
+
     void sampleDisks(double now);
     void sampleNetwork(double now);
+    void takeProcesses(const ActivityReadings::ProcessTable& table);
 
-    std::unique_ptr<ActivityReadings> m_readings;
+    // Shared with the reading in the background, which may outlive the service.
+    std::shared_ptr<ActivityReadings> m_readings;
     std::shared_ptr<const Clock> m_clock;
     Programs m_programs;
     QJsonArray m_disks;
@@ -83,6 +89,8 @@ private:
     QHash<QString, Counters> m_diskPrevious;
     QHash<QString, Histories> m_diskHistory;
     QHash<QString, Counters> m_networkPrevious;
+    QHash<qint64, ProcessTimes> m_processTimes;
+    double m_processesReadAt = 0;
     bool m_busyProcesses = false;
     bool m_busyPing = false;
 };

@@ -8,6 +8,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSet>
 #include <QSysInfo>
 #include <QThread>
 #include <cmath>
@@ -181,56 +182,91 @@ QString instanceKey(const WidgetManifest& manifest, const std::optional<QString>
     return instanceID.value_or(manifest.id);
 }
 
-QJsonObject snapshot(const WidgetManifest& manifest, TarnStore& store,
-                     const std::optional<QString>& instanceID) {
-    const QString key = instanceKey(manifest, instanceID);
-    const bool shared = key == manifest.id;
-    const Preferences& preferences = store.preferences();
-    QJsonObject state{{QStringLiteral("apiVersion"), 1},
-                      {QStringLiteral("instanceID"), key},
-                      {QStringLiteral("now"), double(store.now().toMSecsSinceEpoch())},
-                      {QStringLiteral("theme"),
-                       QJsonObject{{QStringLiteral("accent"), preferences.accentHex()},
-                                   {QStringLiteral("primary"), preferences.primaryHex()},
-                                   {QStringLiteral("mode"), QStringLiteral("dark")}}},
-                      {QStringLiteral("showSeconds"), preferences.showSeconds}};
+QStringList sectionNames(const WidgetManifest& manifest) {
+    QStringList names{QStringLiteral("apiVersion"), QStringLiteral("instanceID"),
+                      QStringLiteral("now"), QStringLiteral("theme"),
+                      QStringLiteral("showSeconds")};
     if (manifest.declares(QStringLiteral("metrics")))
-        state.insert(QStringLiteral("metrics"), metrics(store));
+        names.append(QStringLiteral("metrics"));
     for (const QString& permission : IntegrationServices::permissions()) {
         if (manifest.declares(permission))
-            state.insert(permission, store.services().snapshot(permission, key));
+            names.append(permission);
     }
-    if (manifest.declares(QStringLiteral("focus"))) {
-        const FocusSession timer = shared ? store.focus() : store.focusCopy(key);
-        state.insert(
-                QStringLiteral("focus"),
-                QJsonObject{{QStringLiteral("secondsLeft"), timer.secondsLeft(store.now())},
-                            {QStringLiteral("duration"), timer.duration},
-                            {QStringLiteral("running"), timer.isRunning()},
-                            {QStringLiteral("completed"), timer.completed},
-                            {QStringLiteral("minutes"), qint64(std::trunc(timer.duration / 60))}});
-    }
+    if (manifest.declares(QStringLiteral("focus")))
+        names.append(QStringLiteral("focus"));
     if (manifest.declares(QStringLiteral("notes")))
-        state.insert(QStringLiteral("note"),
-                     shared ? preferences.note
-                            : preferences.widgetStorage.value(key).value(QStringLiteral("note")));
-    if (manifest.declares(QStringLiteral("shortcuts"))) {
+        names.append(QStringLiteral("note"));
+    if (manifest.declares(QStringLiteral("shortcuts")))
+        names << QStringLiteral("launcher") << QStringLiteral("shortcuts");
+    if (manifest.declares(QStringLiteral("storage")))
+        names.append(QStringLiteral("storage"));
+    return names;
+}
+
+bool isShared(const QString& name) {
+    static const QSet<QString> perInstance{QStringLiteral("instanceID"), QStringLiteral("project"),
+                                           QStringLiteral("focus"),      QStringLiteral("note"),
+                                           QStringLiteral("launcher"),   QStringLiteral("storage")};
+    return !perInstance.contains(name);
+}
+
+QJsonValue section(const QString& name, const WidgetManifest& manifest, TarnStore& store,
+                   const QString& key) {
+    const bool shared = key == manifest.id;
+    const Preferences& preferences = store.preferences();
+    if (name == QStringLiteral("apiVersion"))
+        return 1;
+    if (name == QStringLiteral("instanceID"))
+        return key;
+    if (name == QStringLiteral("now"))
+        return double(store.now().toMSecsSinceEpoch());
+    if (name == QStringLiteral("theme"))
+        return QJsonObject{{QStringLiteral("accent"), preferences.accentHex()},
+                           {QStringLiteral("primary"), preferences.primaryHex()},
+                           {QStringLiteral("mode"), QStringLiteral("dark")}};
+    if (name == QStringLiteral("showSeconds"))
+        return preferences.showSeconds;
+    if (name == QStringLiteral("metrics"))
+        return metrics(store);
+    if (IntegrationServices::permissions().contains(name))
+        return store.services().snapshot(name, key);
+    if (name == QStringLiteral("focus")) {
+        const FocusSession timer = shared ? store.focus() : store.focusCopy(key);
+        return QJsonObject{{QStringLiteral("secondsLeft"), timer.secondsLeft(store.now())},
+                           {QStringLiteral("duration"), timer.duration},
+                           {QStringLiteral("running"), timer.isRunning()},
+                           {QStringLiteral("completed"), timer.completed},
+                           {QStringLiteral("minutes"), qint64(std::trunc(timer.duration / 60))}};
+    }
+    if (name == QStringLiteral("note"))
+        return shared ? preferences.note
+                      : preferences.widgetStorage.value(key).value(QStringLiteral("note"));
+    if (name == QStringLiteral("launcher")) {
         const LauncherConfiguration launcher = launcherFor(store, key);
         const auto standard = launcher.standardApp();
-        state.insert(QStringLiteral("launcher"),
-                     QJsonObject{{QStringLiteral("name"), launcher.name()},
-                                 {QStringLiteral("symbol"),
-                                  standard ? standard->symbol : QStringLiteral("app")}});
+        return QJsonObject{
+                {QStringLiteral("name"), launcher.name()},
+                {QStringLiteral("symbol"), standard ? standard->symbol : QStringLiteral("app")}};
+    }
+    if (name == QStringLiteral("shortcuts")) {
         QJsonArray shortcuts;
         for (const Shortcut& shortcut : preferences.shortcuts)
             shortcuts.append(QJsonObject{{QStringLiteral("id"), Json::uuidText(shortcut.id)},
                                          {QStringLiteral("name"), shortcut.name},
                                          {QStringLiteral("symbol"), shortcut.symbol}});
-        state.insert(QStringLiteral("shortcuts"), shortcuts);
+        return shortcuts;
     }
-    if (manifest.declares(QStringLiteral("storage")))
-        state.insert(QStringLiteral("storage"),
-                     storageObject(preferences.widgetStorage.value(key)));
+    if (name == QStringLiteral("storage"))
+        return storageObject(preferences.widgetStorage.value(key));
+    return QJsonValue::Null;
+}
+
+QJsonObject snapshot(const WidgetManifest& manifest, TarnStore& store,
+                     const std::optional<QString>& instanceID) {
+    const QString key = instanceKey(manifest, instanceID);
+    QJsonObject state;
+    for (const QString& name : sectionNames(manifest))
+        state.insert(name, section(name, manifest, store, key));
     return state;
 }
 

@@ -24,6 +24,13 @@ QString instanceKey(const WidgetManifest& manifest, const std::optional<QString>
 // The state a widget receives: compact JSON with sorted keys.
 QJsonObject snapshot(const WidgetManifest& manifest, TarnStore& store,
                      const std::optional<QString>& instanceID);
+// The top-level entries of that state, by name, as the manifest's permissions allow.
+QStringList sectionNames(const WidgetManifest& manifest);
+// Whether an entry is the same for every widget that receives it.
+bool isShared(const QString& name);
+// One entry's value for the widget whose instance key is `key`.
+QJsonValue section(const QString& name, const WidgetManifest& manifest, TarnStore& store,
+                   const QString& key);
 
 // The seven commands the bridge runs itself, each with the permission it needs.
 const QMap<QString, QString>& localCommands();

@@ -1,8 +1,10 @@
 #include "LinuxActivityReadings.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <algorithm>
 #include <ifaddrs.h>
 #include <linux/if_link.h>
 #include <net/if.h>
@@ -10,6 +12,34 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace {
+
+// The kernel keeps this many bytes of a command name, its terminating NUL included.
+constexpr int commandNameLength = 16;
+
+std::optional<QByteArray> readFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+bool isProcessFolder(const QString& name) {
+    return !name.isEmpty() &&
+           std::all_of(name.begin(), name.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+// The program's file name from the command line, for a name the kernel cut short: kernel
+// threads have no command line, and a script's first argument is its interpreter.
+QString fullName(const QString& cut, const QByteArray& commandLine) {
+    const QByteArray program = commandLine.left(commandLine.indexOf('\0'));
+    const QString file = QString::fromUtf8(program.mid(program.lastIndexOf('/') + 1));
+    return file.startsWith(cut) ? file : cut;
+}
+
+} // namespace
 
 LinuxActivityReadings::LinuxActivityReadings(QString root)
     : m_root(root.endsWith(QLatin1Char('/')) ? root.chopped(1) : root) {}
@@ -82,4 +112,66 @@ bool LinuxActivityReadings::isListedInterfaceName(const QString& name) {
             return true;
     }
     return false;
+}
+
+std::optional<LinuxActivityReadings::ProcessStat>
+LinuxActivityReadings::parseProcessStat(const QByteArray& text) {
+    // pid (name) state ppid ...: the name may hold anything, so it ends at the last parenthesis.
+    const qsizetype open = text.indexOf(" (");
+    const qsizetype close = text.lastIndexOf(')');
+    if (open <= 0 || close < open)
+        return std::nullopt;
+    bool ok[5] = {};
+    ProcessStat stat;
+    stat.pid = text.left(open).toLongLong(&ok[0]);
+    stat.name = QString::fromUtf8(text.mid(open + 2, close - open - 2));
+    // The fields after the name, counted from the state, the third field.
+    const QList<QByteArray> fields = text.mid(close + 1).simplified().split(' ');
+    const auto field = [&](int number) { return fields.value(number - 3); };
+    constexpr int userTime = 14, systemTime = 15, startTime = 22, resident = 24;
+    if (fields.size() < resident - 2)
+        return std::nullopt;
+    stat.cpuTicks = field(userTime).toULongLong(&ok[1]);
+    stat.cpuTicks += field(systemTime).toULongLong(&ok[2]);
+    stat.startTicks = field(startTime).toULongLong(&ok[3]);
+    stat.residentPages = field(resident).toLongLong(&ok[4]);
+    if (!std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; }) || stat.pid <= 0)
+        return std::nullopt;
+    return stat;
+}
+
+std::optional<ActivityReadings::ProcessTable> LinuxActivityReadings::processes() {
+    const auto uptime = readFile(m_root + QStringLiteral("/proc/uptime"));
+    bool ok = false;
+    const double time = uptime ? uptime->split(' ').value(0).toDouble(&ok) : 0;
+    if (!ok)
+        return std::nullopt;
+    const double ticksPerSecond = double(::sysconf(_SC_CLK_TCK));
+    const double pageSize = double(::sysconf(_SC_PAGESIZE));
+    ProcessTable table{time, {}};
+    QDirIterator folders(m_root + QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (folders.hasNext()) {
+        folders.next();
+        // A process may end at any moment: its files then cannot be read, and it is left out.
+        if (isProcessFolder(folders.fileName())) {
+            if (auto process = readProcess(folders.filePath(), ticksPerSecond, pageSize))
+                table.processes.append(std::move(*process));
+        }
+    }
+    return table;
+}
+
+std::optional<ActivityReadings::Process> LinuxActivityReadings::readProcess(const QString& folder,
+                                                                            double ticksPerSecond,
+                                                                            double pageSize) const {
+    const auto text = readFile(folder + QStringLiteral("/stat"));
+    const auto stat = text ? parseProcessStat(*text) : std::nullopt;
+    if (!stat)
+        return std::nullopt;
+    QString name = stat->name;
+    if (stat->name.toUtf8().size() == commandNameLength - 1)
+        name = fullName(name, readFile(folder + QStringLiteral("/cmdline")).value_or(QByteArray()));
+    return Process{stat->pid, name, double(stat->cpuTicks) / ticksPerSecond,
+                   double(stat->startTicks) / ticksPerSecond,
+                   double(qMax<qint64>(stat->residentPages, 0)) * pageSize};
 }

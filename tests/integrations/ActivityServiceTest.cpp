@@ -5,12 +5,14 @@
 #include "support/FakeClock.h"
 #include "support/TestFiles.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -18,9 +20,20 @@ class FakeActivityReadings : public ActivityReadings {
 public:
     std::optional<QList<Disk>> diskList = QList<Disk>();
     std::optional<QList<Interface>> interfaceList = QList<Interface>();
+    std::optional<ProcessTable> table;
     std::optional<QList<Disk>> disks() override { return diskList; }
     std::optional<QList<Interface>> interfaces() override { return interfaceList; }
+    std::optional<ProcessTable> processes() override { return table; }
 };
+
+// A /proc/[pid]/stat line, its times and sizes in the kernel's units.
+QByteArray statLine(qint64 pid, const QByteArray& name, quint64 user, quint64 system, quint64 start,
+                    qint64 pages) {
+    return QByteArray::number(pid) + " (" + name + ") S 1 1 1 0 -1 4194560 100 0 0 0 " +
+           QByteArray::number(user) + " " + QByteArray::number(system) + " 0 0 20 0 1 0 " +
+           QByteArray::number(start) + " 12345678 " + QByteArray::number(pages) +
+           " 18446744073709551615 1 1 0 0 0 0 0 0 0 0 0 0 17 1 0 0 0 0 0\n";
+}
 
 struct ActivityTest : testing::Test {
     QTemporaryDir folder;
@@ -121,46 +134,47 @@ TEST_F(ActivityTest, InterfaceRates) {
     EXPECT_TRUE(interface()["download"].isNull());
 }
 
-TEST(ParseProcesses, FieldsAndOrder) {
-    const QJsonArray processes =
-            ActivityService::parseProcesses("    1  0.0  8656 /sbin/init\n"
-                                            "  812 12.5 204800 /opt/My App/bin/My App\n"
-                                            "  900  abc  100 broken\n"
-                                            "  901  1.0  nan notanumber\n"
-                                            "  x    1.0  100 badpid\n"
-                                            "  950  3.2\n"
-                                            "\n"
-                                            " 1000 99.9 1024 kworker/0:1-events\n");
-    ASSERT_EQ(processes.size(), 3);
-    EXPECT_EQ(processes[0].toObject(), (QJsonObject{{"pid", 1000},
-                                                    {"cpu", 99.9},
-                                                    {"memory", 1024 * 1024},
-                                                    {"name", "kworker/0:1-events"}}));
-    EXPECT_EQ(processes[1].toObject()["name"], "My App");
-    EXPECT_EQ(processes[1].toObject()["memory"], 204800.0 * 1024);
-    EXPECT_EQ(processes[2].toObject()["pid"], 1);
-}
-
-TEST_F(ActivityTest, ProcessListThroughTheRunner) {
-    open({writeScript(folder.filePath("ps"),
-                      "echo '  42  7.5  2048 /usr/bin/editor'\necho '  7  1.0  10 sh'"),
-          {}});
+TEST_F(ActivityTest, ProcessSharesAreMeasuredBetweenTwoReadings) {
+    using Process = ActivityReadings::Process;
+    const auto entry = [&](int index) { return service->processes()[index].toObject(); };
+    // First seen: each process's share since it started.
+    readings->table = ActivityReadings::ProcessTable{100,
+                                                     {Process{1, "init", 10, 0, 4096},
+                                                      Process{42, "editor", 5, 90, 2e8},
+                                                      Process{99, "short-lived", 0, 99, 0}}};
     service->refreshProcesses();
     EXPECT_TRUE(service->isListingProcesses());
     service->refreshProcesses(); // ignored while one runs
     ASSERT_TRUE(waitForChange());
     EXPECT_FALSE(service->isListingProcesses());
-    ASSERT_EQ(service->processes().size(), 2);
-    EXPECT_EQ(service->processes()[0].toObject()["name"], "editor");
-    EXPECT_FALSE(service->processError());
+    ASSERT_EQ(service->processes().size(), 3);
+    EXPECT_EQ(entry(0),
+              (QJsonObject{{"pid", 42}, {"cpu", 50}, {"memory", 2e8}, {"name", "editor"}}));
+    EXPECT_EQ(entry(1)["cpu"], 10);
+    EXPECT_EQ(entry(2)["cpu"], 0);
 
-    // A failing lister keeps the last list.
-    QFile::remove(folder.filePath("ps"));
-    writeScript(folder.filePath("ps"), "exit 3");
+    // Then since the previous reading; a pid taken by a new process counts from its start, and
+    // one that ended is gone.
+    readings->table = ActivityReadings::ProcessTable{105,
+                                                     {Process{1, "init", 10.5, 0, 4096},
+                                                      Process{42, "other", 0.2, 104, 1e6},
+                                                      Process{7, "new", 1, 103, 0}}};
     service->refreshProcesses();
     ASSERT_TRUE(waitForChange());
-    EXPECT_EQ(service->processError(), "The operation failed or timed out");
-    EXPECT_EQ(service->processes().size(), 2);
+    ASSERT_EQ(service->processes().size(), 3);
+    EXPECT_EQ(entry(0)["name"], "new");
+    EXPECT_EQ(entry(0)["cpu"], 50);
+    EXPECT_EQ(entry(1)["name"], "other");
+    EXPECT_EQ(entry(1)["cpu"], 20);
+    EXPECT_EQ(entry(2)["cpu"], 10);
+    EXPECT_FALSE(service->processError());
+
+    // A failed reading keeps the last list.
+    readings->table.reset();
+    service->refreshProcesses();
+    ASSERT_TRUE(waitForChange());
+    EXPECT_EQ(service->processError(), ActivityService::processFailure());
+    EXPECT_EQ(service->processes().size(), 3);
 }
 
 TEST_F(ActivityTest, LatencyProbe) {
@@ -168,7 +182,7 @@ TEST_F(ActivityTest, LatencyProbe) {
             writeScript(folder.filePath("ping"),
                         "test \"$6\" = 1.1.1.1 || exit 9\n"
                         "echo '64 bytes from 1.1.1.1: icmp_seq=1 ttl=57 time=12.5 ms'");
-    open({{}, ping});
+    open({ping});
     service->ping(); // off: nothing happens
     EXPECT_FALSE(service->isPinging());
     service->toggleLatency();
@@ -220,6 +234,65 @@ TEST(LinuxActivityReadings, WholeDisksFromDiskstats) {
     EXPECT_EQ((*disks)[1].name, "nvme0n1");
 
     EXPECT_FALSE(LinuxActivityReadings(root.filePath("missing")).disks());
+}
+
+TEST(LinuxActivityReadings, ProcessesFromProc) {
+    QTemporaryDir root;
+    const QString proc = root.filePath("proc");
+    const double hz = double(sysconf(_SC_CLK_TCK));
+    const double page = double(sysconf(_SC_PAGESIZE));
+    writeFile(proc + "/uptime", "1000.50 1900.25\n");
+    writeFile(proc + "/1/stat", statLine(1, "systemd", 300, 200, 5, 3000));
+    writeFile(proc + "/1/cmdline", QByteArray("/sbin/init\0splash\0", 18));
+    writeFile(proc + "/42/stat", statLine(42, "a) (b c)", 10, 0, 7000, 10));
+    // Command names the kernel cut at 15 bytes; the command line gives the rest when it agrees.
+    writeFile(proc + "/77/stat", statLine(77, "averylongprogra", 0, 0, 1, 1));
+    writeFile(proc + "/77/cmdline", QByteArray("/opt/x/averylongprogramname\0--flag\0", 36));
+    writeFile(proc + "/78/stat", statLine(78, "python3 myscrip", 0, 0, 1, 1));
+    writeFile(proc + "/78/cmdline", QByteArray("/usr/bin/python3\0myscript.py\0", 29));
+    writeFile(proc + "/79/stat", statLine(79, "kworker/0:1-eve", 0, 0, 1, 0));
+    writeFile(proc + "/90/stat", "90 (cut short) S 1 1 1 0");
+    writeFile(proc + "/91/stat", "garbage");
+    QDir().mkpath(proc + "/92"); // ended while the folder was listed
+    writeFile(proc + "/self/stat", statLine(5, "self", 0, 0, 1, 1));
+    writeFile(proc + "/diskstats", "");
+
+    const auto table = LinuxActivityReadings(root.path()).processes();
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->time, 1000.5);
+    QMap<qint64, ActivityReadings::Process> byPid;
+    for (const auto& process : table->processes)
+        byPid.insert(process.pid, process);
+    EXPECT_EQ(byPid.keys(), (QList<qint64>{1, 42, 77, 78, 79}));
+    EXPECT_EQ(byPid[1].name, "systemd");
+    EXPECT_DOUBLE_EQ(byPid[1].cpuSeconds, 500 / hz);
+    EXPECT_DOUBLE_EQ(byPid[1].startedAt, 5 / hz);
+    EXPECT_DOUBLE_EQ(byPid[1].residentBytes, 3000 * page);
+    EXPECT_EQ(byPid[42].name, "a) (b c)");
+    EXPECT_DOUBLE_EQ(byPid[42].startedAt, 7000 / hz);
+    EXPECT_EQ(byPid[77].name, "averylongprogramname");
+    EXPECT_EQ(byPid[78].name, "python3 myscrip");
+    EXPECT_EQ(byPid[79].name, "kworker/0:1-eve");
+
+    for (const QByteArray& bad :
+         {QByteArray(""), QByteArray("12"), QByteArray("(x) S"),
+          QByteArray("x (y) S 1 1 1 0 -1 0 0 0 0 0 1 1 0 0 0 0 1 0 1 1 1"),
+          QByteArray("-3 (y) S 1 1 1 0 -1 0 0 0 0 0 1 1 0 0 0 0 1 0 1 1 1"),
+          QByteArray("3 (y) S 1 1 1 0 -1 0 0 0 0 0 -1 1 0 0 0 0 1 0 1 1 1")})
+        EXPECT_FALSE(LinuxActivityReadings::parseProcessStat(bad)) << bad.toStdString();
+    EXPECT_TRUE(LinuxActivityReadings::parseProcessStat(
+            "3 (y) S 1 1 1 0 -1 0 0 0 0 0 1 1 0 0 0 0 1 0 1 1 1"));
+    EXPECT_FALSE(LinuxActivityReadings(root.filePath("missing")).processes());
+
+    // This very program, in the real table.
+    const auto real = LinuxActivityReadings().processes();
+    ASSERT_TRUE(real);
+    const auto self = std::find_if(real->processes.begin(), real->processes.end(),
+                                   [](const auto& process) { return process.pid == getpid(); });
+    ASSERT_NE(self, real->processes.end());
+    EXPECT_EQ(self->name, QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    EXPECT_GT(self->residentBytes, 1e6);
+    EXPECT_LE(self->startedAt, real->time);
 }
 
 TEST(LinuxActivityReadings, InterfacesOfThisMachine) {

@@ -38,6 +38,11 @@ public:
         return QList<Disk>();
     }
     std::optional<QList<Interface>> interfaces() override { return QList<Interface>(); }
+    std::atomic<int> listings = 0;
+    std::optional<ProcessTable> processes() override {
+        ++listings;
+        return ProcessTable{1, {{1, "init", 0.5, 0, 4096}}};
+    }
 };
 
 class CountingCalendar : public CalendarBackend {
@@ -104,8 +109,6 @@ struct HubTest : testing::Test {
         platform.activity = std::unique_ptr<ActivityReadings>(readings);
         platform.settings =
                 std::make_shared<QSettings>(folder.filePath("s.ini"), QSettings::IniFormat);
-        platform.activityPrograms.processLister =
-                writeScript(folder.filePath("ps"), "echo ' 1 0.0 10 init'");
         platform.activityPrograms.ping =
                 writeScript(folder.filePath("ping"),
                             "echo run >> '" + pingLog.toUtf8() + "'\necho 'time=3.5 ms'");
@@ -178,6 +181,16 @@ TEST_F(HubTest, OnlyRecentlyViewedServicesRefresh) {
     spin(20);
     EXPECT_EQ(player->queries, 1);
     EXPECT_EQ(readings->samples, 1);
+    // Processes are listed every fifth tick, and only while a widget shows them.
+    tickFor(10);
+    EXPECT_EQ(readings->listings, 0);
+    for (int i = 0; i < 5; ++i) {
+        hub->snapshot("activity", "w");
+        tickFor(1);
+    }
+    EXPECT_TRUE(waitUntil(
+            [&] { return hub->snapshot("activity", "w")["processes"].toArray().size() == 1; }));
+    EXPECT_EQ(readings->listings, 1);
 }
 
 TEST_F(HubTest, Cadences) {

@@ -5,6 +5,8 @@
 #include "support/EventLoop.h"
 #include "support/StoreFixture.h"
 #include "support/TestFiles.h"
+#include "widgets/SnapshotFeed.h"
+#include "widgets/SnapshotSections.h"
 #include "widgets/UserGesture.h"
 
 #include <QJsonArray>
@@ -117,6 +119,65 @@ TEST_F(BridgeTest, InstancesKeepTheirOwnStateThePackageSharesTheApplications) {
     EXPECT_FALSE(store->focus().isRunning());
     EXPECT_EQ(run("focus.toggle", {}, notes), "ok");
     EXPECT_TRUE(store->focus().isRunning());
+}
+
+TEST_F(BridgeTest, SnapshotTextIsTheStateWrittenOutAndFollowsEveryChangeOfTheStore) {
+    const QStringList everyPermission(WidgetManifest::supportedPermissions().begin(),
+                                      WidgetManifest::supportedPermissions().end());
+    const WidgetManifest all = manifest(everyPermission, "all");
+    const WidgetManifest few = manifest({"storage", "notes", "focus"}, "few");
+    SnapshotSections& sections = SnapshotSections::of(*store);
+    EXPECT_EQ(&SnapshotSections::of(*store), &sections);
+    const auto expectSameText = [&](const WidgetManifest& m, std::optional<QString> instance,
+                                    bool touchMode) {
+        QJsonObject state = snapshot(m, instance);
+        state.insert("touchMode", touchMode);
+        EXPECT_EQ(sections.snapshot(m, instance, touchMode), Json::fastCompact(state))
+                << m.id.toStdString() << " " << instance.value_or("-").toStdString();
+    };
+    const auto expectAll = [&] {
+        for (bool touchMode : {false, true}) {
+            expectSameText(all, std::nullopt, touchMode);
+            expectSameText(all, QString("all@1"), touchMode);
+            expectSameText(few, QString("few@1"), touchMode);
+            expectSameText(few, std::nullopt, touchMode);
+        }
+    };
+    expectAll();
+
+    // Every kind of change reaches the text made from the shared sections.
+    readings->cpuReading = CPUReading{100, 50, 850, 0};
+    readings->gpuReading = MachineReadings::Gpu{QString("GPU \"x\" /"), 30};
+    store->tick(clock->now());
+    readings->cpuReading = CPUReading{300, 60, 900, 0};
+    clock->advance(1);
+    store->tick(clock->now());
+    expectAll();
+    store->updatePreferences([](Preferences& p) {
+        p.customAccent = "#123456";
+        p.showSeconds = true;
+        p.widgetStorage["few@1"] = {{"k\"/\u00e9", "v\n\u2028"}, {"note", "n\u0001"}};
+        p.shortcuts.append(Shortcut::make("Odd \"name\"", "org.example.odd", "star"));
+    });
+    expectAll();
+    EXPECT_EQ(run("focus.toggle", {}, few, QString("few@1")), "ok");
+    expectAll();
+    EXPECT_TRUE(QJsonDocument::fromJson(sections.snapshot(all, std::nullopt, false)).isObject());
+
+    // A feed sends a text once, and again only after a change that shows.
+    SnapshotFeed feed(all, *store, QString("all@2"));
+    ASSERT_TRUE(feed.next(false).has_value());
+    EXPECT_FALSE(feed.next(false).has_value());
+    emit store->machineChanged();
+    EXPECT_FALSE(feed.next(false).has_value());
+    const auto touched = feed.next(true);
+    ASSERT_TRUE(touched.has_value());
+    EXPECT_TRUE(QJsonDocument::fromJson(*touched).object()["touchMode"].toBool());
+    clock->advance(1);
+    store->tick(clock->now());
+    EXPECT_TRUE(feed.next(true).has_value());
+    feed.forget();
+    EXPECT_TRUE(feed.next(true).has_value());
 }
 
 TEST_F(BridgeTest, FocusLimits) {

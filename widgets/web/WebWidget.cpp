@@ -68,7 +68,7 @@ WebWidget::WebWidget(WidgetPackage package, TarnStore& store, std::optional<QStr
     : QWidget(parent), m_package(std::move(package)), m_store(store),
       m_instanceID(std::move(instanceID)),
       m_instanceKey(WidgetBridge::instanceKey(m_package.manifest, m_instanceID)),
-      m_log(m_store.directory(), m_instanceKey) {
+      m_log(m_store.directory(), m_instanceKey), m_feed(m_package.manifest, m_store, m_instanceID) {
     m_publishSoon.setSingleShot(true);
     m_publishSoon.setInterval(0);
     connect(&m_publishSoon, &QTimer::timeout, this, &WebWidget::publish);
@@ -126,7 +126,7 @@ void WebWidget::createPage() {
 
     connect(m_page.get(), &QWebEnginePage::loadStarted, this, [this] {
         m_ready = false;
-        m_lastSnapshot.reset();
+        m_feed.forget();
     });
     connect(m_page.get(), &QWebEnginePage::loadingChanged, this, &WebWidget::loadingChanged);
     // Some documents (about:blank) replace the page without asking the navigation policy:
@@ -176,7 +176,7 @@ void WebWidget::loadingChanged(const QWebEngineLoadingInfo& info) {
         // The page asked to leave and stays where it was: it still wants its state.
         m_refusedNavigation.clear();
         m_ready = true;
-        m_lastSnapshot.reset();
+        m_feed.forget();
         publish();
         return;
     }
@@ -250,7 +250,7 @@ void WebWidget::handle(const QJsonObject& message) {
     const QJsonValue type = message.value(QStringLiteral("type"));
     if (type == QStringLiteral("ready")) {
         m_ready = true;
-        m_lastSnapshot.reset();
+        m_feed.forget();
         publish();
     } else if (type == QStringLiteral("controls")) {
         if (auto controls = WidgetControls::fromItems(message.value(QStringLiteral("items")))) {
@@ -318,24 +318,16 @@ void WebWidget::schedulePublish() {
 void WebWidget::publish() {
     if (!m_ready || !m_page)
         return;
-    const QByteArray json = m_fixedState ? *m_fixedState : liveSnapshot();
-    if (json.isEmpty() || json == m_lastSnapshot)
+    const std::optional<QByteArray> json = m_feed.next(m_onTouchscreen);
+    if (!json)
         return;
-    m_lastSnapshot = json;
     // The snapshot is already JSON text: wrapping it in brackets makes the argument list.
-    call("_update", '[' + json + ']');
-    emit snapshotSent(json);
-}
-
-QByteArray WebWidget::liveSnapshot() const {
-    QJsonObject snapshot = WidgetBridge::snapshot(m_package.manifest, m_store, m_instanceID);
-    snapshot.insert(QStringLiteral("touchMode"),
-                    m_store.preferences().directTouch && m_onTouchscreen);
-    return Json::fastCompact(snapshot);
+    call("_update", '[' + *json + ']');
+    emit snapshotSent(*json);
 }
 
 void WebWidget::setFixedState(const QJsonObject& state) {
-    m_fixedState = Json::fastCompact(state);
+    m_feed.fix(state);
     publish();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "touch/views/TouchControls.h"
+#include "widgets/SnapshotFeed.h"
 #include "widgets/UserGesture.h"
 #include "widgets/WidgetControls.h"
 #include "widgets/WidgetLog.h"
@@ -101,7 +102,6 @@ private:
     void writeLog(const QString& line, LineKind kind);
     void logConsole(int level, const QString& message, int line, const QString& source);
     void logFailedCommand(const QString& method, const QString& error);
-    QByteArray liveSnapshot() const;
     // Calls one of the SDK's functions in the page; `arguments` is a JSON array's text.
     void call(const char* function, const QByteArray& arguments);
 
@@ -119,8 +119,7 @@ private:
     WidgetLog m_log;
 
     bool m_ready = false;
-    std::optional<QByteArray> m_lastSnapshot;
-    std::optional<QByteArray> m_fixedState;
+    SnapshotFeed m_feed;
     QList<WidgetControl> m_controls;
     std::optional<QString> m_failure;
     QHash<QUrl, QString> m_failedRequests;

@@ -47,10 +47,15 @@ void prepareProgram(bool verbose) {
         flags += flags.isEmpty() ? "--log-level=3" : " --log-level=3";
         qputenv(flagsVariable, flags);
     }
-    // Widget pages are drawn by the processor: a dashboard that changes once a second costs less
-    // that way than through OpenGL, which on machines without a graphics driver is emulated.
-    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    // Widget pages are drawn by the processor unless the program knows better: a dashboard that
+    // changes once a second costs less that way than through OpenGL emulated on the processor.
+    drawThroughOpenGL(false);
     prepare();
+}
+
+void drawThroughOpenGL(bool openGL) {
+    QQuickWindow::setGraphicsApi(openGL ? QSGRendererInterface::OpenGL
+                                        : QSGRendererInterface::Software);
 }
 
 } // namespace WidgetEngine

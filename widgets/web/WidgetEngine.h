@@ -11,4 +11,8 @@ void prepare();
 // and the engine's own log lines kept off the terminal unless `verbose`.
 void prepareProgram(bool verbose);
 
+// Pages drawn through OpenGL instead of by the processor, or back. After the application object
+// exists, before the first page is shown.
+void drawThroughOpenGL(bool openGL);
+
 } // namespace WidgetEngine

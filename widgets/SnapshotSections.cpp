@@ -1,0 +1,65 @@
+#include "SnapshotSections.h"
+
+#include "model/JsonCoding.h"
+#include "store/TarnStore.h"
+#include "widgets/WidgetBridge.h"
+
+namespace {
+
+const QString childName = QStringLiteral("snapshotSections");
+
+} // namespace
+
+SnapshotSections& SnapshotSections::of(TarnStore& store) {
+    auto* found = store.findChild<SnapshotSections*>(childName, Qt::FindDirectChildrenOnly);
+    return found ? *found : *new SnapshotSections(store);
+}
+
+SnapshotSections::SnapshotSections(TarnStore& store) : QObject(&store), m_store(store) {
+    setObjectName(childName);
+    // Every signal that can change what a widget is sent; the widgets publish after them.
+    for (auto signal :
+         {&TarnStore::nowChanged, &TarnStore::preferencesChanged, &TarnStore::focusChanged,
+          &TarnStore::focusCopiesChanged, &TarnStore::machineChanged, &TarnStore::changed})
+        connect(&m_store, signal, this, &SnapshotSections::invalidate);
+}
+
+void SnapshotSections::invalidate() {
+    m_shared.clear();
+    ++m_generation;
+}
+
+const QByteArray& SnapshotSections::sharedText(const QString& name, const WidgetManifest& manifest,
+                                               const QString& key) {
+    auto found = m_shared.find(name);
+    if (found == m_shared.end())
+        found = m_shared.insert(
+                name, Json::fastCompact(WidgetBridge::section(name, manifest, m_store, key)));
+    return *found;
+}
+
+QByteArray SnapshotSections::snapshot(const WidgetManifest& manifest,
+                                      const std::optional<QString>& instanceID, bool touchMode) {
+    const QString key = WidgetBridge::instanceKey(manifest, instanceID);
+    const QString touch = QStringLiteral("touchMode");
+    QStringList names = WidgetBridge::sectionNames(manifest);
+    names.append(touch);
+    // The order a JSON object keeps its keys in.
+    names.sort();
+    QByteArray out;
+    out.reserve(8192);
+    out.append('{');
+    for (const QString& name : names) {
+        if (out.size() > 1)
+            out.append(',');
+        out.append('"').append(name.toLatin1()).append("\":");
+        if (name == touch)
+            out.append(touchMode ? "true" : "false");
+        else if (WidgetBridge::isShared(name))
+            out.append(sharedText(name, manifest, key));
+        else
+            out.append(Json::fastCompact(WidgetBridge::section(name, manifest, m_store, key)));
+    }
+    out.append('}');
+    return out;
+}
