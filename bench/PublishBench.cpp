@@ -7,7 +7,6 @@
 #include "widgets/SnapshotFeed.h"
 #include "widgets/web/WidgetChannelEndpoint.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QJsonDocument>
 #include <QTemporaryDir>
@@ -143,11 +142,3 @@ void publishUnchanged(benchmark::State& state) {
 BENCHMARK(publishUnchanged)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
