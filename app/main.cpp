@@ -1,18 +1,24 @@
 #include "AppDelegate.h"
 #include "ApplicationLog.h"
 #include "CommandLine.h"
+#include "DashboardWindow.h"
 #include "FileDialogChooser.h"
 #include "InstanceLock.h"
 #include "RemoteControl.h"
 #include "RenderingChoice.h"
 #include "SingleInstance.h"
+#include "ViewingState.h"
+#include "WindowExposure.h"
 #include "app/linux/Autostart.h"
+#include "app/linux/DBusScreenSaver.h"
 #include "app/linux/LinuxPlatform.h"
+#include "app/linux/LogindSession.h"
 #include "app/linux/OpenGLProbe.h"
 #include "app/linux/SessionBusInstance.h"
 #include "app/linux/SleepWatcher.h"
 #include "app/linux/TerminationSignals.h"
 #include "app/linux/X11ScreenDirectory.h"
+#include "app/linux/X11ScreenSaver.h"
 #include "dashboard/TarnTheme.h"
 #include "settings/linux/DesktopSettingsActions.h"
 #include "store/ApplicationPaths.h"
@@ -90,6 +96,37 @@ void chooseRendering() {
                                             .arg(probeTime);
 }
 
+// Widgets rest while nobody can see the dashboard: the window hidden or covered, the screen saver
+// on, the monitors off, the session locked or idle.
+void followViewing(ViewingState& viewing, AppDelegate& delegate) {
+    DashboardWindow& window = delegate.window();
+    window.winId();
+    viewing.addSource(new WindowExposure(window.windowHandle(), &viewing));
+    const QDBusConnection session = QDBusConnection::sessionBus();
+    viewing.addSource(new DBusScreenSaver(session, DBusScreenSaver::freedesktop(), &viewing));
+    viewing.addSource(new DBusScreenSaver(session, DBusScreenSaver::gnome(), &viewing));
+    viewing.addSource(new LogindSession(QDBusConnection::systemBus(), &viewing));
+    if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+        auto* x11 = new X11ScreenSaver({}, &viewing);
+        // The monitors' power is asked at the heartbeat, so it wakes nothing of its own.
+        QObject::connect(&delegate.store(), &TarnStore::nowChanged, x11,
+                         &X11ScreenSaver::pollPower);
+        viewing.addSource(x11);
+    }
+    TarnStore& store = delegate.store();
+    const auto follow = [&viewing, &store](bool someoneLooks) {
+        if (someoneLooks)
+            qCInfo(tabloraLog).noquote() << "The dashboard is seen again";
+        else
+            qCInfo(tabloraLog).noquote() << "Nobody sees the dashboard:"
+                                         << viewing.hiddenBy().join(QStringLiteral(", "));
+        store.setWatched(someoneLooks);
+    };
+    QObject::connect(&viewing, &ViewingState::someoneLooksChanged, &store, follow);
+    if (!viewing.someoneLooks())
+        follow(false);
+}
+
 // The dashboard's run: the window, the store and the remote control, until the user quits.
 int runDashboard(int argc, char* argv[], const CommandLine& command, const QString& dataFolder,
                  InstanceLock& lock, InstanceLock::State lockState) {
@@ -164,6 +201,8 @@ int runDashboard(int argc, char* argv[], const CommandLine& command, const QStri
     if (command.action == CommandLine::Action::settings)
         runCommand(delegate, command);
 
+    ViewingState viewing;
+    followViewing(viewing, delegate);
     SleepWatcher sleep;
     QObject::connect(&sleep, &SleepWatcher::woke, &delegate, &AppDelegate::displaysChanged);
     const int status = QApplication::exec();

@@ -258,6 +258,19 @@ void TarnStore::setDisplayName(const QString& name) {
     emit displayNameChanged();
 }
 
+void TarnStore::setWatched(bool watched) {
+    if (m_watched == watched)
+        return;
+    m_watched = watched;
+    // Widgets publish as soon as they hear of it, so with the time of now; integrations that
+    // rested refresh at once rather than at the next beat.
+    if (watched)
+        m_now = m_clock->now();
+    emit watchedChanged();
+    if (watched)
+        m_services->tick();
+}
+
 // ---- Toasts
 
 void TarnStore::notify(const QString& message) {
@@ -271,7 +284,12 @@ void TarnStore::notify(const QString& message) {
 void TarnStore::tick(const QDateTime& date) {
     m_now = date;
     emit nowChanged();
-    m_services->tick();
+    // The integrations only feed what widgets draw; the microphone in particular stops.
+    if (m_watched)
+        m_services->tick();
+    else
+        m_services->audio().stopMicrophone();
+    // The histories go on whether or not anybody looks, so they have no gap when somebody does.
     takeSample();
     completeFocusCopies();
     completeMainFocus();

@@ -46,6 +46,7 @@ class TarnStore : public QObject {
     Q_PROPERTY(
             SettingsTab settingsTab READ settingsTab WRITE setSettingsTab NOTIFY settingsTabChanged)
     Q_PROPERTY(QString displayName READ displayName WRITE setDisplayName NOTIFY displayNameChanged)
+    Q_PROPERTY(bool watched READ watched WRITE setWatched NOTIFY watchedChanged)
 
 public:
     static constexpr int historyLength = 90;
@@ -107,6 +108,10 @@ public:
     void setSettingsTab(SettingsTab tab);
     QString displayName() const { return m_displayName; }
     void setDisplayName(const QString& name);
+    // Whether anybody can see the dashboard. While nobody can, widgets get no state and the
+    // heartbeat keeps only what must go on: the clock, the focus timers and the histories.
+    bool watched() const { return m_watched; }
+    void setWatched(bool watched);
 
     // Installed by the application: after a page was added or deleted, after the orientation
     // changed, and the two requests of the settings window.
@@ -158,6 +163,7 @@ signals:
     void settingsOpenChanged();
     void settingsTabChanged();
     void displayNameChanged();
+    void watchedChanged();
     // Integration state changed; views that show it redraw.
     void changed();
     // "preferences.json" was written.
@@ -205,6 +211,7 @@ private:
     bool m_settingsOpen = false;
     SettingsTab m_settingsTab = SettingsTab::general;
     QString m_displayName = QStringLiteral("Preview");
+    bool m_watched = true;
 
     QTimer m_heartbeat;
     QTimer m_saveWork;

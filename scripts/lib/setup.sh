@@ -9,7 +9,7 @@ TABLORA_RUN_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-webengine-dev qt6-webchannel-dev qt6-svg-dev qt6-qpa-plugins
     libpulse-dev libecal2.0-dev libgit2-dev
-    libx11-dev libxrandr-dev
+    libx11-dev libxrandr-dev libxcb1-dev libxcb-screensaver0-dev libxcb-dpms0-dev
 )
 
 # Besides, what building the Debian package needs.

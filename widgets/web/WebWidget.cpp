@@ -76,6 +76,7 @@ WebWidget::WebWidget(WidgetPackage package, TarnStore& store, std::optional<QStr
          {&TarnStore::nowChanged, &TarnStore::preferencesChanged, &TarnStore::focusChanged,
           &TarnStore::focusCopiesChanged, &TarnStore::machineChanged, &TarnStore::changed})
         connect(&m_store, signal, this, &WebWidget::schedulePublish);
+    connect(&m_store, &TarnStore::watchedChanged, this, &WebWidget::followWatched);
 
     createPage();
 
@@ -151,6 +152,22 @@ void WebWidget::createPage() {
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
     m_view->setGeometry(rect());
     m_page->load(entryURL(m_package.manifest));
+    if (!m_store.watched())
+        followWatched();
+}
+
+void WebWidget::followWatched() {
+    // A page nobody can see is hidden and frozen: it neither draws nor runs its timers, yet
+    // stays loaded, so it shows fresh state as soon as it has some.
+    if (m_store.watched()) {
+        m_page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+        m_page->setVisible(m_view->isVisible());
+        publish();
+    } else {
+        m_publishSoon.stop();
+        m_page->setVisible(false);
+        m_page->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
+    }
 }
 
 void WebWidget::installScripts() {
@@ -311,12 +328,12 @@ void WebWidget::logFailedCommand(const QString& method, const QString& error) {
 }
 
 void WebWidget::schedulePublish() {
-    if (m_ready && !m_publishSoon.isActive())
+    if (m_ready && m_store.watched() && !m_publishSoon.isActive())
         m_publishSoon.start();
 }
 
 void WebWidget::publish() {
-    if (!m_ready || !m_page)
+    if (!m_ready || !m_page || !m_store.watched())
         return;
     const std::optional<QByteArray> json = m_feed.next(m_onTouchscreen);
     if (!json)

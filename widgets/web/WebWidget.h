@@ -63,7 +63,7 @@ public:
     void scroll(const QPointF& point, double delta) override;
     // The failure panel's button: load the page again.
     void reload();
-    // Sends the page the current state unless it already has exactly that.
+    // Sends the page the current state unless it already has exactly that, or nobody can see it.
     void publish();
     // From now on the page gets this state instead of the store's (for tools that draw a widget
     // in a given state).
@@ -99,6 +99,7 @@ private:
     void setFailure(const std::optional<QString>& failure);
     void loadingChanged(const QWebEngineLoadingInfo& info);
     void schedulePublish();
+    void followWatched();
     void writeLog(const QString& line, LineKind kind);
     void logConsole(int level, const QString& message, int line, const QString& source);
     void logFailedCommand(const QString& method, const QString& error);
