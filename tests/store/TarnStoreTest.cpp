@@ -463,3 +463,35 @@ TEST_F(TarnStoreHeartbeat, TheFirstReadingsArriveWellBeforeTheFirstHeartbeat) {
     ASSERT_EQ(disks.size(), 1);
     EXPECT_NEAR(disks.first().toObject().value("read").toDouble(), 3000 / 0.3, 1e-6);
 }
+
+TEST_F(TarnStoreHeartbeat, WhileNobodyLooksOnlyTheClockTimersAndHistoriesGoOn) {
+    TarnStore& store = open();
+    QSignalSpy watched(&store, &TarnStore::watchedChanged);
+    store.setFocusMinutes(1);
+    store.toggleFocus();
+    store.setWatched(false);
+    store.setWatched(false);
+    EXPECT_EQ(watched.count(), 1);
+
+    const qint64 ticks = store.services().ticks();
+    readings->memoryReading = MachineReadings::MemoryUsage{1e9, 0, 0};
+    for (int second = 0; second < 61; ++second) {
+        clock->advance(1);
+        store.tick(clock->now());
+    }
+    EXPECT_EQ(store.services().ticks(), ticks); // integrations rest
+    EXPECT_EQ(store.now(), clock->now());
+    EXPECT_EQ(store.memoryHistory().size(), 61);
+    EXPECT_TRUE(store.focus().completed);
+    EXPECT_EQ(sound->plays, 1);
+    EXPECT_EQ(store.toast(), QString::fromUtf8("Focus complete. Time for a breather."));
+
+    // Seen again: the time is that of now and the integrations refresh at once, not a beat later.
+    clock->advance(0.6);
+    store.setWatched(true);
+    EXPECT_EQ(watched.count(), 2);
+    EXPECT_EQ(store.now(), clock->now());
+    EXPECT_EQ(store.services().ticks(), ticks + 1);
+    store.tick(clock->now());
+    EXPECT_EQ(store.services().ticks(), ticks + 2);
+}

@@ -143,6 +143,52 @@ TEST_F(WebWidgetTest, ReadyBringsAFullSnapshotAndAnUnchangedOneIsNotSentAgain) {
     EXPECT_EQ(sent.last(), sent.at(before));
 }
 
+TEST_F(WebWidgetTest, WhileNobodyLooksThePageRestsLoadedAndGetsTheCurrentStateWhenSeen) {
+    writePackage("com.example.rest", {"focus"});
+    WebWidget& widget = show("com.example.rest");
+    evaluate(widget, "window.marker = 'kept'");
+    const qsizetype before = sent.size();
+
+    store->setWatched(false);
+    EXPECT_EQ(widget.page()->lifecycleState(), QWebEnginePage::LifecycleState::Frozen);
+    store->updatePreferences([](Preferences& p) { p.showSeconds = !p.showSeconds; });
+    store->toggleFocus();
+    clock->advance(5);
+    store->tick(clock->now());
+    widget.publish();
+    spin(300);
+    EXPECT_EQ(sent.size(), before);
+
+    // At once, not at the next beat; the same document, not a reload.
+    store->setWatched(true);
+    ASSERT_EQ(sent.size(), before + 1);
+    EXPECT_EQ(json(sent.last())["showSeconds"].toBool(), store->preferences().showSeconds);
+    EXPECT_EQ(widget.page()->lifecycleState(), QWebEnginePage::LifecycleState::Active);
+    EXPECT_TRUE(becomes(widget, "window.updates.at(-1).showSeconds",
+                        store->preferences().showSeconds, 1000));
+    EXPECT_EQ(evaluate(widget, "window.marker"), "kept");
+}
+
+TEST_F(WebWidgetTest, APageThatLoadsWhileNobodyLooksWaitsForItsStateUntilSeen) {
+    writePackage("com.example.late", {});
+    open();
+    store->setWatched(false);
+    store->widgets().reload();
+    widgets.push_back(std::make_unique<WebWidget>(*store->widgets().package("com.example.late"),
+                                                  *store, std::nullopt));
+    WebWidget& widget = *widgets.back();
+    QObject::connect(&widget, &WebWidget::snapshotSent,
+                     [this](const QByteArray& json) { sent.append(json); });
+    widget.resize(400, 300);
+    widget.show();
+    spin(1500);
+    EXPECT_EQ(widget.page()->lifecycleState(), QWebEnginePage::LifecycleState::Frozen);
+    EXPECT_FALSE(widget.page()->isVisible());
+    EXPECT_TRUE(sent.isEmpty());
+    store->setWatched(true);
+    EXPECT_TRUE(waitUntil([&] { return widget.isReady() && sent.size() == 1; }, 30000));
+}
+
 TEST_F(WebWidgetTest, CommandsRoundTripThroughTheBridge) {
     writePackage("com.example.commands", {"storage"});
     WebWidget& widget = show("com.example.commands", QString("com.example.commands@one"));

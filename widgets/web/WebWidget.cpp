@@ -152,6 +152,11 @@ void WebWidget::createPage() {
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
     m_view->setGeometry(rect());
     m_page->load(entryURL(m_package.manifest));
+    // The view makes its page visible, and so active, whenever it is shown.
+    connect(m_page.get(), &QWebEnginePage::visibleChanged, this, [this](bool visible) {
+        if (visible && !m_store.watched())
+            QMetaObject::invokeMethod(this, &WebWidget::followWatched, Qt::QueuedConnection);
+    });
     if (!m_store.watched())
         followWatched();
 }
