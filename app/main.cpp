@@ -19,6 +19,7 @@
 #include "app/linux/TerminationSignals.h"
 #include "app/linux/X11ScreenDirectory.h"
 #include "app/linux/X11ScreenSaver.h"
+#include "app/linux/X11WindowCover.h"
 #include "dashboard/TarnTheme.h"
 #include "settings/linux/DesktopSettingsActions.h"
 #include "store/ApplicationPaths.h"
@@ -100,7 +101,8 @@ void chooseRendering() {
 // on, the monitors off, the session locked or idle.
 void followViewing(ViewingState& viewing, AppDelegate& delegate) {
     DashboardWindow& window = delegate.window();
-    window.winId();
+    // Makes the native window, so there is a handle to watch.
+    const WId id = window.winId();
     viewing.addSource(new WindowExposure(window.windowHandle(), &viewing));
     const QDBusConnection session = QDBusConnection::sessionBus();
     viewing.addSource(new DBusScreenSaver(session, DBusScreenSaver::freedesktop(), &viewing));
@@ -112,6 +114,7 @@ void followViewing(ViewingState& viewing, AppDelegate& delegate) {
         QObject::connect(&delegate.store(), &TarnStore::nowChanged, x11,
                          &X11ScreenSaver::pollPower);
         viewing.addSource(x11);
+        viewing.addSource(new X11WindowCover(quint32(id), {}, &viewing));
     }
     TarnStore& store = delegate.store();
     const auto follow = [&viewing, &store](bool someoneLooks) {

@@ -1,5 +1,6 @@
 #include "app/DashboardWindow.h"
 
+#include "app/WindowExposure.h"
 #include "dashboard/TarnTheme.h"
 #include "support/EventLoop.h"
 
@@ -37,4 +38,20 @@ TEST(DashboardWindow, FullScreenChangesAreReportedAfterwardsAndClosingIsARequest
 
     EXPECT_FALSE(window.close());
     EXPECT_EQ(closing.count(), 1);
+}
+
+TEST(WindowExposureTest, AHiddenOrMinimisedWindowHidesTheDashboard) {
+    DashboardWindow window;
+    window.showWindowed("Tablora", QRectF(100, 100, 960, 270));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    WindowExposure exposure(window.windowHandle());
+    EXPECT_FALSE(exposure.hides());
+    window.showMinimized();
+    EXPECT_TRUE(waitUntil([&] { return exposure.hides(); }));
+    window.showNormal();
+    EXPECT_TRUE(waitUntil([&] { return !exposure.hides(); }));
+    window.hide();
+    EXPECT_TRUE(waitUntil([&] { return exposure.hides(); }));
+    window.show();
+    EXPECT_TRUE(waitUntil([&] { return !exposure.hides(); }));
 }

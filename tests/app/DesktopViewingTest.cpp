@@ -3,6 +3,7 @@
 #include "app/linux/DBusScreenSaver.h"
 #include "app/linux/LogindSession.h"
 #include "app/linux/X11ScreenSaver.h"
+#include "app/linux/X11WindowCover.h"
 #include "support/EventLoop.h"
 #include "support/PrivateBus.h"
 
@@ -137,44 +138,93 @@ TEST_F(DesktopViewing, WithoutLogindOrABusThereIsNoSessionToFollow) {
     EXPECT_FALSE(noBus.hides());
 }
 
-TEST(X11ScreenSaverTest, TheXScreenSaverHidesWhileItRuns) {
+// An Xvfb of the test's own, on a display number it picks itself.
+struct X11Viewing : testing::Test {
     QProcess server;
-    server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
-    QByteArray number;
-    while (!number.endsWith('\n') && server.waitForReadyRead(10000))
-        number += server.readAllStandardOutput();
-    ASSERT_FALSE(number.trimmed().isEmpty()) << "Xvfb did not start";
-    const QByteArray display = ':' + number.trimmed();
+    QByteArray display;
+    xcb_connection_t* user = nullptr;
 
+    void SetUp() override {
+        server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+        QByteArray number;
+        while (!number.endsWith('\n') && server.waitForReadyRead(10000))
+            number += server.readAllStandardOutput();
+        ASSERT_FALSE(number.trimmed().isEmpty()) << "Xvfb did not start";
+        display = ':' + number.trimmed();
+        user = xcb_connect(display.constData(), nullptr);
+        ASSERT_FALSE(xcb_connection_has_error(user));
+    }
+
+    void TearDown() override {
+        xcb_disconnect(user);
+        server.kill();
+        server.waitForFinished();
+    }
+
+    // A mapped window of the given size at the top left.
+    xcb_window_t window(quint16 width, quint16 height) {
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(user)).data;
+        const xcb_window_t id = xcb_generate_id(user);
+        const quint32 overrideRedirect = 1;
+        xcb_create_window(user, XCB_COPY_FROM_PARENT, id, screen->root, 0, 0, width, height, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                          XCB_CW_OVERRIDE_REDIRECT, &overrideRedirect);
+        xcb_map_window(user, id);
+        xcb_flush(user);
+        return id;
+    }
+
+    void forceSaver(quint8 mode) {
+        xcb_force_screen_saver(user, mode);
+        xcb_flush(user);
+    }
+};
+
+TEST_F(X11Viewing, TheXScreenSaverHidesWhileItRuns) {
     X11ScreenSaver saver(display);
     EXPECT_TRUE(saver.followsSaver());
     EXPECT_FALSE(saver.followsPower()); // Xvfb has no DPMS
     EXPECT_FALSE(saver.hides());
 
     // What `xset s activate` and `xset s reset` do.
-    xcb_connection_t* user = xcb_connect(display.constData(), nullptr);
-    ASSERT_FALSE(xcb_connection_has_error(user));
-    const auto force = [user](quint8 mode) {
-        xcb_force_screen_saver(user, mode);
-        xcb_flush(user);
-    };
-    force(XCB_SCREEN_SAVER_ACTIVE);
+    forceSaver(XCB_SCREEN_SAVER_ACTIVE);
     EXPECT_TRUE(waitUntil([&] { return saver.hides(); }, 1000));
     saver.pollPower(); // nothing to ask: no hang, no change
-    force(XCB_SCREEN_SAVER_RESET);
+    forceSaver(XCB_SCREEN_SAVER_RESET);
     EXPECT_TRUE(waitUntil([&] { return !saver.hides(); }, 1000));
-    force(XCB_SCREEN_SAVER_ACTIVE);
+    forceSaver(XCB_SCREEN_SAVER_ACTIVE);
     EXPECT_TRUE(waitUntil([&] { return saver.hides(); }, 1000));
-    xcb_disconnect(user);
 
-    // The server goes away: nothing is hidden by it any more.
+    // The server goes away: nothing is hidden by it any more, nor by a display that is gone.
     server.kill();
     server.waitForFinished();
     EXPECT_TRUE(waitUntil([&] { return !saver.hides(); }, 2000));
-
     X11ScreenSaver none(display);
     EXPECT_FALSE(none.followsSaver());
     none.pollPower();
     EXPECT_FALSE(none.hides());
+}
+
+TEST_F(X11Viewing, AWindowHidesOnlyWhileFullyCovered) {
+    const xcb_window_t dashboard = window(300, 200);
+    X11WindowCover cover(dashboard, display);
+    spin(100);
+    EXPECT_FALSE(cover.hides());
+
+    window(100, 100); // partly
+    spin(300);
+    EXPECT_FALSE(cover.hides());
+    const xcb_window_t fully = window(400, 300);
+    EXPECT_TRUE(waitUntil([&] { return cover.hides(); }, 1000));
+    xcb_unmap_window(user, fully);
+    xcb_flush(user);
+    EXPECT_TRUE(waitUntil([&] { return !cover.hides(); }, 1000));
+    xcb_map_window(user, fully);
+    xcb_flush(user);
+    EXPECT_TRUE(waitUntil([&] { return cover.hides(); }, 1000));
+    // A window that is destroyed is no longer covered by anything.
+    xcb_destroy_window(user, dashboard);
+    xcb_flush(user);
+    EXPECT_TRUE(waitUntil([&] { return !cover.hides(); }, 1000));
 }
