@@ -307,7 +307,16 @@ void IntegrationServices::sampleActivity() {
     m_activity->sample();
 }
 
+void IntegrationServices::rest() {
+    if (!m_inUseAtRest)
+        m_inUseAtRest = recentPermissions();
+    m_audio->stopMicrophone();
+    if (m_inUseAtRest->contains(QStringLiteral("activity")))
+        m_activity->sample();
+}
+
 void IntegrationServices::tick() {
+    m_inUseAtRest.reset();
     ++m_ticks;
     const QSet<QString> recent = recentPermissions();
     if (recent.contains(QStringLiteral("ai")) && m_ticks % 2 == 0)

@@ -16,6 +16,7 @@
 #include <QSettings>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // What the services need from the platform. Anything left empty is replaced by a stand-in
 // that has nothing to offer (no player, no sound server, no calendar, no automations).
@@ -59,6 +60,10 @@ public:
     void tick();
     // Disk and network throughput now, whether or not a widget reads them yet (at start).
     void sampleActivity();
+    // The heartbeat while nobody can see the dashboard: the microphone stops, and of what the
+    // widgets in use read, only histories go on (the disks' and interfaces' rates), so their
+    // graphs have no gap when somebody looks again.
+    void rest();
 
     ProjectService& projectFor(const QString& instanceID);
     static QString instanceFolderName(const QString& instanceID);
@@ -90,5 +95,7 @@ private:
     std::unique_ptr<ProjectService> m_project;
     std::map<QString, std::unique_ptr<ProjectService>> m_projects;
     QHash<QString, QDateTime> m_active;
+    // What was in use when the rest began; none while somebody looks.
+    std::optional<QSet<QString>> m_inUseAtRest;
     qint64 m_ticks = 0;
 };

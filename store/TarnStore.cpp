@@ -284,11 +284,10 @@ void TarnStore::notify(const QString& message) {
 void TarnStore::tick(const QDateTime& date) {
     m_now = date;
     emit nowChanged();
-    // The integrations only feed what widgets draw; the microphone in particular stops.
     if (m_watched)
         m_services->tick();
     else
-        m_services->audio().stopMicrophone();
+        m_services->rest();
     // The histories go on whether or not anybody looks, so they have no gap when somebody does.
     takeSample();
     completeFocusCopies();

@@ -227,6 +227,30 @@ TEST_F(HubTest, TheMicrophoneStopsWhenNoAudioWidgetIsSeen) {
     EXPECT_EQ(hub->audio().microphoneMessage(), "Microphone meter is off");
 }
 
+TEST_F(HubTest, AtRestOnlyTheHistoriesOfWidgetsInUseGoOnAndTheMicrophoneStops) {
+    hub->snapshot("audio", "w");
+    hub->snapshot("activity", "w");
+    hub->snapshot("spotify", "w");
+    EXPECT_EQ(perform("audio.microphone"), std::nullopt);
+    // Long after the widgets last read their state, their histories still grow.
+    for (int i = 0; i < 30; ++i) {
+        clock->advance(1);
+        hub->rest();
+    }
+    spin(20);
+    EXPECT_FALSE(hub->audio().isMicrophoneOn());
+    EXPECT_EQ(readings->samples, 30);
+    EXPECT_EQ(player->queries, 0);
+    EXPECT_EQ(hub->ticks(), 0);
+
+    // Seen again, the widgets' own reads decide once more.
+    tickFor(1);
+    EXPECT_EQ(readings->samples, 30);
+    hub->snapshot("activity", "w");
+    tickFor(1);
+    EXPECT_EQ(readings->samples, 31);
+}
+
 TEST_F(HubTest, ProjectServicesPerInstance) {
     EXPECT_EQ(&hub->projectFor("project-status"), &hub->project());
     ProjectService& one = hub->projectFor("project@A");
