@@ -264,8 +264,10 @@ void TarnStore::setWatched(bool watched) {
     m_watched = watched;
     // Widgets publish as soon as they hear of it, so with the time of now; integrations that
     // rested refresh at once rather than at the next beat.
-    if (watched)
+    if (watched) {
         m_now = m_clock->now();
+        emit nowChanged();
+    }
     emit watchedChanged();
     if (watched)
         m_services->tick();
