@@ -164,8 +164,8 @@ TEST_F(WebWidgetTest, WhileNobodyLooksThePageRestsLoadedAndGetsTheCurrentStateWh
     ASSERT_EQ(sent.size(), before + 1);
     EXPECT_EQ(json(sent.last())["showSeconds"].toBool(), store->preferences().showSeconds);
     EXPECT_EQ(widget.page()->lifecycleState(), QWebEnginePage::LifecycleState::Active);
-    EXPECT_TRUE(becomes(widget, "window.updates.at(-1).showSeconds",
-                        store->preferences().showSeconds, 1000));
+    EXPECT_TRUE(
+            becomes(widget, "window.updates.at(-1).showSeconds", store->preferences().showSeconds));
     EXPECT_EQ(evaluate(widget, "window.marker"), "kept");
 }
 
