@@ -17,6 +17,10 @@ public:
     const QString& name() const { return m_name; }
     // True while this source knows that nobody can see the dashboard.
     bool hides() const { return m_hides; }
+    // Asks the desktop to end what hides the dashboard, as any user input would, where it can:
+    // the bar's touches are read by the dashboard alone and never reach the desktop, so a
+    // touch on a blanked bar would otherwise wake nothing.
+    virtual void wake() {}
 
 signals:
     void hidesChanged(bool hides);

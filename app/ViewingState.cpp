@@ -16,6 +16,13 @@ QStringList ViewingState::hiddenBy() const {
     return names;
 }
 
+void ViewingState::wake() {
+    for (const QPointer<ViewingSource>& source : m_sources) {
+        if (source && source->hides())
+            source->wake();
+    }
+}
+
 void ViewingState::update() {
     m_sources.removeAll(nullptr);
     const bool looks = hiddenBy().isEmpty();

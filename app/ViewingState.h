@@ -17,6 +17,8 @@ public:
     // The state follows the source from now on; a source that goes away no longer counts.
     void addSource(ViewingSource* source);
     bool someoneLooks() const { return m_someoneLooks; }
+    // Someone touched the bar: the sources that hide the dashboard are asked to wake the screen.
+    void wake();
     // The names of the sources that hide the dashboard now.
     QStringList hiddenBy() const;
 

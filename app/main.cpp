@@ -128,6 +128,11 @@ void followViewing(ViewingState& viewing, AppDelegate& delegate) {
     QObject::connect(&viewing, &ViewingState::someoneLooksChanged, &store, follow);
     if (!viewing.someoneLooks())
         follow(false);
+    // The desktop never sees the bar's touches, so a touch on a blanked bar wakes it from here.
+    QObject::connect(&delegate.touch(), &DirectTouchController::touched, &viewing, [&viewing] {
+        if (!viewing.someoneLooks())
+            viewing.wake();
+    });
 }
 
 // The dashboard's run: the window, the store and the remote control, until the user quits.

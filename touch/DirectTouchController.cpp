@@ -171,6 +171,8 @@ void DirectTouchController::connectionChanged(bool connected) {
 // ---- Samples and the mouse fallback
 
 void DirectTouchController::receive(const TouchSample& sample) {
+    if (sample.phase == TouchSample::Phase::began)
+        emit touched();
     const auto touchscreen = findTouchscreen(*m_environment.screens);
     if (!touchscreen) {
         m_contacts.cancel();

@@ -87,6 +87,8 @@ signals:
     void statusChanged(const QString& status);
     void inputMonitoringDeniedChanged(bool denied);
     void runningChanged(bool running);
+    // A finger came down on the touchscreen (only this program sees it).
+    void touched();
 
 private:
     void receive(const TouchSample& sample);

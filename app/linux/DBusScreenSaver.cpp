@@ -43,6 +43,16 @@ void DBusScreenSaver::ask() {
             });
 }
 
+void DBusScreenSaver::wake() {
+    const bool isGnome = m_service.name == gnome().name;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+            m_service.name, m_service.path, m_service.interface,
+            isGnome ? QStringLiteral("SetActive") : QStringLiteral("SimulateUserActivity"));
+    if (isGnome)
+        call << false;
+    m_bus.call(call, QDBus::NoBlock);
+}
+
 void DBusScreenSaver::activeChanged(bool active) {
     setHides(active);
 }

@@ -23,6 +23,9 @@ public:
 
     DBusScreenSaver(QDBusConnection bus, Service service, QObject* parent = nullptr);
 
+    // Reports user activity (GNOME's saver is told to stop instead); not waited for.
+    void wake() override;
+
 private slots:
     void activeChanged(bool active);
 

@@ -59,6 +59,15 @@ X11ScreenSaver::~X11ScreenSaver() {
         xcb_disconnect(m_connection);
 }
 
+void X11ScreenSaver::wake() {
+    if (!m_connection || xcb_connection_has_error(m_connection))
+        return;
+    xcb_force_screen_saver(m_connection, XCB_SCREEN_SAVER_RESET);
+    if (m_powerOff)
+        xcb_dpms_force_level(m_connection, XCB_DPMS_DPMS_MODE_ON);
+    xcb_flush(m_connection);
+}
+
 void X11ScreenSaver::pollPower() {
     if (!m_power || m_powerQuestion || xcb_connection_has_error(m_connection))
         return;

@@ -23,6 +23,9 @@ public:
     bool followsSaver() const { return m_saverEvent.has_value(); }
     bool followsPower() const { return m_power; }
 
+    // What `xset s reset` does: the saver stops and the monitors power on.
+    void wake() override;
+
 public slots:
     // Sends the question; the answer is read when it arrives, never waited for.
     void pollPower();

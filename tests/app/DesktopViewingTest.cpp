@@ -67,6 +67,14 @@ TEST_F(DesktopViewing, TheScreenSaverHidesWhileActiveAndOnlyWhileItIsThere) {
     EXPECT_TRUE(waitUntil([&] { return !saver.hides(); }));
     announce(true);
     EXPECT_TRUE(waitUntil([&] { return saver.hides(); }));
+    // A touch on the bar is user activity the desktop never saw: it is reported.
+    QStringList calls;
+    service.answer = [&](const QDBusMessage& call) {
+        calls.append(call.member());
+        return call.createReply();
+    };
+    saver.wake();
+    EXPECT_TRUE(waitUntil([&] { return calls.contains("SimulateUserActivity"); }));
     // A saver that quits while active hides nothing any more.
     desktop.unregisterService(kind.name);
     EXPECT_TRUE(waitUntil([&] { return !saver.hides(); }));
@@ -80,6 +88,17 @@ TEST_F(DesktopViewing, AScreenSaverServiceWithoutTheCallTellsNothing) {
     offer(kind.name, kind.path);
     DBusScreenSaver saver(client, kind);
     spin(300);
+    EXPECT_FALSE(saver.hides());
+    // Woken all the same (GNOME's saver is told to stop), and a refusal changes nothing.
+    QList<QDBusMessage> calls;
+    service.answer = [&](const QDBusMessage& call) {
+        calls.append(call);
+        return call.createErrorReply(QDBusError::AccessDenied, "locked");
+    };
+    saver.wake();
+    ASSERT_TRUE(waitUntil([&] { return !calls.isEmpty(); }));
+    EXPECT_EQ(calls.first().member(), "SetActive");
+    EXPECT_EQ(calls.first().arguments(), QVariantList({false}));
     EXPECT_FALSE(saver.hides());
 }
 
@@ -192,6 +211,11 @@ TEST_F(X11Viewing, TheXScreenSaverHidesWhileItRuns) {
     EXPECT_TRUE(waitUntil([&] { return saver.hides(); }, 1000));
     saver.pollPower(); // nothing to ask: no hang, no change
     forceSaver(XCB_SCREEN_SAVER_RESET);
+    EXPECT_TRUE(waitUntil([&] { return !saver.hides(); }, 1000));
+    forceSaver(XCB_SCREEN_SAVER_ACTIVE);
+    EXPECT_TRUE(waitUntil([&] { return saver.hides(); }, 1000));
+    // A touch on the bar ends it as any input would.
+    saver.wake();
     EXPECT_TRUE(waitUntil([&] { return !saver.hides(); }, 1000));
     forceSaver(XCB_SCREEN_SAVER_ACTIVE);
     EXPECT_TRUE(waitUntil([&] { return saver.hides(); }, 1000));

@@ -9,6 +9,8 @@ class FakeSource : public ViewingSource {
 public:
     explicit FakeSource(const QString& name) : ViewingSource(name) {}
     using ViewingSource::setHides;
+    void wake() override { ++wakes; }
+    int wakes = 0;
 };
 
 } // namespace
@@ -35,6 +37,12 @@ TEST(ViewingState, AnySourceThatHidesMeansNobodyLooks) {
     ASSERT_EQ(changes.count(), 2);
     EXPECT_FALSE(changes.at(0).at(0).toBool());
     EXPECT_TRUE(changes.at(1).at(0).toBool());
+
+    // A touch wakes only what hides the dashboard.
+    lock.setHides(true);
+    viewing.wake();
+    EXPECT_EQ(saver.wakes, 0);
+    EXPECT_EQ(lock.wakes, 1);
 }
 
 TEST(ViewingState, ASourceThatHidesFromTheStartOrGoesAwayCounts) {

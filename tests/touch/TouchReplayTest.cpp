@@ -184,6 +184,7 @@ struct TouchReplayTest : StoreFixture {
 
 TEST_F(TouchReplayTest, TapsRunTheControlOnceAndClickWhereNoRegionLies) {
     const QString region = "web-com.example.touch-5";
+    QSignalSpy touched(touch.get(), &DirectTouchController::touched);
     tap(onPage(60, 50));
     EXPECT_TRUE(pageSays("window.activations", 1));
     EXPECT_TRUE(log().contains("Activated " + region));
@@ -205,6 +206,8 @@ TEST_F(TouchReplayTest, TapsRunTheControlOnceAndClickWhereNoRegionLies) {
     spin(300);
     EXPECT_EQ(evaluate("window.activations").toInt(), 1);
     EXPECT_EQ(evaluate("window.clicks.length").toInt(), 1);
+    // Each finger coming down is told once (it wakes a blanked screen).
+    EXPECT_EQ(touched.count(), 3);
 }
 
 TEST_F(TouchReplayTest, SwipesTurnPagesWithinTheirEndsAndFlashTheIndicator) {
