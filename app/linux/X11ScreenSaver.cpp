@@ -1,5 +1,7 @@
 #include "X11ScreenSaver.h"
 
+#include "XcbDisplay.h"
+
 #include <cstdlib>
 #include <xcb/dpms.h>
 #include <xcb/screensaver.h>
@@ -16,12 +18,9 @@ bool saverRuns(quint8 state) {
 
 X11ScreenSaver::X11ScreenSaver(const QByteArray& display, QObject* parent)
     : ViewingSource(QStringLiteral("X screen saver"), parent) {
-    xcb_connection_t* connection =
-            xcb_connect(display.isEmpty() ? nullptr : display.constData(), nullptr);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
+    xcb_connection_t* connection = connectToDisplay(display);
+    if (!connection)
         return;
-    }
     m_connection = connection;
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
 

@@ -1,16 +1,15 @@
 #include "X11WindowCover.h"
 
+#include "XcbDisplay.h"
+
 #include <cstdlib>
 #include <xcb/xcb.h>
 
 X11WindowCover::X11WindowCover(quint32 window, const QByteArray& display, QObject* parent)
     : ViewingSource(QStringLiteral("covered window"), parent) {
-    xcb_connection_t* connection =
-            xcb_connect(display.isEmpty() ? nullptr : display.constData(), nullptr);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
+    xcb_connection_t* connection = connectToDisplay(display);
+    if (!connection)
         return;
-    }
     m_connection = connection;
     // Every client chooses its own events on a window, so this leaves Qt's choice alone.
     const quint32 events = XCB_EVENT_MASK_VISIBILITY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
