@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 #include <cstdint>
@@ -26,6 +27,13 @@ inline QCoreApplication& application() {
 inline const QTemporaryDir& scratch() {
     static QTemporaryDir folder;
     return folder;
+}
+
+// Replaces the file's contents; a file that cannot be written is left as it is.
+inline void writeFile(const QString& path, const QByteArray& contents) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(contents);
 }
 
 // A rule of the code under test does not hold: libFuzzer records the input that broke it.

@@ -7,28 +7,17 @@
 #include "widgets/WidgetResources.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonDocument>
-
-namespace {
-
-void writeFile(const QString& path, const QByteArray& contents) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(contents);
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const QString root = [] {
         const QString folder = FuzzSupport::scratch().filePath("p.tarnwidget");
         QDir().mkpath(folder + "/pages");
-        writeFile(folder + "/index.html", "<p>hi</p>");
-        writeFile(folder + "/pages/other.HTML", "<p>other</p>");
+        FuzzSupport::writeFile(folder + "/index.html", "<p>hi</p>");
+        FuzzSupport::writeFile(folder + "/pages/other.HTML", "<p>other</p>");
         return folder;
     }();
-    writeFile(root + "/manifest.json", FuzzSupport::bytes(data, size));
+    FuzzSupport::writeFile(root + "/manifest.json", FuzzSupport::bytes(data, size));
     WidgetPackage package;
     try {
         package = WidgetPackage::read(root, false);

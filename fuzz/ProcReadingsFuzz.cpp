@@ -8,39 +8,29 @@
 #include <QDir>
 #include <QFile>
 
-namespace {
-
-void writeFile(const QString& path, const QByteArray& contents) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(contents);
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const QString root = [] {
         const QString folder = FuzzSupport::scratch().path();
         for (const char* path :
              {"/proc/self", "/proc/4242", "/sys/block/sda/device", "/dev/disk/by-uuid"})
             QDir().mkpath(folder + path);
-        writeFile(folder + "/dev/sda1", "");
+        FuzzSupport::writeFile(folder + "/dev/sda1", "");
         QFile::link("../../sda1", folder + "/dev/disk/by-uuid/1111-AAAA");
-        writeFile(folder + "/proc/uptime", "1000.5 1900.2\n");
+        FuzzSupport::writeFile(folder + "/proc/uptime", "1000.5 1900.2\n");
         return folder;
     }();
     const QByteArray input = FuzzSupport::bytes(data, size);
     const qsizetype split = input.indexOf('\0');
-    writeFile(root + "/proc/self/mountinfo", split < 0 ? input : input.left(split));
-    writeFile(root + "/proc/diskstats", split < 0 ? input : input.mid(split + 1));
+    FuzzSupport::writeFile(root + "/proc/self/mountinfo", split < 0 ? input : input.left(split));
+    FuzzSupport::writeFile(root + "/proc/diskstats", split < 0 ? input : input.mid(split + 1));
 
     LinuxMachineReadings machine(root, [](const QString&) {
         return std::optional(LinuxMachineReadings::Capacity{1e12, 5e11});
     });
     for (const auto& volume : machine.volumes())
         FuzzSupport::require(!volume.path.isEmpty());
-    writeFile(root + "/proc/4242/stat", input);
-    writeFile(root + "/proc/4242/cmdline", input);
+    FuzzSupport::writeFile(root + "/proc/4242/stat", input);
+    FuzzSupport::writeFile(root + "/proc/4242/cmdline", input);
     LinuxActivityReadings activity(root);
     activity.disks();
     if (const auto stat = LinuxActivityReadings::parseProcessStat(input))

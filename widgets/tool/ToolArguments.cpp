@@ -45,6 +45,18 @@ std::variant<ToolArguments, QString> ToolArguments::parse(const QStringList& arg
     return parsed;
 }
 
+std::optional<QString> readToolSize(const ToolArguments& given, QSize& size) {
+    const auto text = given.value(QStringLiteral("--size"));
+    if (!text)
+        return std::nullopt;
+    const auto parsed = parseToolSize(*text);
+    if (!parsed)
+        return QStringLiteral("--size takes WIDTHxHEIGHT in points, each from 50 to 4000, not '%1'")
+                .arg(*text);
+    size = *parsed;
+    return std::nullopt;
+}
+
 std::optional<QSize> parseToolSize(const QString& text) {
     static const QRegularExpression pattern(
             QRegularExpression::anchoredPattern(QStringLiteral("(\\d{1,5})x(\\d{1,5})")));

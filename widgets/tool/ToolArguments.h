@@ -26,3 +26,6 @@ struct ToolArguments {
 
 // "364x502": a size in dashboard points, each side from 50 to 4000.
 std::optional<QSize> parseToolSize(const QString& text);
+// The --size option into `size` when given; otherwise `size` stays. The line saying what is wrong
+// with a malformed one.
+std::optional<QString> readToolSize(const ToolArguments& given, QSize& size);

@@ -121,14 +121,8 @@ std::variant<WidgetTool::DevRequest, QString> WidgetTool::devRequest(const QStri
         return QStringLiteral("unexpected argument '%1'").arg(given.positional[1]);
     DevRequest request;
     request.folder = given.positional[0];
-    if (const auto size = given.value(QStringLiteral("--size"))) {
-        const auto parsedSize = parseToolSize(*size);
-        if (!parsedSize)
-            return QStringLiteral("--size takes WIDTHxHEIGHT in points, each from 50 to 4000, "
-                                  "not '%1'")
-                    .arg(*size);
-        request.size = *parsedSize;
-    }
+    if (const auto error = readToolSize(given, request.size))
+        return *error;
     return request;
 }
 

@@ -69,14 +69,8 @@ std::variant<Request, QString> parse(const QStringList& arguments) {
     Request request;
     request.folder = given.positional[0];
     request.output = given.positional[1];
-    if (const auto size = given.value(QStringLiteral("--size"))) {
-        const auto parsedSize = parseToolSize(*size);
-        if (!parsedSize)
-            return QStringLiteral("--size takes WIDTHxHEIGHT in points, each from 50 to 4000, "
-                                  "not '%1'")
-                    .arg(*size);
-        request.size = *parsedSize;
-    }
+    if (const auto error = readToolSize(given, request.size))
+        return *error;
     if (const auto wait = given.value(QStringLiteral("--wait"))) {
         bool number = false;
         request.settle = wait->toInt(&number);
