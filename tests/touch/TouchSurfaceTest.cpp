@@ -21,13 +21,18 @@ public:
     DisplayModel model(quint32) const override { return {}; }
 };
 
-TEST(TouchSurface, ReportsMarkedControlsInTreeOrderAndOnlyWhenTheyChange) {
-    NoScreens screens;
+// Direct touch switched on, over Qt widget windows and no screens.
+DirectTouchController::Environment environmentWith(const NoScreens& screens) {
     DirectTouchController::Environment environment;
     environment.host.directTouchEnabled = [] { return true; };
     environment.screens = &screens;
     environment.windows = std::make_unique<WidgetTouchWindows>();
-    DirectTouchController touch(std::move(environment));
+    return environment;
+}
+
+TEST(TouchSurface, ReportsMarkedControlsInTreeOrderAndOnlyWhenTheyChange) {
+    NoScreens screens;
+    DirectTouchController touch(environmentWith(screens));
 
     QWidget window;
     window.resize(600, 400);
@@ -113,11 +118,7 @@ TEST(TouchSurface, ReportsMarkedControlsInTreeOrderAndOnlyWhenTheyChange) {
 
 TEST(TouchSurface, ControlsScrolledOutOfTheirViewTakeNoTouches) {
     NoScreens screens;
-    DirectTouchController::Environment environment;
-    environment.host.directTouchEnabled = [] { return true; };
-    environment.screens = &screens;
-    environment.windows = std::make_unique<WidgetTouchWindows>();
-    DirectTouchController touch(std::move(environment));
+    DirectTouchController touch(environmentWith(screens));
 
     QWidget window;
     window.resize(300, 300);
