@@ -357,9 +357,14 @@ TEST_F(WebWidgetTest, TenThousandSnapshotsLeaveTheRendererFlat) {
     };
     send(1000); // warm-up: the engine's caches and heaps reach their working size
     const double before = proportionalSetSize(renderer);
-    send(10000);
+    send(5000);
+    const double halfway = proportionalSetSize(renderer);
+    send(5000);
     const double after = proportionalSetSize(renderer);
-    EXPECT_LT(after - before, 20.0) << "from " << before << " MB to " << after << " MB";
+    // A leak grows with every state (the delivery that leaked took 330 MB over these 10,000);
+    // on a slow run the heaps may still be reaching their working size in the first half.
+    EXPECT_LT(after - before, 40.0) << "from " << before << " MB to " << after << " MB";
+    EXPECT_LT(after - halfway, 10.0) << "from " << halfway << " MB to " << after << " MB";
 }
 
 TEST_F(WebWidgetTest, PagesCannotLeaveTheirPackageOrOpenWindows) {
