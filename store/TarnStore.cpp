@@ -76,6 +76,7 @@ TarnStore::TarnStore(Environment environment, QObject* parent)
                                       : std::make_shared<NoApplications>()),
       m_sound(std::move(environment.sound)), m_startAtLogin(std::move(environment.startAtLogin)),
       m_sampler(readingsOrNone(std::move(environment.readings), m_clock)), m_now(m_clock->now()) {
+    m_readOnly = environment.readOnly;
     m_saveWork.setSingleShot(true);
     m_saveDelay = environment.saveDelay;
     m_longestSaveDelay = std::max(environment.longestSaveDelay, environment.saveDelay);
@@ -175,6 +176,8 @@ std::optional<QString> TarnStore::keepUnreadOriginal(const QString& name) {
 }
 
 std::optional<QString> TarnStore::writeState(const QString& name, const QByteArray& contents) {
+    if (m_readOnly)
+        return std::nullopt;
     if (const auto error = keepUnreadOriginal(name))
         return error;
     return StateFile::write(m_directory, name, contents);

@@ -71,6 +71,9 @@ public:
         // However often changes come, they are saved this long after the first one at the latest.
         std::chrono::milliseconds longestSaveDelay{2000};
         std::chrono::milliseconds toastDuration{5000};
+        // Reads the state and never writes it, nor sets a damaged file aside: for a tool that
+        // looks into the data folder of a dashboard that may be running and saving meanwhile.
+        bool readOnly = false;
     };
 
     explicit TarnStore(Environment environment, QObject* parent = nullptr);
@@ -212,6 +215,7 @@ private:
     SettingsTab m_settingsTab = SettingsTab::general;
     QString m_displayName = QStringLiteral("Preview");
     bool m_watched = true;
+    bool m_readOnly = false;
 
     QTimer m_heartbeat;
     QTimer m_saveWork;

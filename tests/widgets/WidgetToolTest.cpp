@@ -339,3 +339,26 @@ TEST_F(ToolTest, SnapshotShowsWhatAWidgetReceives) {
     EXPECT_EQ(run({"snapshot", "--permissions", "storage,camera"}), 1);
     EXPECT_EQ(err.substr(0, 41), "Unsupported widget permission: \"camera\" (");
 }
+
+// A snapshot reads the user's own data folder while the dashboard may be writing it: it must not
+// write back what it read (a change the dashboard saved meanwhile would be lost), set a damaged
+// file aside, or leave files in a folder the dashboard has not made yet.
+TEST_F(ToolTest, SnapshotLeavesTheDataFolderAsItWas) {
+    // Metrics wait a second for their rates, long enough for any pending save to run.
+    const QStringList snapshot = {"snapshot", "--permissions", "metrics,focus"};
+    ASSERT_EQ(run(snapshot), 0) << err;
+    // Only the empty folder for installed widgets, which every command of the tool makes.
+    EXPECT_EQ(tree(data).join('\n').toStdString(), "Widgets=");
+
+    ASSERT_TRUE(QDir().mkpath(data));
+    for (const QByteArray& contents :
+         {QByteArray("{ \"pageCount\" :   2 }\n"), QByteArray("{ damaged")}) {
+        QFile file(data + "/preferences.json");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(contents);
+        file.close();
+        const QStringList before = tree(data);
+        ASSERT_EQ(run(snapshot), 0) << err;
+        EXPECT_EQ(tree(data).join('\n').toStdString(), before.join('\n').toStdString());
+    }
+}

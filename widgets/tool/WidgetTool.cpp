@@ -340,6 +340,7 @@ int WidgetTool::snapshot(const QStringList& arguments) {
     environment.directory = m_dataDirectory;
     environment.resources = m_resourcesDirectory;
     environment.startTimer = false;
+    environment.readOnly = true;
     TarnStore store(std::move(environment));
     if (instance) {
         QStringList placed;
