@@ -58,9 +58,13 @@ WidgetResources::Answer WidgetResources::answer(const QUrl& url, Use use) const 
 }
 
 QByteArray WidgetResources::workerPrologue() {
-    // One line, so the script's own line numbers are off by one only.
+    // One line, so the script's own line numbers are off by one only. A worker has no web storage
+    // either: off the record it would live in the dashboard's own memory.
     return "for (const name of ['WebSocket', 'WebTransport', 'Worker', 'SharedWorker', "
-           "'RTCPeerConnection']) { try { delete self[name]; } catch (e) {} }\n";
+           "'RTCPeerConnection', 'indexedDB', 'caches', 'webkitRequestFileSystem']) "
+           "{ for (let o = self; o; o = Object.getPrototypeOf(o)) { try { delete o[name]; } "
+           "catch (e) {} } } "
+           "try { delete WorkerNavigator.prototype.storage; } catch (e) {}\n";
 }
 
 QString WidgetResources::contentSecurityPolicy(const WidgetManifest& manifest) {

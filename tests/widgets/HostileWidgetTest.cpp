@@ -1,18 +1,17 @@
 // Hostile widgets against real listeners on 127.0.0.1: an HTTP server no widget declared, a raw
 // TCP port that one widget declares as its HTTPS origin, and a UDP port. Widgets try every route
-// out of the page; nothing undeclared may reach a listener, and the declared origin must.
-#include "support/EventLoop.h"
-#include "support/PackageBuilder.h"
-#include "support/StoreFixture.h"
+// out of the page; nothing undeclared may reach a listener, and the declared origin must. And
+// widgets that try to make the dashboard's process, which all widgets share, pay for them.
+#include "support/WebWidgetFixture.h"
 #include "widgets/RequestPolicy.h"
-#include "widgets/web/WebWidget.h"
-#include "widgets/web/WidgetPage.h"
 
 #include <QJsonArray>
 #include <QNetworkDatagram>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QUdpSocket>
+#include <QWebEngineView>
 
 namespace {
 
@@ -237,7 +236,154 @@ struct HostileWidgetTest : StoreFixture {
     }
 };
 
+// A neighbour that measures its round trips to the dashboard while another widget floods it.
+const char* const roundTrips = R"JS(
+window.trips = [];
+async function trip() {
+  const start = performance.now();
+  await Tarn.command('storage.set', {key: 'k', value: String(start)});
+  window.trips.push(performance.now() - start);
+}
+setInterval(trip, 50);
+)JS";
+
+// Commands of about 1 MB, under the size of one message, 19 every 100 ms.
+const char* const messageFlood = R"JS(
+const big = 'x'.repeat(990000);
+let started = false;
+Tarn.onUpdate(() => {
+  if (started) return;
+  started = true;
+  setInterval(() => {
+    for (let i = 0; i < 19; ++i) Tarn.command('notes.set', {text: big}).catch(() => {});
+  }, 100);
+});
+)JS";
+
+// Files that do not exist, 4,000 a second.
+const char* const requestFlood = R"JS(
+let n = 0, started = false;
+Tarn.onUpdate(() => {
+  if (started) return;
+  started = true;
+  setInterval(() => { for (let i = 0; i < 40; ++i) new Image().src = 'missing-' + n++ + '.png'; }, 10);
+});
+)JS";
+
+// The web storage a page could fill, and windows it could open, everywhere it could look.
+const char* const storageAndWindows = R"JS(
+const names = ['indexedDB', 'caches', 'openDatabase', 'webkitRequestFileSystem'];
+const look = w => names.map(name => typeof w[name]).concat(typeof w.navigator.storage).join(',');
+const frame = document.createElement('iframe');
+document.body.appendChild(frame);
+window.seen = look(window) + '|' + look(frame.contentWindow);
+new Worker('worker.js').onmessage = event => window.seen += '|' + event.data;
+document.addEventListener('click', () => {
+  window.opened = [window.open(''), document.open('', 'x', ''), frame.contentWindow.open('')]
+      .map(String).join(',');
+  console.log('C'.repeat(10 * 1024 * 1024));
+});
+)JS";
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double slowdown = 4; // everything the dashboard does costs more in that build
+#else
+constexpr double slowdown = 1;
+#endif
+
+struct HostileResourceTest : WebWidgetFixture {
+    static double dashboardMegabytes(const QByteArray& field) {
+        return statusMegabytes(QCoreApplication::applicationPid(), field);
+    }
+
+    // Beats of the store as the dashboard has them, for `seconds`.
+    void beat(double seconds, const std::function<bool()>& done) {
+        for (double passed = 0; passed < seconds && !done(); passed += 0.25) {
+            spin(250);
+            clock->advance(0.25);
+            store->tick(clock->now());
+        }
+    }
+};
+
 } // namespace
+
+TEST_F(HostileResourceTest, FloodsOfMessagesOrRequestsCostTheDashboardNothingAndStopTheFlooder) {
+    writePackage("com.example.neighbour", {"storage"}, defaultHTML, roundTrips);
+    writePackage("com.example.messages", {"notes"}, defaultHTML, messageFlood);
+    writePackage("com.example.requests", {}, defaultHTML, requestFlood);
+    WebWidget& neighbour = show("com.example.neighbour");
+    EXPECT_TRUE(becomes(neighbour, "window.trips.length > 3", true));
+    const double before = dashboardMegabytes("VmRSS");
+
+    for (const auto& [id, stop] :
+         {std::pair{"com.example.messages", "This widget sent too many messages"},
+          std::pair{"com.example.requests", "This widget made too many requests"}}) {
+        WebWidget& flooder = show(id);
+        // From the flood on, not while a new widget is made.
+        evaluate(neighbour, "window.trips = []");
+        EXPECT_TRUE(waitUntil([&] { return flooder.failure().has_value(); }, 10000)) << id;
+        EXPECT_EQ(flooder.failure().value_or(""), stop);
+        spin(500);
+        // The flood held up no other widget. (Before these budgets, round trips took seconds.)
+        QList<double> trips;
+        for (const QVariant& trip : evaluate(neighbour, "window.trips").toList())
+            trips.append(trip.toDouble());
+        ASSERT_GT(trips.size(), 5) << id;
+        std::sort(trips.begin(), trips.end());
+        EXPECT_LT(trips[trips.size() / 2], 10 * slowdown) << id;
+        EXPECT_LT(trips.last(), 100 * slowdown) << id;
+    }
+    EXPECT_LT(dashboardMegabytes("VmHWM") - before, 150) << "from " << before << " MB";
+    EXPECT_LT(dashboardMegabytes("VmRSS") - before, 100) << "from " << before << " MB";
+}
+
+TEST_F(HostileResourceTest, APageThatKeepsTheProcessorBusyOrGrowsWithoutEndIsStopped) {
+    writePackage("com.example.loop", {}, defaultHTML,
+                 "Tarn.onUpdate(() => setTimeout(() => { for (;;) {} }, 0));");
+    writePackage(
+            "com.example.grow", {}, defaultHTML,
+            "const kept = []; Tarn.onUpdate(() => setInterval(() => {"
+            "  const block = new Uint8Array(8 << 20); block.fill(7); kept.push(block); }, 20));");
+    writePackage("com.example.calm", {}, defaultHTML, "");
+    // Half a core would be too much to ask of a loop on a busy two-core machine.
+    const RendererLimits limits{300LL << 20, 0.25, 3};
+    for (const char* id : {"com.example.loop", "com.example.grow", "com.example.calm"})
+        show(id).setRendererLimits(limits);
+    beat(20, [&] { return widgets[0]->failure() && widgets[1]->failure(); });
+    EXPECT_EQ(widgets[0]->failure().value_or(""), "This widget used too much processor time");
+    EXPECT_EQ(widgets[1]->failure().value_or(""), "This widget used too much memory");
+    EXPECT_FALSE(widgets[2]->failure().has_value());
+    // The reason stays in the widget's log for its author.
+    QFile log(widgets[1]->log().path());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+            log.readAll().contains("stopped by the dashboard: This widget used too much memory"));
+}
+
+TEST_F(HostileResourceTest, NoWebStorageNoWindowsAndNoLongConsoleLines) {
+    writePackage("com.example.hoard", {}, defaultHTML, storageAndWindows);
+    PackageBuilder(QDir(directory()).filePath("Widgets"))
+            .file("com.example.hoard.tarnwidget/worker.js",
+                  "postMessage(['indexedDB', 'caches', 'webkitRequestFileSystem']"
+                  ".map(name => typeof self[name]).concat(typeof navigator.storage).join(','));");
+    WebWidget& widget = show("com.example.hoard");
+    const QString none = "undefined,undefined,undefined,undefined,undefined";
+    EXPECT_TRUE(becomes(widget, "window.seen",
+                        none + "|" + none + "|undefined,undefined,undefined,undefined"));
+
+    QStringList lines;
+    QObject::connect(&widget, &WebWidget::logged,
+                     [&lines](const QString& line, WebWidget::LineKind) { lines.append(line); });
+    // A real click: the page may open windows now, if it could at all.
+    QWidget* surface = QWebEngineView::forPage(widget.page())->focusProxy();
+    ASSERT_NE(surface, nullptr);
+    QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(becomes(widget, "window.opened", "null,null,null"));
+    ASSERT_TRUE(waitUntil([&] { return !lines.isEmpty(); }));
+    EXPECT_LT(lines.first().size(), 4200);
+    EXPECT_TRUE(lines.first().contains("(cut")) << lines.first().left(200).toStdString();
+}
 
 TEST_F(HostileWidgetTest, AWidgetWithoutTheNetworkPermissionReachesNothing) {
     load(false);

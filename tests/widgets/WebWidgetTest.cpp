@@ -3,9 +3,7 @@
 #include "widgets/web/WebWidget.h"
 
 #include "model/JsonCoding.h"
-#include "support/EventLoop.h"
-#include "support/PackageBuilder.h"
-#include "support/StoreFixture.h"
+#include "support/WebWidgetFixture.h"
 #include "widgets/web/WidgetFailurePanel.h"
 #include "widgets/web/WidgetPage.h"
 
@@ -39,61 +37,10 @@ const char* const pageHTML =
         "style=\"position:absolute;left:10px;top:20px;width:100px;height:50px\">Go</button>"
         "<script src=\"page.js\"></script></body></html>";
 
-struct WebWidgetTest : StoreFixture {
-    std::vector<std::unique_ptr<WebWidget>> widgets;
-    QList<QByteArray> sent;
-
-    void SetUp() override {
-        customize = [](TarnStore::Environment& environment) {
-            environment.resources = TABLORA_RESOURCES_DIRECTORY;
-        };
-    }
-
-    void TearDown() override {
-        widgets.clear(); // web views before the store
-        store.reset();
-    }
-
-    // Writes a custom package; `html` and `script` replace the default page.
+struct WebWidgetTest : WebWidgetFixture {
     void writePackage(const QString& id, const QStringList& permissions,
                       const QByteArray& html = pageHTML, const QByteArray& script = pageScript) {
-        PackageBuilder builder(QDir(directory()).filePath("Widgets"));
-        QJsonObject manifest = PackageBuilder::validManifest(id);
-        manifest["name"] = "Test Widget";
-        manifest["permissions"] = QJsonArray::fromStringList(permissions);
-        builder.write(id + ".tarnwidget", manifest);
-        builder.file(id + ".tarnwidget/index.html", html);
-        builder.file(id + ".tarnwidget/page.js", script);
-    }
-
-    WebWidget& show(const QString& id, const std::optional<QString>& instance = std::nullopt) {
-        if (!store)
-            open();
-        store->widgets().reload();
-        const auto package = store->widgets().package(id);
-        EXPECT_TRUE(package.has_value()) << store->widgets().errors().join("\n").toStdString();
-        widgets.push_back(std::make_unique<WebWidget>(*package, *store, instance));
-        WebWidget& widget = *widgets.back();
-        QObject::connect(&widget, &WebWidget::snapshotSent,
-                         [this](const QByteArray& json) { sent.append(json); });
-        widget.resize(400, 300);
-        widget.show();
-        EXPECT_TRUE(waitUntil([&] { return widget.isReady() && !sent.isEmpty(); }, 30000));
-        return widget;
-    }
-
-    QVariant evaluate(WebWidget& widget, const QString& script) {
-        // Shared: a result that comes after the wait gave up must have somewhere to go.
-        auto result = std::make_shared<std::optional<QVariant>>();
-        widget.page()->runJavaScript(script, [result](const QVariant& value) { *result = value; });
-        EXPECT_TRUE(waitUntil([&] { return result->has_value(); }, 20000)) << script.toStdString();
-        return result->value_or(QVariant());
-    }
-
-    // Waits for a script's value to become `expected`.
-    bool becomes(WebWidget& widget, const QString& script, const QVariant& expected,
-                 int timeout = 10000) {
-        return waitUntil([&] { return evaluate(widget, script) == expected; }, timeout);
+        WebWidgetFixture::writePackage(id, permissions, html, script);
     }
 
     // The memory a process holds, in MB, its shared pages divided among their users.
@@ -104,10 +51,6 @@ struct WebWidgetTest : StoreFixture {
             if (line.startsWith("Pss:"))
                 return line.mid(4).trimmed().split(' ').first().toDouble() / 1024;
         return 0;
-    }
-
-    static QJsonObject json(const QByteArray& text) {
-        return QJsonDocument::fromJson(text).object();
     }
 };
 
@@ -525,7 +468,7 @@ TEST_F(WebWidgetTest, AFloodingPageIsHeardOnlyUpToItsBudget) {
     qsizetype before = sent.size();
     evaluate(widget, "for (let i = 0; i < 1000; ++i) Tarn.ready();");
     spin(1500);
-    EXPECT_LE(sent.size() - before, WebWidget::messagesPerSecond * 2);
+    EXPECT_LE(sent.size() - before, PageBudget::messagesPerSecond * 2);
     // Once the burst is over, the page is heard again.
     spin(1100);
     evaluate(widget, "Tarn.command('storage.set', {key: 'k', value: 'after'})"
@@ -539,7 +482,7 @@ TEST_F(WebWidgetTest, APageThatNeverStopsPostingIsStopped) {
     widget.page()->runJavaScript("for (;;) window.webkit.messageHandlers.tarn.postMessage("
                                  "{type: 'ready'});");
     ASSERT_TRUE(waitUntil([&] { return widget.failure().has_value(); }, 60000));
-    EXPECT_EQ(*widget.failure(), "The widget stopped. Reload it to continue.");
+    EXPECT_EQ(*widget.failure(), "This widget sent too many messages");
     widget.reload();
     EXPECT_TRUE(waitUntil([&] { return widget.isReady(); }, 30000));
     // Heard again after the reload: the channel is back.

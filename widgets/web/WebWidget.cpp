@@ -28,6 +28,8 @@
 namespace {
 
 const QString stoppedMessage = QStringLiteral("The widget stopped. Reload it to continue.");
+// Failed requests remembered for the failure panel of the main document.
+constexpr int failuresKept = 16;
 
 QUrl entryURL(const WidgetManifest& manifest) {
     QUrl url;
@@ -77,6 +79,8 @@ WebWidget::WebWidget(WidgetPackage package, TarnStore& store, std::optional<QStr
           &TarnStore::focusCopiesChanged, &TarnStore::machineChanged, &TarnStore::changed})
         connect(&m_store, signal, this, &WebWidget::schedulePublish);
     connect(&m_store, &TarnStore::watchedChanged, this, &WebWidget::followWatched);
+    connect(&m_store, &TarnStore::nowChanged, this, &WebWidget::watchRenderer);
+    m_budgetClock.start();
 
     createPage();
 
@@ -102,13 +106,18 @@ void WebWidget::createPage() {
     m_profile->installUrlSchemeHandler(WidgetSchemeHandler::scheme, m_resources);
     connect(m_resources, &WidgetSchemeHandler::requestFailed, this,
             [this](const QUrl& url, const QString& message) {
-                m_failedRequests[url] = message;
+                // Kept for the failure panel of a main document; a page that asks for missing
+                // files without end must not make this grow.
+                if (m_failedRequests.size() < failuresKept)
+                    m_failedRequests[url] = message;
                 writeLog(QStringLiteral("%1: failed to load: %2").arg(url.path().mid(1), message),
                          LineKind::failedLoad);
             });
-    auto* fence = new WidgetRequestFence(m_package.manifest, m_profile.get());
-    m_profile->setUrlRequestInterceptor(fence);
-    connect(fence, &WidgetRequestFence::blocked, this, &WebWidget::logBlockedRequest);
+
+    m_fence = new WidgetRequestFence(m_package.manifest, m_profile.get());
+    m_profile->setUrlRequestInterceptor(m_fence);
+    connect(m_fence, &WidgetRequestFence::blocked, this, &WebWidget::logBlockedRequest);
+    connect(m_fence, &WidgetRequestFence::exceeded, this, [this] { stopPage(Stop::requests); });
     quietSettings(m_profile->settings());
 
     m_page = std::make_unique<WidgetPage>(m_profile.get());
@@ -120,14 +129,15 @@ void WebWidget::createPage() {
     // over the widgets behind it, and the tile under a page is always this colour.
     m_page->setBackgroundColor(ThemeColors::surface.to<QColor>());
     m_channel = new QWebChannel(m_page.get());
-    m_endpoint =
-            new WidgetChannelEndpoint([this](const QString& text) { receive(text); }, m_channel);
+    m_endpoint = new WidgetChannelEndpoint([this](const QString& text) { receive(text); },
+                                           [this] { stopPage(Stop::messages); }, m_channel);
     m_channel->registerObject(QStringLiteral("tarn"), m_endpoint);
     m_page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
 
     connect(m_page.get(), &QWebEnginePage::loadStarted, this, [this] {
         m_ready = false;
         m_feed.forget();
+        m_failedRequests.clear();
     });
     connect(m_page.get(), &QWebEnginePage::loadingChanged, this, &WebWidget::loadingChanged);
     // Some documents (about:blank) replace the page without asking the navigation policy:
@@ -143,7 +153,7 @@ void WebWidget::createPage() {
                 if (m_tearingDown)
                     return;
                 m_ready = false;
-                setFailure(stoppedMessage);
+                setFailure(m_stopReason.value_or(stoppedMessage));
             });
 
     m_view = new QWebEngineView(this);
@@ -226,27 +236,49 @@ void WebWidget::setFailure(const std::optional<QString>& failure) {
 
 void WebWidget::reload() {
     setFailure(std::nullopt);
+    m_stopReason.reset();
     m_failedRequests.clear();
-    m_budgetWindow.invalidate();
+    m_messageBudget.reset();
+    m_characterBudget.reset();
+    m_fence->resetBudget();
     if (!m_page->webChannel())
         m_page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
     m_page->triggerAction(QWebEnginePage::Reload);
 }
 
-bool WebWidget::withinBudget() {
-    // A page that floods the channel is ignored for the rest of the second, so it cannot keep
-    // the dashboard busy.
-    if (!m_budgetWindow.isValid() || m_budgetWindow.elapsed() >= 1000) {
-        m_budgetWindow.start();
-        m_budgetUsed = 0;
+bool WebWidget::withinBudget(qint64 characters) {
+    // The relay keeps the page to its budget before anything is sent; this holds should anything
+    // else reach the channel. What goes beyond it is ignored for the rest of the second.
+    const qint64 now = m_budgetClock.elapsed();
+    const auto messages = m_messageBudget.spend(1, now);
+    const auto text =
+            m_characterBudget.spend(qMin<qint64>(characters, WidgetScript::messageLimit + 1), now);
+    if (messages == RateBudget::Verdict::runaway || text == RateBudget::Verdict::runaway) {
+        stopPage(Stop::messages);
+        return false;
     }
-    ++m_budgetUsed;
-    if (m_budgetUsed == runawayMessagesPerSecond)
-        stopRunawayPage();
-    return m_budgetUsed <= messagesPerSecond;
+    return messages == RateBudget::Verdict::within && text == RateBudget::Verdict::within;
 }
 
-void WebWidget::stopRunawayPage() {
+QString WebWidget::stopMessage(Stop reason) {
+    switch (reason) {
+    case Stop::messages:
+        return QStringLiteral("This widget sent too many messages");
+    case Stop::requests:
+        return QStringLiteral("This widget made too many requests");
+    case Stop::memory:
+        return QStringLiteral("This widget used too much memory");
+    case Stop::processor:
+        return QStringLiteral("This widget used too much processor time");
+    }
+    return stoppedMessage;
+}
+
+void WebWidget::stopPage(Stop reason) {
+    if (m_stopReason)
+        return;
+    m_stopReason = stopMessage(reason);
+    writeLog(QStringLiteral("stopped by the dashboard: %1").arg(*m_stopReason), LineKind::stopped);
     // Without its channel the page's messages are dropped unread. Its process is ended; the
     // panel comes when the engine reports that, so "Reload widget" never races the ending.
     m_page->setWebChannel(nullptr);
@@ -254,12 +286,31 @@ void WebWidget::stopRunawayPage() {
     if (const qint64 process = m_page->renderProcessPid(); process > 0)
         ::kill(pid_t(process), SIGKILL);
     else
-        setFailure(stoppedMessage);
+        setFailure(m_stopReason);
+}
+
+void WebWidget::setRendererLimits(const RendererLimits& limits) {
+    m_watch = RendererWatch(limits);
+}
+
+void WebWidget::watchRenderer() {
+    const qint64 process = m_page->renderProcessPid();
+    if (process <= 0 || m_stopReason)
+        return;
+    if (process != m_watchedProcess) {
+        m_watch.forget();
+        m_watchedProcess = process;
+    }
+    const std::optional<RendererSample> sample = m_usage->read(process);
+    if (!sample)
+        return;
+    if (const auto excess = m_watch.add(*sample))
+        stopPage(*excess == RendererWatch::Excess::memory ? Stop::memory : Stop::processor);
 }
 
 void WebWidget::receive(const QString& text) {
     // The relay drops longer messages already; this holds should anything else reach the channel.
-    if (!withinBudget() || text.size() > WidgetScript::messageLimit)
+    if (!withinBudget(text.size()) || text.size() > WidgetScript::messageLimit)
         return;
     if (m_page->url().scheme() != QLatin1String(WidgetSchemeHandler::scheme))
         return;

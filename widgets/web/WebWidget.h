@@ -6,6 +6,8 @@
 #include "widgets/WidgetControls.h"
 #include "widgets/WidgetLog.h"
 #include "widgets/WidgetPackage.h"
+#include "widgets/web/PageBudget.h"
+#include "widgets/web/RendererWatch.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -22,6 +24,7 @@ class TarnStore;
 class WidgetChannelEndpoint;
 class WidgetFailurePanel;
 class WidgetPage;
+class WidgetRequestFence;
 class WidgetSchemeHandler;
 
 // One placed widget: its page in a web view of its own (own profile, nothing kept), the bridge
@@ -31,11 +34,6 @@ class WebWidget : public QWidget, public TouchRegionSource, public TouchScrollTa
     Q_OBJECT
 
 public:
-    static constexpr int messagesPerSecond = 200;
-    // A page that posts this many in one second is stopped: reading its messages at all would
-    // keep the dashboard busy.
-    static constexpr int runawayMessagesPerSecond = 10 * messagesPerSecond;
-
     WebWidget(WidgetPackage package, TarnStore& store, std::optional<QString> instanceID,
               QWidget* parent = nullptr);
     ~WebWidget() override;
@@ -68,9 +66,22 @@ public:
     // From now on the page gets this state instead of the store's (for tools that draw a widget
     // in a given state).
     void setFixedState(const QJsonObject& state);
+    // What the page's process may use; judged at every heartbeat of the store.
+    void setRendererLimits(const RendererLimits& limits);
+
+    // Why the dashboard stopped a page, as its failure panel says.
+    enum class Stop { messages, requests, memory, processor };
+    static QString stopMessage(Stop reason);
 
     // What a line of the widget's log is about.
-    enum class LineKind { console, uncaughtError, failedLoad, refusedCommand, blockedRequest };
+    enum class LineKind {
+        console,
+        uncaughtError,
+        failedLoad,
+        refusedCommand,
+        blockedRequest,
+        stopped
+    };
     Q_ENUM(LineKind)
 
 signals:
@@ -94,8 +105,9 @@ private:
     void handle(const QJsonObject& message);
     void recordGesture();
     void logBlockedRequest(const QString& origin);
-    bool withinBudget();
-    void stopRunawayPage();
+    bool withinBudget(qint64 characters);
+    void stopPage(Stop reason);
+    void watchRenderer();
     void setFailure(const std::optional<QString>& failure);
     void loadingChanged(const QWebEngineLoadingInfo& info);
     void schedulePublish();
@@ -116,6 +128,7 @@ private:
     QWebChannel* m_channel = nullptr;
     WidgetChannelEndpoint* m_endpoint = nullptr;
     WidgetSchemeHandler* m_resources = nullptr;
+    WidgetRequestFence* m_fence = nullptr;
     WidgetFailurePanel* m_panel = nullptr;
     WidgetLog m_log;
 
@@ -129,7 +142,12 @@ private:
     bool m_onTouchscreen = false;
     bool m_tearingDown = false;
     QTimer m_publishSoon;
-    QElapsedTimer m_budgetWindow;
-    int m_budgetUsed = 0;
+    QElapsedTimer m_budgetClock;
+    RateBudget m_messageBudget{PageBudget::messagesPerSecond};
+    RateBudget m_characterBudget{PageBudget::charactersPerSecond};
+    std::optional<QString> m_stopReason;
+    std::shared_ptr<RendererUsage> m_usage = RendererUsage::system();
+    RendererWatch m_watch;
+    qint64 m_watchedProcess = 0;
     UserGesture m_gesture;
 };

@@ -1,6 +1,7 @@
 #include "WidgetScript.h"
 
 #include "model/RegularFile.h"
+#include "widgets/web/PageBudget.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,23 +21,47 @@ QString channelClient() {
 
 // Peer connections and WebTransport reach any host, over UDP and TCP, where no request check sees
 // them; so do web sockets of shared workers, whose scripts the engine loads without asking the
-// request fence (dedicated workers get a prologue instead, WidgetResources::workerPrologue). They
-// are taken from the page's window before its first script, and from every frame as soon as the
-// page could reach it: the engine's own scripts come to a new frame only some time after it exists.
-// Every call that can add a frame to a document strips the frames before it returns, and so does a
-// frame's window or document as the page asks for it. The engine is also told never to send WebRTC
-// UDP outside a proxy (WidgetEngine::prepare).
+// request fence (dedicated workers get a prologue instead, WidgetResources::workerPrologue). Web
+// storage of a page off the record lives in the dashboard's own process, without a quota worth
+// the name: IndexedDB, Cache Storage, WebSQL, file systems and the storage manager go too (the
+// package's Tarn.storage is what lasts). A window opened during a click is a fresh browsing
+// context with all of the above, so no window opens. All this is taken from the page's window
+// before its first script, and from every frame as soon as the page could reach it: the engine's
+// own scripts come to a new frame only some time after it exists. Every call that can add a frame
+// to a document strips the frames before it returns, and so does a frame's window or document as
+// the page asks for it. The engine is also told never to send WebRTC UDP outside a proxy
+// (WidgetEngine::prepare).
 const char* const withoutPeerConnections = R"JS(
     const names = ['RTCPeerConnection', 'webkitRTCPeerConnection', 'RTCDataChannel',
                    'RTCIceCandidate', 'RTCSessionDescription', 'RTCRtpSender', 'RTCRtpReceiver',
                    'RTCRtpTransceiver', 'RTCDtlsTransport', 'RTCIceTransport', 'RTCSctpTransport',
-                   'RTCCertificate', 'WebTransport', 'SharedWorker'];
+                   'RTCCertificate', 'WebTransport', 'SharedWorker', 'indexedDB', 'caches',
+                   'openDatabase', 'webkitRequestFileSystem', 'webkitResolveLocalFileSystemURL',
+                   'showOpenFilePicker', 'showSaveFilePicker', 'showDirectoryPicker'];
+    const navigatorNames = ['storage', 'storageBuckets', 'webkitTemporaryStorage',
+                            'webkitPersistentStorage'];
     const top = window;
     const lengthOf = Object.getOwnPropertyDescriptor(window, 'length').get;
     const guarded = new WeakSet();
+    function closeWindows(w) {
+        const nothing = function open() { return null; };
+        Object.defineProperty(w, 'open', { value: nothing, writable: false, configurable: false });
+        // document.open with three arguments is window.open by another name.
+        const found = Object.getOwnPropertyDescriptor(w.Document.prototype, 'open');
+        const openDocument = found.value;
+        found.value = function open(...values) {
+            return values.length > 2 ? null : openDocument.apply(this, values);
+        };
+        Object.defineProperty(w.Document.prototype, 'open', found);
+    }
     function strip(w) {
         for (const name of names) {
-            try { delete w[name]; } catch (e) {}
+            for (let o = w; o; o = Object.getPrototypeOf(o)) {
+                try { delete o[name]; } catch (e) {}
+            }
+        }
+        for (const name of navigatorNames) {
+            try { delete w.Navigator.prototype[name]; } catch (e) {}
         }
     }
     function stripFrames(w) {
@@ -76,6 +101,7 @@ const char* const withoutPeerConnections = R"JS(
             return;
         }
         guarded.add(w);
+        try { closeWindows(w); } catch (e) {}
         const adding = [
             [w.Node, ['appendChild', 'insertBefore', 'replaceChild']],
             [w.Element, ['append', 'prepend', 'before', 'after', 'replaceWith', 'replaceChildren',
@@ -165,16 +191,55 @@ const char* const connection = R"JS(
     }
 )JS";
 
-// Lives in its own world with the channel. Messages wait here until the channel is open; the
-// dashboard listens before the first one goes out, so no call is lost.
+// Lives in its own world with the channel, where the page cannot reach. Messages wait here until
+// the channel is open; the dashboard listens before the first one goes out, so no call is lost.
+// The page's budget (PageBudget) is kept here, before a message costs the dashboard anything: what
+// goes beyond it in a second is dropped unread, and a page that keeps going beyond it is reported
+// to the dashboard, which stops it.
 const char* const relay = R"JS(
     const limit = %1;
+    const messagesPerSecond = %2;
+    const charactersPerSecond = %3;
+    const runawayFactor = %4;
+    const runawaySeconds = %5;
     const waitingLimit = 1000;
     const waiting = [];
     let host = null;
+    let second = -Infinity;
+    let messages = 0;
+    let characters = 0;
+    let overSeconds = 0;
+    let runaway = false;
+    function over() {
+        return messages > messagesPerSecond || characters > charactersPerSecond;
+    }
+    function spend(length) {
+        const now = performance.now();
+        if (now - second >= 1000) {
+            overSeconds = over() && now - second < 2000 ? overSeconds + 1 : 0;
+            second = now;
+            messages = 0;
+            characters = 0;
+        }
+        ++messages;
+        characters += length;
+        if (!over()) {
+            return true;
+        }
+        if (messages >= messagesPerSecond * runawayFactor ||
+            characters >= charactersPerSecond * runawayFactor ||
+            overSeconds + 1 >= runawaySeconds) {
+            runaway = true;
+            if (host) {
+                host.exceeded();
+            }
+        }
+        return false;
+    }
     document.addEventListener('tarn-post', event => {
         const text = event.detail;
-        if (typeof text !== 'string' || text.length > limit) {
+        if (runaway || typeof text !== 'string' || !spend(Math.min(text.length, limit + 1)) ||
+            text.length > limit) {
             return;
         }
         if (host) {
@@ -193,6 +258,10 @@ const char* const relay = R"JS(
         new QWebChannel(qt.webChannelTransport, channel => {
             host = channel.objects.tarn;
             host.dispatch.connect(deliver);
+            if (runaway) {
+                host.exceeded();
+                return;
+            }
             while (waiting.length > 0) {
                 host.postMessage(waiting.shift());
             }
@@ -225,7 +294,12 @@ QString lockdownSource() {
 
 QString relaySource() {
     return scoped(channelClient() + QStringLiteral("\n") +
-                  QString::fromLatin1(relay).arg(messageLimit));
+                  QString::fromLatin1(relay)
+                          .arg(messageLimit)
+                          .arg(PageBudget::messagesPerSecond)
+                          .arg(PageBudget::charactersPerSecond)
+                          .arg(PageBudget::runawayFactor)
+                          .arg(PageBudget::runawaySeconds));
 }
 
 } // namespace WidgetScript
