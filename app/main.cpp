@@ -205,7 +205,6 @@ int runDashboard(int argc, char* argv[], const CommandLine& command, const QStri
             std::make_shared<DesktopSettingsActions>(ApplicationPaths::resourcesDirectory());
     AppDelegate delegate(std::move(options));
     running = &delegate;
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate.store(), &TarnStore::save);
     if (command.action == CommandLine::Action::settings)
         runCommand(delegate, command);
 

@@ -116,6 +116,19 @@ TEST(Application, FirstStartWritesThePagesAndQuittingSavesThem) {
     EXPECT_TRUE(log.contains(" Quit\n"));
 }
 
+TEST(Application, ASignalEndsTheRunWithTheSettingsWindowOpen) {
+    Session session;
+    auto program = session.start({"--settings", "layouts"});
+    const QString preferences = session.data("preferences.json");
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(preferences); }, 15000));
+    ASSERT_TRUE(QFile::remove(preferences));
+    program->terminate();
+    ASSERT_TRUE(program->waitForFinished(10000));
+    EXPECT_EQ(program->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program->exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(preferences));
+}
+
 TEST(Application, ASecondStartHandsItsCommandLineToTheFirst) {
     PrivateBus bus;
     Session session(bus.address());
