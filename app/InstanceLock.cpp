@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QSysInfo>
 #include <QThread>
-#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -58,36 +57,48 @@ InstanceLock::State InstanceLock::acquire() {
         return State::unavailable;
     }
     for (int attempt = 0; attempt < 3; ++attempt) {
-        if (m_lock.tryLock(0))
-            return State::held;
-        if (m_lock.error() != QLockFile::LockFailedError) {
-            m_failure = QStringLiteral("can’t write the lock file %1").arg(path());
-            return State::unavailable;
-        }
-        if (ownedByAnotherUser())
-            return State::foreign;
-        const std::optional<Owner> owner = ownerOf(m_lock);
-        if (owner && runsHere(*owner)) {
-            m_owner = owner->process;
-            return State::heldElsewhere;
-        }
-        // Its owner may be writing it this very moment: look once more before taking it.
-        if (!owner && attempt == 0) {
-            QThread::msleep(50);
-            continue;
-        }
-        // Removing it needs the lock its owner keeps while it lives, so a live owner keeps it.
-        if (m_lock.removeStaleLockFile()) {
-            m_takenOver = takeOverLine(path(), owner);
-            continue;
-        }
-        if (owner) {
-            m_owner = owner->process;
-            return State::heldElsewhere;
-        }
+        if (const std::optional<State> state = tryOnce(attempt == 0))
+            return *state;
     }
     m_failure = QStringLiteral("the lock file %1 can’t be read").arg(path());
     return State::foreign;
+}
+
+std::optional<InstanceLock::State> InstanceLock::tryOnce(bool firstTry) {
+    // Qt itself takes over the lock of a process that is gone: said in the log all the same.
+    const bool found = QFileInfo(path()).exists();
+    const std::optional<Owner> before = found ? ownerOf(m_lock) : std::nullopt;
+    if (m_lock.tryLock(0)) {
+        if (found && m_takenOver.isEmpty() && !(before && runsHere(*before)))
+            m_takenOver = takeOverLine(path(), before);
+        return State::held;
+    }
+    if (m_lock.error() != QLockFile::LockFailedError) {
+        m_failure = QStringLiteral("can’t write the lock file %1").arg(path());
+        return State::unavailable;
+    }
+    if (ownedByAnotherUser())
+        return State::foreign;
+    const std::optional<Owner> owner = ownerOf(m_lock);
+    if (owner && runsHere(*owner)) {
+        m_owner = owner->process;
+        return State::heldElsewhere;
+    }
+    // Its owner may be writing it this very moment: look once more before taking it.
+    if (!owner && firstTry) {
+        QThread::msleep(50);
+        return std::nullopt;
+    }
+    // Removing it needs the lock its owner keeps while it lives, so a live owner keeps it.
+    if (m_lock.removeStaleLockFile()) {
+        m_takenOver = takeOverLine(path(), owner);
+        return std::nullopt;
+    }
+    if (owner) {
+        m_owner = owner->process;
+        return State::heldElsewhere;
+    }
+    return std::nullopt;
 }
 
 InstanceLock::State InstanceLock::look() {

@@ -2,6 +2,7 @@
 
 #include <QLockFile>
 #include <QString>
+#include <optional>
 
 // One dashboard per data folder: a lock file in the folder, held for the whole run, so two
 // programs never save over each other's changes. Only a dashboard takes it; a command only looks
@@ -33,6 +34,8 @@ public:
     QString path() const { return m_lock.fileName(); }
 
 private:
+    // One try at the lock: what came of it, or nothing when another try is worth it.
+    std::optional<State> tryOnce(bool firstTry);
     bool ownedByAnotherUser();
 
     QString m_directory;

@@ -251,6 +251,8 @@ TEST(InstanceLock, TheLockOfACrashedRunIsTakenOver) {
                       "\n");
     InstanceLock lock(folder.path());
     EXPECT_EQ(lock.acquire(), InstanceLock::State::held);
+    EXPECT_TRUE(lock.takenOver().contains(QString("named process %1 (tablora)").arg(gone)))
+            << lock.takenOver().toStdString();
     QFile file(lock.path());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readLine().trimmed(), QByteArray::number(QCoreApplication::applicationPid()));
