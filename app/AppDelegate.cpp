@@ -67,6 +67,9 @@ AppDelegate::AppDelegate(Options options, QObject* parent)
       m_settingsDesktop(options.settingsDesktop ? std::move(options.settingsDesktop)
                                                 : std::make_shared<NoDesktop>()) {
     m_store = std::make_unique<TarnStore>(std::move(options.environment));
+    // However the run ends, what changed is saved.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, m_store.get(),
+            &TarnStore::save);
     createTouch(std::move(options.touch));
 
     m_window = std::make_unique<DashboardWindow>();
@@ -304,8 +307,9 @@ void AppDelegate::addPage() {
 }
 
 void AppDelegate::quit() {
-    m_store->save();
-    QCoreApplication::quit();
+    // Not QCoreApplication::quit(): that asks every window to close first, and a window that
+    // declines (the settings window hides instead) would cancel the quit.
+    QCoreApplication::exit(0);
 }
 
 void AppDelegate::displaysChanged() {

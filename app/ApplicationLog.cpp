@@ -1,9 +1,10 @@
 #include "ApplicationLog.h"
 
+#include "model/LogText.h"
+#include "model/linux/NoFollowFile.h"
+
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <cstdio>
 
 Q_LOGGING_CATEGORY(tabloraLog, "tablora", QtInfoMsg)
@@ -27,16 +28,20 @@ QString levelPrefix(QtMsgType type) {
     }
 }
 
+QString categoryPrefix(const QString& category) {
+    if (category.isEmpty() || category == QStringLiteral("default") ||
+        category == QStringLiteral("tablora"))
+        return {};
+    return category + QStringLiteral(": ");
+}
+
 void handleMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     const QString category = QString::fromUtf8(context.category ? context.category : "");
     if (installedLog && (type != QtDebugMsg || echoMessages))
         installedLog->write(type, category, message);
     if (echoMessages || type == QtFatalMsg) {
-        const QString line = (category.isEmpty() || category == QStringLiteral("default") ||
-                                              category == QStringLiteral("tablora")
-                                      ? QString()
-                                      : category + QStringLiteral(": ")) +
-                             levelPrefix(type) + message + QLatin1Char('\n');
+        const QString line = categoryPrefix(category) + levelPrefix(type) +
+                             LogText::entry(message) + QLatin1Char('\n');
         std::fputs(line.toLocal8Bit().constData(), stderr);
     }
 }
@@ -61,32 +66,14 @@ void ApplicationLog::install(bool echo) {
 }
 
 void ApplicationLog::write(QtMsgType type, const QString& category, const QString& message) {
-    QString line = QDateTime::currentDateTime().toString(Qt::ISODateWithMs) + QLatin1Char(' ');
-    if (!category.isEmpty() && category != QStringLiteral("default") &&
-        category != QStringLiteral("tablora"))
-        line += category + QStringLiteral(": ");
-    // One message, one entry: the lines of a longer one are indented under its first.
-    QString text = message.trimmed();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\n    "));
-    line += levelPrefix(type) + text + QLatin1Char('\n');
+    const QString line = QDateTime::currentDateTime().toString(Qt::ISODateWithMs) +
+                         QLatin1Char(' ') + categoryPrefix(category) + levelPrefix(type) +
+                         LogText::entry(message) + QLatin1Char('\n');
 
     const QMutexLocker locker(&m_mutex);
-    // Something else in the log's place (a pipe would block the program): nothing is written.
-    const QFileInfo existing(m_path);
-    if (existing.exists() && !existing.isFile())
-        return;
-    rotateIfFull();
-    QFile file(m_path);
-    // A log that can't be written is no reason to stop: the message is dropped.
-    if (file.open(QIODevice::Append | QIODevice::WriteOnly))
+    QFile file;
+    // A log that can't be written is no reason to stop: the message is dropped. So is one whose
+    // place holds something else: a pipe would block the program, a link lead elsewhere.
+    if (NoFollowFile::openLog(file, m_path, m_cap))
         file.write(line.toUtf8());
-}
-
-void ApplicationLog::rotateIfFull() {
-    const QFileInfo file(m_path);
-    if (!file.exists() || file.size() < m_cap)
-        return;
-    const QString previous = m_path + QStringLiteral(".1");
-    QFile::remove(previous);
-    QFile::rename(m_path, previous);
 }

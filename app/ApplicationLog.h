@@ -8,8 +8,9 @@
 Q_DECLARE_LOGGING_CATEGORY(tabloraLog)
 
 // The application's log, "tablora.log" in the data folder: one line per message, an ISO 8601 time
-// stamp, a space and the message (warnings say so). At the size cap the file starts afresh and the
-// previous one stays as "tablora.log.1". Takes every message of the program once installed.
+// stamp, a space and the message (warnings say so), cut to a bounded length and with its control
+// characters escaped. At the size cap the file starts afresh and the previous one stays as
+// "tablora.log.1". Takes every message of the program once installed.
 class ApplicationLog {
 public:
     static constexpr const char* fileName = "tablora.log";
@@ -25,8 +26,6 @@ public:
     void install(bool echo);
 
 private:
-    void rotateIfFull();
-
     QMutex m_mutex;
     QString m_path;
     qint64 m_cap;

@@ -29,6 +29,7 @@
 #include "widgets/web/WidgetEngine.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <cstdio>
@@ -65,7 +66,7 @@ std::unique_ptr<DrmScreenDirectory> screenDirectory() {
     return std::make_unique<DrmScreenDirectory>();
 }
 
-void logStart(const QString& dataFolder, InstanceLock::State lock, const QString& lockFailure) {
+void logStart(const QString& dataFolder, const InstanceLock& lock, InstanceLock::State state) {
     qCInfo(tabloraLog).noquote()
             << QStringLiteral("%1 started (process %2) on the %3 platform, %4 session")
                        .arg(CommandLine::version())
@@ -74,8 +75,11 @@ void logStart(const QString& dataFolder, InstanceLock::State lock, const QString
                             qEnvironmentVariable("XDG_SESSION_TYPE", QStringLiteral("unknown")));
     qCInfo(tabloraLog).noquote() << "Data folder" << dataFolder << "- resources"
                                  << ApplicationPaths::resourcesDirectory();
-    if (lock == InstanceLock::State::unavailable)
-        qCWarning(tabloraLog).noquote() << "Running without the one-dashboard lock:" << lockFailure;
+    if (!lock.takenOver().isEmpty())
+        qCWarning(tabloraLog).noquote() << lock.takenOver();
+    if (state == InstanceLock::State::unavailable)
+        qCWarning(tabloraLog).noquote()
+                << "Running without the one-dashboard lock:" << lock.failure();
 }
 
 // Widget pages through OpenGL on a hardware driver, drawn by the processor otherwise.
@@ -154,7 +158,7 @@ int runDashboard(int argc, char* argv[], const CommandLine& command, const QStri
     // Closing a window is a request the application answers itself.
     QApplication::setQuitOnLastWindowClosed(false);
     TerminationSignals terminationSignals;
-    logStart(dataFolder, lockState, lock.failure());
+    logStart(dataFolder, lock, lockState);
     chooseRendering();
 
     // Owned before the dashboard exists, so a second start finds it at once; commands wait in
@@ -205,7 +209,6 @@ int runDashboard(int argc, char* argv[], const CommandLine& command, const QStri
             std::make_shared<DesktopSettingsActions>(ApplicationPaths::resourcesDirectory());
     AppDelegate delegate(std::move(options));
     running = &delegate;
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate.store(), &TarnStore::save);
     if (command.action == CommandLine::Action::settings)
         runCommand(delegate, command);
 
@@ -244,13 +247,33 @@ int main(int argc, char* argv[]) {
 
     const QString dataFolder = ApplicationPaths::dataDirectory();
     InstanceLock lock(dataFolder);
-    const InstanceLock::State state = lock.acquire();
-    // The bus needs an application object; a second start needs no more than that.
+    const auto reading = [&lock](InstanceLock::State state) {
+        return LockReading{state, lock.owner(), lock.failure()};
+    };
+    // Only a dashboard takes the lock: a command that held it even for a moment would turn a
+    // dashboard starting meanwhile away.
+    const bool dashboard = !command.needsRunningDashboard();
+    LockReading found = reading(dashboard ? lock.acquire() : lock.look());
+    const QDeadlineTimer deadline(InstanceChannel::timeLimitMs);
+    // The bus needs an application object; a second start needs no more than that. Its
+    // connection is a private one, which a dashboard that then runs closes before its own run:
+    // the shared one would not serve the dashboard's remote control once this object is gone.
     std::unique_ptr<QCoreApplication> messenger;
-    const StartOutcome outcome = decideStart(command, state, lock.owner(), lock.failure(), [&] {
-        messenger = std::make_unique<QCoreApplication>(argc, argv);
-        return SessionBusChannel(dataFolder).send(arguments);
-    });
+    const QString handOverConnection = QStringLiteral("hand-over");
+    const auto handOver = [&] {
+        if (!messenger)
+            messenger = std::make_unique<QCoreApplication>(argc, argv);
+        const QDBusConnection bus =
+                QDBusConnection::connectToBus(QDBusConnection::SessionBus, handOverConnection);
+        return SessionBusChannel(dataFolder, deadline, bus).send(arguments);
+    };
+    const auto lockAgain = [&]() -> std::optional<LockReading> {
+        if (deadline.hasExpired())
+            return std::nullopt;
+        found = reading(lock.acquire());
+        return found;
+    };
+    const StartOutcome outcome = decideStart(command, found, handOver, lockAgain);
     if (!outcome.run) {
         if (!outcome.message.isEmpty())
             print(outcome.exitCode == 0 ? stdout : stderr,
@@ -259,5 +282,10 @@ int main(int argc, char* argv[]) {
                           QLatin1Char('\n'));
         return outcome.exitCode;
     }
-    return runDashboard(argc, argv, command, dataFolder, lock, state);
+    // A dashboard that waited for the lock runs with an application object of its own.
+    if (messenger) {
+        QDBusConnection::disconnectFromBus(handOverConnection);
+        messenger.reset();
+    }
+    return runDashboard(argc, argv, command, dataFolder, lock, found.state);
 }

@@ -1,11 +1,11 @@
 #include "StateFile.h"
 
 #include "model/RegularFile.h"
+#include "model/linux/NoFollowFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,8 +29,12 @@ void removeOldCopies(QDir directory, const QString& name) {
 
 Reading read(const QString& directory, const QString& name) {
     const QString path = QDir(directory).filePath(name);
-    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+    const QFileInfo found(path);
+    if (!found.exists() && !found.isSymLink())
         return {};
+    // Whatever a link points to is not ours to read, nor to replace: the link is kept aside.
+    if (found.isSymLink())
+        return {Reading::Status::unreadable, {}};
     const RegularFile file = RegularFile::read(path, sizeLimit);
     if (file.status != RegularFile::Status::read)
         return {Reading::Status::unreadable, {}};
@@ -48,12 +52,7 @@ std::optional<QString> write(const QString& directory, const QString& name,
                              const QByteArray& contents) {
     if (!QDir().mkpath(directory))
         return QStringLiteral("The folder “%1” couldn’t be created.").arg(directory);
-    QSaveFile file(QDir(directory).filePath(name));
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (file.write(contents) != contents.size() || !file.commit())
-        return file.errorString();
-    return std::nullopt;
+    return NoFollowFile::replace(QDir(directory).filePath(name), contents);
 }
 
 SetAside setAside(const QString& directory, const QString& name, const QDateTime& when) {

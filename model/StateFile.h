@@ -19,14 +19,14 @@ struct Reading {
 };
 
 // Reads a state file. Only a regular file is read, so a pipe or device in its place never
-// blocks the start.
+// blocks the start; a symbolic link in its place is unreadable.
 Reading read(const QString& directory, const QString& name);
 
 // The contents, or nothing when the file is missing or unreadable.
 std::optional<QByteArray> contents(const QString& directory, const QString& name);
 
-// Creates the directory when needed and replaces the file atomically. Returns the reason on
-// failure, in words for the user.
+// Creates the directory when needed and replaces the file atomically, a symbolic link in its
+// place included (never what it points to). Returns the reason on failure, in words for the user.
 std::optional<QString> write(const QString& directory, const QString& name,
                              const QByteArray& contents);
 

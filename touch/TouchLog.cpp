@@ -1,5 +1,8 @@
 #include "TouchLog.h"
 
+#include "model/LogText.h"
+#include "model/linux/NoFollowFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,11 +14,13 @@ void TouchLog::write(const QString& message) const {
     if (m_path.isEmpty())
         return;
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QFile file(m_path);
-    const bool full = file.size() > sizeLimit;
-    if (!file.open(QIODevice::WriteOnly | (full ? QIODevice::Truncate : QIODevice::Append)))
+    QFile file;
+    // Never through a link, nor into a pipe that would block the program.
+    if (!NoFollowFile::openToAppend(file, m_path))
         return;
-    const QString line =
-            m_clock->now().toUTC().toString(Qt::ISODate) + QLatin1Char(' ') + message + '\n';
+    if (file.size() > sizeLimit)
+        file.resize(0);
+    const QString line = m_clock->now().toUTC().toString(Qt::ISODate) + QLatin1Char(' ') +
+                         LogText::entry(message) + '\n';
     file.write(line.toUtf8());
 }

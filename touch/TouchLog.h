@@ -5,8 +5,9 @@
 #include <QString>
 #include <memory>
 
-// "touch.log": one line per decision of direct touch, an ISO 8601 time, a space and the message.
-// Emptied once it grows past 200,000 bytes. File errors are ignored.
+// "touch.log": one line per decision of direct touch, an ISO 8601 time, a space and the message,
+// cut to a bounded length and with its control characters escaped. Emptied once it grows past
+// 200,000 bytes. File errors are ignored.
 class TouchLog {
 public:
     static constexpr qint64 sizeLimit = 200000;

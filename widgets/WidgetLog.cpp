@@ -1,5 +1,8 @@
 #include "WidgetLog.h"
 
+#include "model/LogText.h"
+#include "model/linux/NoFollowFile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -69,26 +72,17 @@ void WidgetLog::write(const QString& line) {
 }
 
 void WidgetLog::append(const QString& line) {
-    // One entry per line: the lines of a longer message are indented under its first.
-    QString text = line.trimmed();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\n    "));
+    const QString text = LogText::entry(line);
     if (echoLines)
         std::fputs((m_instanceKey + QStringLiteral(": ") + text + QLatin1Char('\n'))
                            .toLocal8Bit()
                            .constData(),
                    stderr);
-    const QFileInfo existing(m_path);
-    // Something else in the log's place (a pipe would block the dashboard): nothing is written.
-    if (existing.exists() && !existing.isFile())
-        return;
-    if (existing.exists() && existing.size() >= m_cap) {
-        QFile::remove(m_path + QStringLiteral(".1"));
-        QFile::rename(m_path, m_path + QStringLiteral(".1"));
-    }
     QDir().mkpath(QFileInfo(m_path).path());
-    QFile file(m_path);
-    // A log that can't be written is no reason to stop: the line is dropped.
-    if (file.open(QIODevice::Append | QIODevice::WriteOnly))
+    QFile file;
+    // A log that can't be written is no reason to stop: the line is dropped. So is one whose place
+    // holds something else: a pipe would block the dashboard, a link lead elsewhere.
+    if (NoFollowFile::openLog(file, m_path, m_cap))
         file.write((QDateTime::currentDateTime().toString(Qt::ISODateWithMs) + QLatin1Char(' ') +
                     text + QLatin1Char('\n'))
                            .toUtf8());

@@ -4,7 +4,8 @@
 #include <QString>
 
 // One placed widget's own log, for its author: what its page wrote to the console, its uncaught
-// errors and the commands the dashboard refused, one line each with an ISO 8601 time stamp.
+// errors and the commands the dashboard refused, one line each with an ISO 8601 time stamp, cut to
+// a bounded length and with its control characters escaped.
 // It lives in the data folder's "WidgetLogs", one file per instance; at the size cap it starts
 // afresh and keeps the previous one beside it as ".1".
 class WidgetLog {

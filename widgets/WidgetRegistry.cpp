@@ -1,5 +1,6 @@
 #include "WidgetRegistry.h"
 
+#include "model/LogText.h"
 #include "model/WidgetError.h"
 
 #include <QCollator>
@@ -47,9 +48,13 @@ void WidgetRegistry::scan(const QString& folder, bool bundled, QMap<QString, Wid
             found.insert(package.id(), package);
         } catch (const WidgetError& error) {
             // What to fix, when known, goes on a second line: the first stays the fixed text.
-            errors.append(
-                    name + QStringLiteral(": ") + error.message() +
-                    (error.detail().isEmpty() ? QString() : QLatin1Char('\n') + error.detail()));
+            // The folder's name and what its manifest said reach logs and terminals: their
+            // control characters are escaped.
+            errors.append(LogText::escapeControls(name) + QStringLiteral(": ") +
+                          LogText::escapeControls(error.message()) +
+                          (error.detail().isEmpty()
+                                   ? QString()
+                                   : QLatin1Char('\n') + LogText::escapeControls(error.detail())));
         }
     }
 }

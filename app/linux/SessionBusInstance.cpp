@@ -8,28 +8,27 @@
 
 namespace names = SessionBusInstance;
 
-SessionBusChannel::SessionBusChannel(QString dataFolder, QDBusConnection bus)
-    : m_dataFolder(std::move(dataFolder)), m_bus(std::move(bus)) {}
+SessionBusChannel::SessionBusChannel(QString dataFolder, QDeadlineTimer deadline,
+                                     QDBusConnection bus)
+    : m_dataFolder(std::move(dataFolder)), m_deadline(deadline), m_bus(std::move(bus)) {}
 
 InstanceChannel::Reply SessionBusChannel::send(const QStringList& arguments) {
     using Status = Reply::Status;
     if (!m_bus.isConnected())
         return {Status::unreachable, QStringLiteral("there is no session bus")};
-    const QDeadlineTimer deadline(timeLimitMs);
-    const QDeadlineTimer nameDeadline(nameWaitMs);
+    const QDeadlineTimer nameDeadline(std::min<qint64>(nameWaitMs, m_deadline.remainingTime()));
     for (;;) {
         if (!m_bus.interface()->isServiceRegistered(names::service)) {
             if (nameDeadline.hasExpired())
-                return {Status::unreachable,
-                        QStringLiteral("nothing answers to %1 on the session bus")
-                                .arg(names::service)};
+                return {Status::absent, QStringLiteral("nothing answers to %1 on the session bus")
+                                                .arg(names::service)};
             QThread::msleep(100);
             continue;
         }
         QDBusMessage call = QDBusMessage::createMethodCall(
                 names::service, names::path, names::interface, QStringLiteral("Command"));
         call << arguments << m_dataFolder;
-        const int remaining = int(std::max<qint64>(deadline.remainingTime(), 1));
+        const int remaining = int(std::max<qint64>(m_deadline.remainingTime(), 1));
         const QDBusMessage reply = m_bus.call(call, QDBus::Block, remaining);
         if (reply.type() == QDBusMessage::ReplyMessage)
             return {Status::done, {}};
@@ -40,7 +39,7 @@ InstanceChannel::Reply SessionBusChannel::send(const QStringList& arguments) {
             error.type() == QDBusError::TimedOut)
             return {Status::noAnswer, {}};
         // The owner went away between the look-up and the call: look again.
-        if (error.type() != QDBusError::ServiceUnknown || deadline.hasExpired())
+        if (error.type() != QDBusError::ServiceUnknown || m_deadline.hasExpired())
             return {Status::unreachable, error.message()};
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <functional>
 
@@ -17,18 +18,20 @@ inline const QString interface = QStringLiteral("org.tablora.Tablora");
 inline const QString failedError = QStringLiteral("org.tablora.Tablora.Error.Failed");
 } // namespace SessionBusInstance
 
-// The second start's side.
+// The second start's side. Every send ends by `deadline`.
 class SessionBusChannel : public InstanceChannel {
 public:
     // The first start owns the name a moment after it took the lock: wait that long for it.
     static constexpr int nameWaitMs = 2000;
 
     explicit SessionBusChannel(QString dataFolder,
+                               QDeadlineTimer deadline = QDeadlineTimer(timeLimitMs),
                                QDBusConnection bus = QDBusConnection::sessionBus());
     Reply send(const QStringList& arguments) override;
 
 private:
     QString m_dataFolder;
+    QDeadlineTimer m_deadline;
     QDBusConnection m_bus;
 };
 

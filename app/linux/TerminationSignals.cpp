@@ -25,7 +25,9 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     connect(m_notifier, &QSocketNotifier::activated, this, [] {
         char byte = 0;
         [[maybe_unused]] const auto read = ::read(signalSockets[1], &byte, 1);
-        QCoreApplication::quit();
+        // Ends every event loop at once, a dialog's included; the windows are not asked to
+        // close first, so none can decline.
+        QCoreApplication::exit(0);
     });
     struct sigaction action {};
     action.sa_handler = forwardSignal;

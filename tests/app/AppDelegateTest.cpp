@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/RemoteControl.h"
+#include "app/linux/TerminationSignals.h"
 #include "dashboard/Dashboard.h"
 #include "dashboard/WidgetContainer.h"
 #include "settings/LayoutEditorView.h"
@@ -13,8 +14,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
 #include <QMenuBar>
 #include <QTest>
+#include <csignal>
 
 namespace {
 
@@ -24,6 +28,14 @@ public:
         return {{"desk", QRectF(0, 0, 1920, 1080), 1, 0, {}}};
     }
     DisplayModel model(quint32) const override { return {}; }
+};
+
+class StubbornDialog : public QDialog {
+public:
+    using QDialog::QDialog;
+
+protected:
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
 };
 
 struct AppDelegateTest : testing::Test {
@@ -175,6 +187,37 @@ TEST_F(AppDelegateTest, ControlQQuits) {
     QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(1); });
     watchdog.start(10000);
     EXPECT_EQ(QApplication::exec(), 0);
+}
+
+TEST_F(AppDelegateTest, QuittingEndsTheRunWhateverWindowOrDialogIsOpen) {
+    AppDelegate& app = start();
+    TerminationSignals termination;
+    app.showWidgets();
+    const std::function<void()> ways[] = {
+            [&] { menuItem("Tablora", "Quit Tablora")->trigger(); },
+            [] { ::raise(SIGTERM); },
+    };
+    for (const auto& quit : ways) {
+        app.store().updatePreferences([](Preferences& p) { p.note += "+"; });
+        // A dialog with an event loop of its own, which declines to close, as a window that
+        // asks what to do with unsaved work would.
+        StubbornDialog dialog(app.settingsWindow());
+        bool dialogEnded = false;
+        QTimer::singleShot(0, &dialog, [&] {
+            QTimer::singleShot(0, &app, quit);
+            dialog.exec();
+            dialogEnded = true;
+        });
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(1); });
+        watchdog.start(10000);
+        EXPECT_EQ(QApplication::exec(), 0);
+        EXPECT_TRUE(dialogEnded);
+    }
+    QFile saved(folder.filePath("Tarn/preferences.json"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(Preferences::fromJson(saved.readAll()).note, "++");
 }
 
 CommandLine command(const QStringList& arguments) {

@@ -4,6 +4,7 @@
 #include "model/Preferences.h"
 #include "support/EventLoop.h"
 #include "support/PrivateBus.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -90,6 +91,8 @@ struct Session {
 
 TEST(Application, FirstStartWritesThePagesAndQuittingSavesThem) {
     Session session;
+    // A lock file that can't be read is no dashboard running.
+    writeFile(session.data("tablora.lock"), "\x01garbage");
     auto program = session.start({"--preview"});
     const QString preferences = session.data("preferences.json");
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(preferences); }, 15000));
@@ -114,11 +117,31 @@ TEST(Application, FirstStartWritesThePagesAndQuittingSavesThem) {
     EXPECT_TRUE(log.contains("Dashboard in the window preview, as asked")) << log.toStdString();
     EXPECT_TRUE(log.contains("No remote control: there is no session bus"));
     EXPECT_TRUE(log.contains(" Quit\n"));
+    EXPECT_TRUE(log.contains("tablora.lock couldn’t be read: taken over\n")) << log.toStdString();
+}
+
+TEST(Application, ASignalEndsTheRunWithTheSettingsWindowOpen) {
+    Session session;
+    auto program = session.start({"--settings", "layouts"});
+    const QString preferences = session.data("preferences.json");
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(preferences); }, 15000));
+    ASSERT_TRUE(QFile::remove(preferences));
+    program->terminate();
+    ASSERT_TRUE(program->waitForFinished(10000));
+    EXPECT_EQ(program->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program->exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(preferences));
 }
 
 TEST(Application, ASecondStartHandsItsCommandLineToTheFirst) {
     PrivateBus bus;
     Session session(bus.address());
+    // A program that holds the lock for a moment, off the bus, doesn't turn the first start away.
+    QProcess brief;
+    brief.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    brief.start(TABLORA_HUNG_DASHBOARD,
+                {bus.address(), session.home.filePath("data/Tarn"), "1500"});
+    ASSERT_TRUE(brief.waitForReadyRead(10000));
     auto first = session.start({"--preview"});
     ASSERT_TRUE(waitUntil([&] { return session.log().contains("Remote control on the session"); },
                           15000));
@@ -160,7 +183,9 @@ TEST(Application, ASecondStartHandsItsCommandLineToTheFirst) {
     EXPECT_TRUE(second.err.contains("but can’t be reached: there is no session bus"))
             << second.err.toStdString();
 
-    // A dashboard that crashed leaves its lock behind; the next start takes it over.
+    EXPECT_EQ(brief.state(), QProcess::NotRunning);
+
+    // A dashboard that crashed leaves its lock behind; a command knows it runs no more.
     first->kill();
     first->waitForFinished();
     EXPECT_TRUE(QFile::exists(session.data("tablora.lock")));
@@ -216,8 +241,12 @@ TEST(Application, HelpVersionAndStartAtLoginNeedNoDisplay) {
     finished = session.run({"--autostart", "off"}, x11);
     EXPECT_EQ(finished.exitCode, 0);
     EXPECT_FALSE(QFile::exists(entry));
+    // A command for a dashboard that isn't there only looks at the lock.
+    finished = session.run({"--next-page"}, x11);
+    EXPECT_EQ(finished.exitCode, 1);
+    EXPECT_EQ(finished.err, "tablora: Tablora is not running\n");
     // None of these took the data folder's lock or started a dashboard.
-    EXPECT_FALSE(QFile::exists(session.data("tablora.log")));
+    EXPECT_FALSE(QFileInfo::exists(session.home.filePath("data/Tarn")));
 }
 
 // ---- A Wayland session: weston's headless backend and Qt's Wayland platform

@@ -97,6 +97,14 @@ TEST(ApplicationLog, OneEntryPerMessageAndAFreshFileAtTheCap) {
     EXPECT_FALSE(previous.isEmpty());
     EXPECT_FALSE(previous.contains("Dashboard in")); // the oldest is gone after two rounds
     EXPECT_TRUE(readAll(log.path()).contains("message 9"));
+
+    // A command of three million arguments is one message, cut to a line of its own.
+    QTemporaryDir other;
+    ApplicationLog flooded(other.path());
+    flooded.write(QtInfoMsg, "tablora", "Command from a second start: " + QString(3'000'000, 'x'));
+    const QString flood = readAll(flooded.path());
+    EXPECT_LT(flood.size(), 5000);
+    EXPECT_TRUE(flood.endsWith(QString::fromUtf8("(cut, 3000029 characters in all)\n")));
 }
 
 TEST(ApplicationLog, TakesTheProgramsMessagesFromAnyThreadAndNeverBlocks) {
@@ -125,6 +133,17 @@ TEST(ApplicationLog, TakesTheProgramsMessagesFromAnyThreadAndNeverBlocks) {
     ApplicationLog blocked(other.path());
     blocked.write(QtWarningMsg, "tablora", "nobody reads this");
     EXPECT_FALSE(QFileInfo(pipe).isFile());
+
+    // Nor does it write through a link in its place, whether the log is full or not.
+    for (const qint64 cap : {ApplicationLog::sizeCap, qint64(1)}) {
+        QTemporaryDir linked;
+        const QString target = writeFile(linked.filePath("elsewhere"), "kept\n");
+        ASSERT_TRUE(QFile::link(target, linked.filePath(ApplicationLog::fileName)));
+        ApplicationLog log(linked.path(), cap);
+        log.write(QtWarningMsg, "tablora", "not for that file");
+        EXPECT_EQ(readAll(target), "kept\n");
+        EXPECT_TRUE(QFileInfo(log.path()).isSymLink());
+    }
 }
 
 // ---- Monitors from the kernel's DRM connectors

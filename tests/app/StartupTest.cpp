@@ -93,12 +93,21 @@ TEST(CommandLine, HelpAndVersionAnswerWhateverElseIsGiven) {
 struct Decision : testing::Test {
     int handOvers = 0;
     InstanceChannel::Reply reply;
+    // What trying the lock again finds, in turn; then the time is up.
+    QList<LockReading> later;
 
     StartOutcome decide(const QStringList& arguments, InstanceLock::State lock) {
-        return decideStart(parsed(arguments), lock, 4242, "the lock belongs to another user", [&] {
+        const auto handOver = [&] {
             ++handOvers;
             return reply;
-        });
+        };
+        const auto lockAgain = [&]() -> std::optional<LockReading> {
+            if (later.isEmpty())
+                return std::nullopt;
+            return later.takeFirst();
+        };
+        return decideStart(parsed(arguments), {lock, 4242, "the lock belongs to another user"},
+                           handOver, lockAgain);
     }
 };
 
@@ -160,6 +169,29 @@ TEST_F(Decision, ASecondStartHandsOverAndSaysWhatCameOfIt) {
     EXPECT_EQ(handOvers, 6);
 }
 
+TEST_F(Decision, ADashboardWaitsForALockItsOwnerHoldsOffTheBus) {
+    // Held a moment by a program that never answers, then free: the dashboard runs.
+    reply = {Status::absent, "nothing answers to org.tablora.Tablora on the session bus"};
+    later = {{InstanceLock::State::heldElsewhere, 5151, {}}, {InstanceLock::State::held, 0, {}}};
+    EXPECT_TRUE(decide({"--preview"}, InstanceLock::State::heldElsewhere).run);
+    EXPECT_EQ(handOvers, 2);
+
+    // Held until the time is up: as before, the owner can't be reached.
+    later = {{InstanceLock::State::heldElsewhere, 5151, {}}};
+    const StartOutcome outcome = decide({"--settings"}, InstanceLock::State::heldElsewhere);
+    EXPECT_FALSE(outcome.run);
+    EXPECT_EQ(outcome.message.toStdString(),
+              "Tablora is already running (process 5151) but can’t be reached: nothing answers "
+              "to org.tablora.Tablora on the session bus");
+
+    // A command waits for no lock; without a bus there is no one to wait for.
+    later = {{InstanceLock::State::held, 0, {}}};
+    EXPECT_FALSE(decide({"--next-page"}, InstanceLock::State::heldElsewhere).run);
+    reply = {Status::unreachable, "there is no session bus"};
+    EXPECT_FALSE(decide({}, InstanceLock::State::heldElsewhere).run);
+    EXPECT_EQ(later.size(), 1);
+}
+
 // ---- The data folder's lock
 
 TEST(InstanceLock, OneHolderPerFolderAndTheNextTakesOverWhenItIsGone) {
@@ -172,8 +204,38 @@ TEST(InstanceLock, OneHolderPerFolderAndTheNextTakesOverWhenItIsGone) {
     InstanceLock second(data);
     EXPECT_EQ(second.acquire(), InstanceLock::State::heldElsewhere);
     EXPECT_EQ(second.owner(), QCoreApplication::applicationPid());
+    EXPECT_EQ(second.takenOver(), "");
+    // A command only looks: it never holds the lock, even for a moment.
+    InstanceLock command(data);
+    EXPECT_EQ(command.look(), InstanceLock::State::heldElsewhere);
+    EXPECT_EQ(command.owner(), QCoreApplication::applicationPid());
     first.reset();
+    EXPECT_EQ(command.look(), InstanceLock::State::free);
+    EXPECT_FALSE(QFileInfo::exists(command.path()));
     EXPECT_EQ(second.acquire(), InstanceLock::State::held);
+}
+
+TEST(InstanceLock, AnUnreadableLockOrOneFromAnotherComputerIsTakenOverAndSaysSo) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(InstanceLock::fileName);
+    // A process that runs (this one, by its own name), but on another computer.
+    const QByteArray program =
+            QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8();
+    const QByteArray elsewhere = QByteArray::number(QCoreApplication::applicationPid()) + "\n" +
+                                 program + "\nsome-other-computer\n";
+    const QList<std::pair<QByteArray, QString>> cases = {
+            {"\x01garbage", "couldn’t be read"},
+            {"", "couldn’t be read"},
+            {elsewhere, "on some-other-computer, which is no Tablora running on this computer"},
+    };
+    for (const auto& [contents, said] : cases) {
+        writeFile(path, contents);
+        InstanceLock lock(folder.path());
+        EXPECT_EQ(lock.look(), InstanceLock::State::free);
+        EXPECT_EQ(lock.acquire(), InstanceLock::State::held) << contents.toStdString();
+        EXPECT_TRUE(lock.takenOver().contains(said)) << lock.takenOver().toStdString();
+        EXPECT_TRUE(lock.takenOver().contains(path));
+    }
 }
 
 TEST(InstanceLock, TheLockOfACrashedRunIsTakenOver) {
@@ -189,6 +251,8 @@ TEST(InstanceLock, TheLockOfACrashedRunIsTakenOver) {
                       "\n");
     InstanceLock lock(folder.path());
     EXPECT_EQ(lock.acquire(), InstanceLock::State::held);
+    EXPECT_TRUE(lock.takenOver().contains(QString("named process %1 (tablora)").arg(gone)))
+            << lock.takenOver().toStdString();
     QFile file(lock.path());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readLine().trimmed(), QByteArray::number(QCoreApplication::applicationPid()));

@@ -3,6 +3,7 @@
 #include "model/JsonCoding.h"
 #include "model/LauncherConfiguration.h"
 #include "model/LayoutOrientation.h"
+#include "model/LogText.h"
 #include "model/Palette.h"
 #include "model/Shortcut.h"
 #include "model/WidgetKind.h"
@@ -26,6 +27,29 @@ QStringList raws(const QList<WidgetKind>& kinds) {
 }
 
 } // namespace
+
+TEST(LogText, LongLinesAreCutOnceAndNothingDrivesTheTerminal) {
+    EXPECT_EQ(LogText::cut("short"), "short");
+    const QString flood(400'000, 'C');
+    const QString cut = LogText::cut(flood);
+    EXPECT_LE(cut.size(), LogText::lineLimit);
+    EXPECT_TRUE(cut.startsWith("CCCC"));
+    EXPECT_TRUE(cut.endsWith(QString::fromUtf8(" … (cut, 400000 characters in all)")));
+    EXPECT_EQ(LogText::cut(cut), cut);
+    // A character outside the basic plane is kept whole or not at all.
+    QString faces = "x";
+    while (faces.size() <= LogText::lineLimit)
+        faces += QString::fromUtf8("😀");
+    EXPECT_TRUE(LogText::cut(faces).isValidUtf16());
+
+    // An OSC 52 sequence would set the clipboard; a newline would forge a line.
+    EXPECT_EQ(LogText::escapeControls(QString::fromUtf8("A\x1b]52;c;aGk=\x07\nok\tB\r\x7f"
+                                                        "\u0085\u009b\u2028\u202e")),
+              "A\\x1b]52;c;aGk=\\x07\\nok\\tB\\r\\x7f\\x85\\x9b\\u2028\\u202e");
+    EXPECT_EQ(LogText::escapeControls(QString::fromUtf8("Café 日本 😀 \\")),
+              QString::fromUtf8("Café 日本 😀 \\"));
+    EXPECT_EQ(LogText::entry("  first\nsecond\x1b[2J\n"), "first\n    second\\x1b[2J");
+}
 
 TEST(Board, RawValuesAreTitlesInPageOrder) {
     QStringList titles;

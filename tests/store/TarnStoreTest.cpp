@@ -150,6 +150,26 @@ TEST_F(TarnStoreStartup, APipeInPlaceOfAStateFileNeitherBlocksNorIsWrittenInto) 
     EXPECT_TRUE(S_ISFIFO(status.st_mode));
 }
 
+TEST_F(TarnStoreStartup, ALinkInPlaceOfAStateFileIsKeptAsideAndNeverWrittenThrough) {
+    Preferences elsewhere;
+    elsewhere.note = "another program's file";
+    const QString target = folder.filePath("elsewhere.json");
+    writeFile("../elsewhere.json", elsewhere.toJson());
+    ASSERT_TRUE(QFile::link(target, QDir(directory()).filePath("preferences.json")));
+    TarnStore& store = open();
+    store.updatePreferences([](Preferences& p) { p.note = "mine"; });
+    store.save();
+    QFile other(target);
+    ASSERT_TRUE(other.open(QIODevice::ReadOnly));
+    EXPECT_EQ(other.readAll(), elsewhere.toJson());
+    EXPECT_FALSE(QFileInfo(QDir(directory()).filePath("preferences.json")).isSymLink());
+    EXPECT_EQ(Preferences::fromJson(readFile("preferences.json")).note, "mine");
+    // The link itself is what was found there: it is kept, as an unreadable file is.
+    const QStringList kept = QDir(directory()).entryList({"preferences.json.unreadable-*"});
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(QFileInfo(QDir(directory()).filePath(kept[0])).symLinkTarget(), target);
+}
+
 TEST_F(TarnStoreStartup, ChangesThatNeverStopAreStillSaved) {
     customize = [](TarnStore::Environment& environment) {
         environment.longestSaveDelay = std::chrono::milliseconds(500);

@@ -1,9 +1,11 @@
 // Holds a data folder's lock and the dashboard's bus name, then never answers: a hung dashboard.
+// Given a number of milliseconds as well, holds the lock only, that long, off the bus.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDir>
 #include <QLockFile>
 #include <QObject>
+#include <cstdlib>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
@@ -13,6 +15,12 @@ int main(int argc, char** argv) {
     QDir().mkpath(QString::fromLocal8Bit(argv[2]));
     QLockFile lock(QDir(QString::fromLocal8Bit(argv[2])).filePath("tablora.lock"));
     lock.setStaleLockTime(0);
+    if (argc > 3) {
+        if (!lock.tryLock(0) || write(STDOUT_FILENO, "ready\n", 6) != 6)
+            return 1;
+        usleep(useconds_t(atoi(argv[3])) * 1000);
+        return 0;
+    }
     QDBusConnection bus = QDBusConnection::connectToBus(QString::fromUtf8(argv[1]), "hung");
     // Calls to a registered object are handled in this thread, which never runs its event loop.
     QObject dashboard;

@@ -233,6 +233,18 @@ TEST(TouchLog, StartsOverOnceItGrowsPastItsLimit) {
     log.write("second");
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "2026-12-07T09:00:00Z second\n");
+    file.close();
+
+    // A link in the log's place is not written through, nor emptied.
+    const QString target = folder.filePath("elsewhere");
+    ASSERT_TRUE(QFile::rename(log.path(), target));
+    ASSERT_TRUE(QFile::link(target, log.path()));
+    ASSERT_TRUE(file.resize(TouchLog::sizeLimit + 1));
+    log.write("fourth");
+    QFile kept(target);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.size(), TouchLog::sizeLimit + 1);
+    EXPECT_TRUE(kept.readAll().startsWith("2026-12-07T09:00:00Z second\n"));
 }
 
 } // namespace

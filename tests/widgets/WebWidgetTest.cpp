@@ -220,6 +220,18 @@ TEST_F(WebWidgetTest, AWidgetLogKeepsToItsCapAndItsFolder) {
     EXPECT_EQ(text.count("again"), WidgetLog::linesPerSecond);
     EXPECT_TRUE(text.contains("(30 more lines in that second were not logged)"));
     EXPECT_TRUE(text.contains("later"));
+
+    // One line of 400 MB would be written whole; a link in the log's place would lead elsewhere.
+    WidgetLog huge(data.path(), "huge");
+    huge.write(QString(4'000'000, 'C'));
+    EXPECT_LT(QFileInfo(huge.path()).size(), 5000);
+    const QString target = data.filePath("elsewhere");
+    ASSERT_TRUE(QFile::rename(busy.path(), target));
+    ASSERT_TRUE(QFile::link(target, busy.path()));
+    busy.write("through the link");
+    file.close();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(file.readAll().contains("through the link"));
 }
 
 TEST_F(WebWidgetTest, RawMessagesPostedBeforeTheChannelOpensArriveInOrder) {

@@ -91,6 +91,18 @@ TEST_F(ToolTest, ValidatePrintsTheIdentityOrWhatToFix) {
                    "\"category\"?)\n"
                    "warning: manifest.json:8: unknown key \"permisions\" is ignored (did you "
                    "mean \"permissions\"?)\n");
+
+    // A package's words are shown, never obeyed: a newline would forge a line of output, an
+    // escape sequence drive the terminal.
+    QJsonObject forging = PackageBuilder::validManifest();
+    forging["name"] = "Clock\nok com.example.forged Forged";
+    EXPECT_EQ(run({"validate", builder.write("forging.tarnwidget", forging)}), 0);
+    EXPECT_EQ(out, "ok com.example.clock Clock\\nok com.example.forged Forged\n");
+    forging["entry"] = "\x1b[2J.html";
+    forging["categroy\x1b[2J"] = "Tools";
+    EXPECT_EQ(run({"validate", builder.write("forging.tarnwidget", forging)}), 1);
+    EXPECT_EQ(err.find('\x1b'), std::string::npos) << err;
+    EXPECT_NE(err.find("\\x1b[2J.html"), std::string::npos) << err;
 }
 
 TEST_F(ToolTest, InstallFromEveryFormOfPath) {
@@ -174,6 +186,25 @@ TEST_F(ToolTest, InstallListAndRemove) {
     EXPECT_EQ(run({"remove", "com.example.new"}), 0);
     EXPECT_EQ(out, "removed com.example.new\n");
     EXPECT_FALSE(QFileInfo::exists(data + "/Widgets/com.example.new.tarnwidget"));
+
+    // An OSC 52 sequence in a name would set the clipboard; a folder's name is no safer.
+    QJsonObject hostile = PackageBuilder::validManifest("com.example.hostile");
+    hostile["name"] = "Evil\x1b]52;c;aGk=\x07";
+    hostile["version"] = "1.0\u2028";
+    builder.file("resources/Widgets/bad\x1b[2J.tarnwidget/manifest.json", "{");
+    EXPECT_EQ(run({"install", builder.write("hostile.tarnwidget", hostile)}), 0);
+    EXPECT_EQ(
+            out.rfind("installed com.example.hostile 1.0\\u2028 (Evil\\x1b]52;c;aGk=\\x07) at ", 0),
+            0u)
+            << out;
+    EXPECT_EQ(run({"list"}), 0);
+    EXPECT_NE(out.find("com.example.hostile\tEvil\\x1b]52;c;aGk=\\x07\t1.0\\u2028\tcustom\n"),
+              std::string::npos)
+            << out;
+    EXPECT_NE(out.find("error\tbad\\x1b[2J.tarnwidget: manifest.json: invalid JSON"),
+              std::string::npos)
+            << out;
+    EXPECT_EQ(out.find('\x1b'), std::string::npos);
 }
 
 TEST_F(ToolTest, LintWarnsAboutWhatWouldNotWork) {

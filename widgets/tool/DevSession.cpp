@@ -1,5 +1,6 @@
 #include "DevSession.h"
 
+#include "model/LogText.h"
 #include "model/ThemeColors.h"
 #include "model/WidgetError.h"
 #include "widgets/WidgetPackage.h"
@@ -106,7 +107,8 @@ void DevSession::load() {
     } catch (const WidgetError& error) {
         // The last good page stays until the package is valid again.
         if (error.explained() != m_lastError)
-            m_err << error.explained() << "\n(waiting for the next change)\n";
+            m_err << LogText::escapeControls(error.explained())
+                  << "\n(waiting for the next change)\n";
         m_lastError = error.explained();
         m_err.flush();
         return;
@@ -118,18 +120,20 @@ void DevSession::load() {
     delete m_widget;
     m_widget = new WebWidget(package, *m_store, std::nullopt, &m_window);
     connect(m_widget, &WebWidget::logged, this, [this](const QString& line) {
-        m_out << line << '\n';
+        m_out << LogText::entry(line) << '\n';
         m_out.flush();
     });
     m_widget->setGeometry(m_window.rect());
     m_widget->show();
     m_window.setWindowTitle(QStringLiteral("%1 — Tablora widget dev").arg(package.manifest.name));
     if (!changed)
-        m_out << "Showing " << package.id() << " from " << root << " (Ctrl+C to stop)\n";
+        m_out << "Showing " << package.id() << " from " << LogText::escapeControls(root)
+              << " (Ctrl+C to stop)\n";
     else if (changes.isEmpty())
         m_out << "Reloaded after a change in the folder\n";
     else
-        m_out << "Reloaded after a change to " << changes.join(QStringLiteral(", ")) << '\n';
+        m_out << "Reloaded after a change to "
+              << LogText::escapeControls(changes.join(QStringLiteral(", "))) << '\n';
     m_out.flush();
     emit loaded();
 }

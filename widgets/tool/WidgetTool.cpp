@@ -1,6 +1,7 @@
 #include "WidgetTool.h"
 
 #include "app/CommandLine.h"
+#include "model/LogText.h"
 #include "model/WidgetError.h"
 #include "widgets/WidgetBridge.h"
 #include "widgets/WidgetPackage.h"
@@ -20,6 +21,12 @@ namespace {
 
 constexpr int success = 0;
 constexpr int failure = 1;
+
+// What a package or its folder says, as a terminal may show it: its control characters, which
+// could drive the terminal or forge a line of output, are escaped.
+QString shown(const QString& untrusted) {
+    return LogText::escapeControls(untrusted);
+}
 
 // "com.example.hello-world" -> "Hello World"
 QString displayName(const QString& id) {
@@ -102,7 +109,7 @@ QString WidgetTool::packageFolder(const QString& given) {
 QString WidgetTool::warningLines(const QList<LintWarning>& warnings) {
     QString lines;
     for (const LintWarning& warning : warnings)
-        lines += QStringLiteral("warning: ") + warning.text() + QLatin1Char('\n');
+        lines += QStringLiteral("warning: ") + shown(warning.text()) + QLatin1Char('\n');
     return lines;
 }
 
@@ -194,10 +201,10 @@ int WidgetTool::validate(const QString& given) {
     try {
         package = WidgetPackage::read(folder, false);
     } catch (const WidgetError& error) {
-        m_err << error.explained() << '\n' << warningLines(keys);
+        m_err << shown(error.explained()) << '\n' << warningLines(keys);
         return failure;
     }
-    m_out << "ok " << package.id() << ' ' << package.manifest.name << '\n';
+    m_out << "ok " << package.id() << ' ' << shown(package.manifest.name) << '\n';
     m_err << warningLines(keys + PackageLint::webFiles(package, sdkDirectory()));
     return success;
 }
@@ -208,14 +215,14 @@ int WidgetTool::install(const QString& given) {
     WidgetRegistry registry(m_dataDirectory, m_resourcesDirectory);
     try {
         const WidgetPackage package = registry.install(folder);
-        m_out << "installed " << package.id() << ' ' << package.manifest.version << " ("
-              << package.manifest.name << ") at " << package.root << '\n';
+        m_out << "installed " << package.id() << ' ' << shown(package.manifest.version) << " ("
+              << shown(package.manifest.name) << ") at " << shown(package.root) << '\n';
         if (const auto notice = registry.replacementNotice(package.id()))
-            m_out << *notice << '\n';
+            m_out << shown(*notice) << '\n';
         m_err << warningLines(keys + PackageLint::webFiles(package, sdkDirectory()));
         return success;
     } catch (const WidgetError& error) {
-        m_err << error.explained() << '\n' << warningLines(keys);
+        m_err << shown(error.explained()) << '\n' << warningLines(keys);
         return failure;
     }
 }
@@ -235,7 +242,7 @@ int WidgetTool::remove(const QString& id) {
         m_out << "removed " << id << '\n';
         return success;
     } catch (const WidgetError& error) {
-        m_err << error.explained() << '\n';
+        m_err << shown(error.explained()) << '\n';
         return failure;
     }
 }
@@ -243,10 +250,12 @@ int WidgetTool::remove(const QString& id) {
 int WidgetTool::list() {
     WidgetRegistry registry(m_dataDirectory, m_resourcesDirectory);
     for (const WidgetPackage& package : registry.packages()) {
-        m_out << package.id() << '\t' << package.manifest.name << '\t' << package.manifest.version
-              << '\t' << (package.bundled ? "included" : "custom") << '\n';
+        m_out << package.id() << '\t' << shown(package.manifest.name) << '\t'
+              << shown(package.manifest.version) << '\t'
+              << (package.bundled ? "included" : "custom") << '\n';
     }
-    // One line per skipped folder; what to fix follows on indented lines.
+    // One line per skipped folder; what to fix follows on indented lines. The registry has
+    // escaped what the folder and its manifest say.
     for (const QString& error : registry.errors())
         m_out << "error\t" << QString(error).replace(QLatin1Char('\n'), QStringLiteral("\n\t"))
               << '\n';
@@ -288,7 +297,7 @@ int WidgetTool::create(const QString& id, const QString& folder) {
         WidgetPackage::read(target, false);
     } catch (const WidgetError& error) {
         QDir(target).removeRecursively();
-        m_err << error.explained() << '\n';
+        m_err << shown(error.explained()) << '\n';
         return failure;
     }
     m_out << "created " << QDir(target).absolutePath() << '\n';
@@ -332,7 +341,7 @@ int WidgetTool::snapshot(const QStringList& arguments) {
     try {
         WidgetPackage::checkPermissions(manifest);
     } catch (const WidgetError& error) {
-        m_err << error.explained() << '\n';
+        m_err << shown(error.explained()) << '\n';
         return failure;
     }
 

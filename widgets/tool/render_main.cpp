@@ -4,6 +4,7 @@
 // load makes the exit status 1.
 #include "app/CommandLine.h"
 #include "app/linux/LinuxPlatform.h"
+#include "model/LogText.h"
 #include "model/ThemeColors.h"
 #include "model/WidgetError.h"
 #include "store/TarnStore.h"
@@ -108,7 +109,7 @@ int render(const Request& request, const std::optional<QJsonObject>& state) {
     try {
         package = WidgetPackage::read(WidgetTool::packageFolder(request.folder), false);
     } catch (const WidgetError& error) {
-        print(error.explained() + QLatin1Char('\n'));
+        print(LogText::escapeControls(error.explained()) + QLatin1Char('\n'));
         return 1;
     }
 
@@ -128,7 +129,7 @@ int render(const Request& request, const std::optional<QJsonObject>& state) {
     int failedFiles = 0;
     QObject::connect(widget, &WebWidget::logged,
                      [&](const QString& line, WebWidget::LineKind kind) {
-                         print(line + QLatin1Char('\n'));
+                         print(LogText::entry(line) + QLatin1Char('\n'));
                          threw = threw || kind == WebWidget::LineKind::uncaughtError;
                          failedFiles += kind == WebWidget::LineKind::failedLoad ? 1 : 0;
                      });
@@ -139,7 +140,8 @@ int render(const Request& request, const std::optional<QJsonObject>& state) {
         return 1;
     }
     if (widget->failure()) {
-        print(QStringLiteral("The page failed: ") + *widget->failure() + QLatin1Char('\n'));
+        print(QStringLiteral("The page failed: ") + LogText::escapeControls(*widget->failure()) +
+              QLatin1Char('\n'));
         return 1;
     }
     wait(500);
