@@ -39,7 +39,7 @@ public:
 struct PlacedWidget {
     SnapshotFeed feed;
     QWebChannel channel;
-    WidgetChannelEndpoint endpoint{[](const QString&) {}};
+    WidgetChannelEndpoint endpoint{[](const QString&) {}, [] {}};
     DiscardingTransport transport;
 
     PlacedWidget(const WidgetManifest& manifest, TarnStore& store, const QString& instance)

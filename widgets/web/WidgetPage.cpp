@@ -1,5 +1,6 @@
 #include "WidgetPage.h"
 
+#include "model/LogText.h"
 #include "widgets/RequestPolicy.h"
 #include "widgets/WidgetResources.h"
 #include "widgets/web/WidgetSchemeHandler.h"
@@ -38,7 +39,9 @@ QWebEnginePage* WidgetPage::createWindow(WebWindowType) {
 
 void WidgetPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
                                           const QString& message, int line, const QString& source) {
-    emit consoleMessage(level, message, line, source);
+    // Cut before any copy is made: a page may log hundreds of megabytes in one line.
+    const QString kept = LogText::cut(message);
+    emit consoleMessage(level, kept, line, source);
     if (level == ErrorMessageLevel)
-        emit scriptError(message, line, source);
+        emit scriptError(kept, line, source);
 }
