@@ -270,8 +270,21 @@ Tarn.onUpdate(() => {
 });
 )JS";
 
-// The web storage a page could fill, and windows it could open, everywhere it could look.
+// The web storage a page could fill, blobs and history it could pile up, and windows it could
+// open, everywhere it could look.
 const char* const storageAndWindows = R"JS(
+window.hoard = () => {
+  const kept = [];
+  try {
+    for (let i = 0; i < 10; ++i) kept.push(new Blob([new Uint8Array(16 << 20)]));
+  } catch (e) {
+    return e.name + ' after ' + kept.length;
+  }
+  return 'all of them';
+};
+window.remember = size => {
+  try { history.pushState({text: 'z'.repeat(size)}, ''); return 'kept'; } catch (e) { return e.name; }
+};
 const names = ['indexedDB', 'caches', 'openDatabase', 'webkitRequestFileSystem'];
 const look = w => names.map(name => typeof w[name]).concat(typeof w.navigator.storage).join(',');
 const frame = document.createElement('iframe');
@@ -361,7 +374,7 @@ TEST_F(HostileResourceTest, APageThatKeepsTheProcessorBusyOrGrowsWithoutEndIsSto
             log.readAll().contains("stopped by the dashboard: This widget used too much memory"));
 }
 
-TEST_F(HostileResourceTest, NoWebStorageNoWindowsAndNoLongConsoleLines) {
+TEST_F(HostileResourceTest, NoWebStorageNoHoardNoWindowsAndNoLongConsoleLines) {
     writePackage("com.example.hoard", {}, defaultHTML, storageAndWindows);
     PackageBuilder(QDir(directory()).filePath("Widgets"))
             .file("com.example.hoard.tarnwidget/worker.js",
@@ -371,6 +384,15 @@ TEST_F(HostileResourceTest, NoWebStorageNoWindowsAndNoLongConsoleLines) {
     const QString none = "undefined,undefined,undefined,undefined,undefined";
     EXPECT_TRUE(becomes(widget, "window.seen",
                         none + "|" + none + "|undefined,undefined,undefined,undefined"));
+
+    // Blobs and history states live in the dashboard's process: a page keeps a few only, and
+    // may make new ones once it let the old ones go.
+    const double before = dashboardMegabytes("VmRSS");
+    EXPECT_EQ(evaluate(widget, "window.hoard()"), "QuotaExceededError after 4");
+    EXPECT_TRUE(becomes(widget, "window.hoard()", "QuotaExceededError after 4", 20000));
+    EXPECT_LT(dashboardMegabytes("VmRSS") - before, 100);
+    EXPECT_EQ(evaluate(widget, "window.remember(100)"), "kept");
+    EXPECT_EQ(evaluate(widget, "window.remember(1e6)"), "QuotaExceededError");
 
     QStringList lines;
     QObject::connect(&widget, &WebWidget::logged,

@@ -16,6 +16,10 @@ constexpr qint64 charactersPerSecond = 2'000'000;
 // Requests of the page, its frames and its workers: a page loads its files in far fewer.
 constexpr int requestsPerSecond = 100;
 constexpr int runawayFactor = 10;
+// Blob data a page holds at once, and one history state as JSON: both are kept in the
+// dashboard's process, not the page's.
+constexpr qint64 blobBytes = 64LL * 1024 * 1024;
+constexpr int historyStateCharacters = 65'536;
 // Seconds in a row over a budget that stop a page.
 constexpr int runawaySeconds = 3;
 

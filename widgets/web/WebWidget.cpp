@@ -186,11 +186,12 @@ void WebWidget::followWatched() {
 }
 
 void WebWidget::installScripts() {
+    // The lockdown first: it takes the engine's collector along before the SDK hides it.
     const QString sdk = WidgetScript::pageSource(m_store.widgets().sdkDirectory());
-    m_page->scripts().insert(
-            script(QStringLiteral("tarn"), sdk, QWebEngineScript::MainWorld, false));
     m_page->scripts().insert(script(QStringLiteral("tarn-lockdown"), WidgetScript::lockdownSource(),
                                     QWebEngineScript::MainWorld, true));
+    m_page->scripts().insert(
+            script(QStringLiteral("tarn"), sdk, QWebEngineScript::MainWorld, false));
     m_page->scripts().insert(script(QStringLiteral("tarn-relay"), WidgetScript::relaySource(),
                                     QWebEngineScript::ApplicationWorld, false));
 }

@@ -19,6 +19,145 @@ QString channelClient() {
     return QString::fromUtf8(file.readAll());
 }
 
+// What a page keeps of blobs and history entries lives in the dashboard's own process, not the
+// page's, where the page's memory limit would not see it. So a page holds at most `blobLimit`
+// bytes of blobs at once (blobs it let go count no more once collected), and a history state is
+// kept as JSON of at most `historyLimit` characters. Blobs are counted as they are made, by
+// constructor or from a response, a request or a canvas; what goes beyond is refused as a quota
+// error, or comes as null where the page asked for a blob it would otherwise get.
+const char* const memoryFences = R"JS(
+    const blobLimit = %1;
+    const historyLimit = %2;
+    const later = window.setTimeout.bind(window);
+    const collect = typeof window.gc === 'function' ? window.gc : null;
+    const stringify = JSON.stringify;
+    const parse = JSON.parse;
+    const quota = () => new DOMException('A widget holds at most ' + (blobLimit >> 20) +
+                                         ' MB of blobs', 'QuotaExceededError');
+    const blobSize = Object.getOwnPropertyDescriptor(Blob.prototype, 'size').get;
+    const bufferSize = Object.getOwnPropertyDescriptor(ArrayBuffer.prototype, 'byteLength').get;
+    const viewSize = Object.getOwnPropertyDescriptor(
+        Object.getPrototypeOf(Uint8Array.prototype), 'byteLength').get;
+    const dataViewSize = Object.getOwnPropertyDescriptor(DataView.prototype, 'byteLength').get;
+    let blobBytes = 0;
+    let collecting = false;
+    const counted = new WeakSet();
+    const released = new FinalizationRegistry(size => { blobBytes -= size; });
+    function sizeBy(getter, value) {
+        try { return getter.call(value); } catch (e) { return -1; }
+    }
+    // Counts a blob the page is about to hold; false when it would hold too much.
+    function admit(blob) {
+        const size = sizeBy(blobSize, blob);
+        if (size >= 0 && counted.has(blob)) {
+            return true;
+        }
+        if (size < 0 || blobBytes + size > blobLimit) {
+            return false;
+        }
+        blobBytes += size;
+        counted.add(blob);
+        released.register(blob, size);
+        if (collect && !collecting && blobBytes > blobLimit / 2) {
+            collecting = true;
+            later(() => { collecting = false; collect(); }, 0);
+        }
+        return true;
+    }
+    // The parts of a new blob as the engine will take them, and the most bytes they can make.
+    function measured(parts) {
+        const taken = [];
+        let size = 0;
+        for (const part of parts === undefined ? [] : Array.from(parts)) {
+            let length = sizeBy(blobSize, part);
+            if (length < 0) length = sizeBy(bufferSize, part);
+            if (length < 0) length = sizeBy(viewSize, part);
+            if (length < 0) length = sizeBy(dataViewSize, part);
+            if (length >= 0) {
+                taken.push(part);
+                size += length;
+            } else {
+                const text = String(part);
+                taken.push(text);
+                size += text.length * 3;
+            }
+        }
+        return [taken, size];
+    }
+    function fenceConstructor(w, name, partsAt, base) {
+        const made = w[name];
+        if (typeof made !== 'function') return;
+        const fenced = new Proxy(made, {
+            // A File's prototype is the Blob it extends, which would be the engine's own.
+            getPrototypeOf: target => base ? base : Reflect.getPrototypeOf(target),
+            construct(target, values, newTarget) {
+                const [parts, size] = measured(values[partsAt]);
+                if (blobBytes + size > blobLimit) throw quota();
+                values[partsAt] = parts;
+                const blob = Reflect.construct(target, values, newTarget === fenced ? target
+                                                                                  : newTarget);
+                if (!admit(blob)) throw quota();
+                return blob;
+            },
+        });
+        made.prototype.constructor = fenced;
+        Object.defineProperty(w, name, { value: fenced, writable: true, configurable: true });
+    }
+    function fenceResult(prototype, name, refuse) {
+        const found = prototype && Object.getOwnPropertyDescriptor(prototype, name);
+        if (!found) return;
+        if (found.get) {
+            const get = found.get;
+            found.get = function () {
+                const value = get.call(this);
+                return sizeBy(blobSize, value) < 0 || admit(value) ? value : null;
+            };
+        } else {
+            const call = found.value;
+            found.value = function (...values) {
+                return call.apply(this, values).then(blob => admit(blob) ? blob : refuse());
+            };
+        }
+        Object.defineProperty(prototype, name, found);
+    }
+    function fenceCanvas(w) {
+        const found = Object.getOwnPropertyDescriptor(w.HTMLCanvasElement.prototype, 'toBlob');
+        const call = found.value;
+        found.value = function (done, ...values) {
+            const fenced = typeof done === 'function'
+                ? blob => done(blob && admit(blob) ? blob : null) : done;
+            return call.call(this, fenced, ...values);
+        };
+        Object.defineProperty(w.HTMLCanvasElement.prototype, 'toBlob', found);
+    }
+    function fenceHistory(w) {
+        for (const name of ['pushState', 'replaceState']) {
+            const found = Object.getOwnPropertyDescriptor(w.History.prototype, name);
+            const call = found.value;
+            found.value = function (state, ...values) {
+                const text = stringify(state);
+                if (text !== undefined && text.length > historyLimit) throw quota();
+                if (values.length > 1 && String(values[1]).length > historyLimit) throw quota();
+                return call.call(this, text === undefined ? state : parse(text), ...values);
+            };
+            Object.defineProperty(w.History.prototype, name, found);
+        }
+    }
+    function fenceMemory(w) {
+        try { fenceConstructor(w, 'Blob', 0, null); } catch (e) {}
+        try { fenceConstructor(w, 'File', 0, w.Blob); } catch (e) {}
+        const refuse = () => { throw quota(); };
+        for (const [type, name] of [[w.Response, 'blob'], [w.Request, 'blob'],
+                                    [w.OffscreenCanvas, 'convertToBlob'],
+                                    [w.XMLHttpRequest, 'response']]) {
+            try { fenceResult(type && type.prototype, name, refuse); } catch (e) {}
+        }
+        try { fenceCanvas(w); } catch (e) {}
+        try { fenceHistory(w); } catch (e) {}
+        try { delete w.MediaRecorder; } catch (e) {}
+    }
+)JS";
+
 // Peer connections and WebTransport reach any host, over UDP and TCP, where no request check sees
 // them; so do web sockets of shared workers, whose scripts the engine loads without asking the
 // request fence (dedicated workers get a prologue instead, WidgetResources::workerPrologue). Web
@@ -97,11 +236,16 @@ const char* const withoutPeerConnections = R"JS(
     }
     function lock(w) {
         strip(w);
+        // The collector is the SDK's, in the page's own frame (WidgetEngine).
+        if (w !== top) {
+            try { w.gc = undefined; } catch (e) {}
+        }
         if (guarded.has(w)) {
             return;
         }
         guarded.add(w);
         try { closeWindows(w); } catch (e) {}
+        fenceMemory(w);
         const adding = [
             [w.Node, ['appendChild', 'insertBefore', 'replaceChild']],
             [w.Element, ['append', 'prepend', 'before', 'after', 'replaceWith', 'replaceChildren',
@@ -289,7 +433,10 @@ QString pageSource(const QString& sdkDirectory) {
 }
 
 QString lockdownSource() {
-    return scoped(QString::fromLatin1(withoutPeerConnections));
+    return scoped(QString::fromLatin1(memoryFences)
+                          .arg(PageBudget::blobBytes)
+                          .arg(PageBudget::historyStateCharacters) +
+                  QString::fromLatin1(withoutPeerConnections));
 }
 
 QString relaySource() {
