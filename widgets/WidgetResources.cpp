@@ -59,12 +59,17 @@ WidgetResources::Answer WidgetResources::answer(const QUrl& url, Use use) const 
 
 QByteArray WidgetResources::workerPrologue() {
     // One line, so the script's own line numbers are off by one only. A worker has no web storage
-    // either: off the record it would live in the dashboard's own memory.
+    // and makes no blobs either: off the record they would live in the dashboard's own memory.
     return "for (const name of ['WebSocket', 'WebTransport', 'Worker', 'SharedWorker', "
-           "'RTCPeerConnection', 'indexedDB', 'caches', 'webkitRequestFileSystem']) "
-           "{ for (let o = self; o; o = Object.getPrototypeOf(o)) { try { delete o[name]; } "
-           "catch (e) {} } } "
-           "try { delete WorkerNavigator.prototype.storage; } catch (e) {}\n";
+           "'RTCPeerConnection', 'indexedDB', 'caches', 'webkitRequestFileSystem', 'Blob', 'File', "
+           "'OffscreenCanvas', 'MediaRecorder']) { for (let o = self; o; o = "
+           "Object.getPrototypeOf(o)) { try { delete o[name]; } catch (e) {} } } "
+           "try { delete WorkerNavigator.prototype.storage; delete Response.prototype.blob; "
+           "delete Request.prototype.blob; } catch (e) {} "
+           "try { const found = Object.getOwnPropertyDescriptor(XMLHttpRequest.prototype, "
+           "'response'); const get = found.get; found.get = function () { return "
+           "this.responseType === 'blob' ? null : get.call(this); }; "
+           "Object.defineProperty(XMLHttpRequest.prototype, 'response', found); } catch (e) {}\n";
 }
 
 QString WidgetResources::contentSecurityPolicy(const WidgetManifest& manifest) {
