@@ -298,10 +298,12 @@ document.addEventListener('click', () => {
 });
 )JS";
 
+// The sanitizers' build keeps freed memory aside and runs the dashboard's side many times slower:
+// there, what a flood costs is not measured, only what it does.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr double slowdown = 4; // everything the dashboard does costs more in that build
+constexpr bool costsMeasured = false;
 #else
-constexpr double slowdown = 1;
+constexpr bool costsMeasured = true;
 #endif
 
 struct HostileResourceTest : WebWidgetFixture {
@@ -344,11 +346,15 @@ TEST_F(HostileResourceTest, FloodsOfMessagesOrRequestsCostTheDashboardNothingAnd
             trips.append(trip.toDouble());
         ASSERT_GT(trips.size(), 5) << id;
         std::sort(trips.begin(), trips.end());
-        EXPECT_LT(trips[trips.size() / 2], 10 * slowdown) << id;
-        EXPECT_LT(trips.last(), 100 * slowdown) << id;
+        if (costsMeasured) {
+            EXPECT_LT(trips[trips.size() / 2], 10) << id;
+            EXPECT_LT(trips.last(), 100) << id;
+        }
     }
-    EXPECT_LT(dashboardMegabytes("VmHWM") - before, 150) << "from " << before << " MB";
-    EXPECT_LT(dashboardMegabytes("VmRSS") - before, 100) << "from " << before << " MB";
+    if (costsMeasured) {
+        EXPECT_LT(dashboardMegabytes("VmHWM") - before, 150) << "from " << before << " MB";
+        EXPECT_LT(dashboardMegabytes("VmRSS") - before, 100) << "from " << before << " MB";
+    }
 }
 
 TEST_F(HostileResourceTest, APageThatKeepsTheProcessorBusyOrGrowsWithoutEndIsStopped) {
@@ -382,15 +388,16 @@ TEST_F(HostileResourceTest, NoWebStorageNoHoardNoWindowsAndNoLongConsoleLines) {
                   ".map(name => typeof self[name]).concat(typeof navigator.storage).join(','));");
     WebWidget& widget = show("com.example.hoard");
     const QString none = "undefined,undefined,undefined,undefined,undefined";
-    EXPECT_TRUE(becomes(widget, "window.seen",
-                        none + "|" + none + "|" + none));
+    EXPECT_TRUE(becomes(widget, "window.seen", none + "|" + none + "|" + none));
 
     // Blobs and history states live in the dashboard's process: a page keeps a few only, and
     // may make new ones once it let the old ones go.
     const double before = dashboardMegabytes("VmRSS");
     EXPECT_EQ(evaluate(widget, "window.hoard()"), "QuotaExceededError after 4");
     EXPECT_TRUE(becomes(widget, "window.hoard()", "QuotaExceededError after 4", 20000));
-    EXPECT_LT(dashboardMegabytes("VmRSS") - before, 100);
+    if (costsMeasured) {
+        EXPECT_LT(dashboardMegabytes("VmRSS") - before, 100);
+    }
     EXPECT_EQ(evaluate(widget, "window.remember(100)"), "kept");
     EXPECT_EQ(evaluate(widget, "window.remember(1e6)"), "QuotaExceededError");
 
