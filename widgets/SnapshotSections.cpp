@@ -19,22 +19,29 @@ SnapshotSections::SnapshotSections(TarnStore& store) : QObject(&store), m_store(
     setObjectName(childName);
     // Every signal that can change what a widget is sent; the widgets publish after them.
     for (auto signal :
-         {&TarnStore::nowChanged, &TarnStore::preferencesChanged, &TarnStore::focusChanged,
-          &TarnStore::focusCopiesChanged, &TarnStore::machineChanged, &TarnStore::changed})
-        connect(&m_store, signal, this, &SnapshotSections::invalidate);
+         {&TarnStore::nowChanged, &TarnStore::focusChanged, &TarnStore::focusCopiesChanged,
+          &TarnStore::machineChanged, &TarnStore::changed})
+        connect(&m_store, signal, this, [this] { invalidate(false); });
+    connect(&m_store, &TarnStore::preferencesChanged, this, [this] { invalidate(true); });
 }
 
-void SnapshotSections::invalidate() {
-    m_shared.clear();
+void SnapshotSections::invalidate(bool preferencesChanged) {
+    m_live.clear();
+    if (preferencesChanged)
+        m_settled.clear();
     ++m_generation;
 }
 
 const QByteArray& SnapshotSections::sharedText(const QString& name, const WidgetManifest& manifest,
                                                const QString& key) {
-    auto found = m_shared.find(name);
-    if (found == m_shared.end())
-        found = m_shared.insert(
+    QHash<QString, QByteArray>& texts =
+            WidgetBridge::followsPreferencesOnly(name) ? m_settled : m_live;
+    auto found = texts.find(name);
+    if (found == texts.end()) {
+        found = texts.insert(
                 name, Json::fastCompact(WidgetBridge::section(name, manifest, m_store, key)));
+        ++m_sectionsWritten;
+    }
     return *found;
 }
 

@@ -178,6 +178,15 @@ TEST_F(BridgeTest, SnapshotTextIsTheStateWrittenOutAndFollowsEveryChangeOfTheSto
     EXPECT_TRUE(feed.next(true).has_value());
     feed.forget();
     EXPECT_TRUE(feed.next(true).has_value());
+
+    // A heartbeat writes out again what the clock changed, not the list of shortcuts.
+    const WidgetManifest launcher = manifest({"shortcuts"}, "launcher");
+    expectSameText(launcher, std::nullopt, false);
+    const quint64 written = sections.sectionsWritten();
+    clock->advance(1);
+    store->tick(clock->now());
+    expectSameText(launcher, std::nullopt, false);
+    EXPECT_EQ(sections.sectionsWritten(), written + 1) << "the time alone";
 }
 
 TEST_F(BridgeTest, FocusLimits) {
