@@ -7,6 +7,7 @@
 namespace {
 
 const QString childName = QStringLiteral("snapshotSections");
+const QString shortcutsName = QStringLiteral("shortcuts");
 
 } // namespace
 
@@ -28,8 +29,21 @@ SnapshotSections::SnapshotSections(TarnStore& store) : QObject(&store), m_store(
 void SnapshotSections::invalidate(bool preferencesChanged) {
     m_live.clear();
     if (preferencesChanged)
-        m_settled.clear();
+        forgetChangedPreferences();
     ++m_generation;
+}
+
+// Most changes of the preferences (a page turned, a widget's storage written) leave the
+// shortcuts as they were, and their text, the longest of all, is kept.
+void SnapshotSections::forgetChangedPreferences() {
+    const QByteArray shortcuts = m_settled.value(shortcutsName);
+    m_settled.clear();
+    const QList<Shortcut>& current = m_store.preferences().shortcuts;
+    if (shortcuts.isNull() || current != m_shortcutsWritten)
+        return;
+    // The same entries: sharing the list makes the next comparison instant.
+    m_shortcutsWritten = current;
+    m_settled.insert(shortcutsName, shortcuts);
 }
 
 const QByteArray& SnapshotSections::sharedText(const QString& name, const WidgetManifest& manifest,
@@ -41,6 +55,8 @@ const QByteArray& SnapshotSections::sharedText(const QString& name, const Widget
         found = texts.insert(
                 name, Json::fastCompact(WidgetBridge::section(name, manifest, m_store, key)));
         ++m_sectionsWritten;
+        if (name == shortcutsName)
+            m_shortcutsWritten = m_store.preferences().shortcuts;
     }
     return *found;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Shortcut.h"
 #include "widgets/WidgetManifest.h"
 
 #include <QByteArray>
@@ -32,6 +33,7 @@ public:
 private:
     explicit SnapshotSections(TarnStore& store);
     void invalidate(bool preferencesChanged);
+    void forgetChangedPreferences();
     const QByteArray& sharedText(const QString& name, const WidgetManifest& manifest,
                                  const QString& key);
 
@@ -40,6 +42,7 @@ private:
     // for the preferences: a long list of shortcuts is not written out again every second.
     QHash<QString, QByteArray> m_live;
     QHash<QString, QByteArray> m_settled;
+    QList<Shortcut> m_shortcutsWritten;
     quint64 m_generation = 0;
     quint64 m_sectionsWritten = 0;
 };
