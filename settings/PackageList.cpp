@@ -11,7 +11,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
-#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
@@ -160,12 +159,15 @@ QList<TouchRegion> PackageList::touchRegions() const {
         return regions;
     const QRect shown = viewport()->geometry();
     const QPointer<PackageList> self(const_cast<PackageList*>(this));
-    for (QModelIndex index = indexAt(QPoint(0, 0)); index.isValid();
-         index = index.siblingAtRow(index.row() + 1)) {
-        const QRect frame = rowFrame(visualRect(index)).translated(shown.topLeft()) & shown;
-        if (frame.isEmpty())
+    for (int row = indexAt(QPoint(0, 0)).row(); row >= 0 && row < m_model->rows.size(); ++row) {
+        const QRect cell = visualRect(m_model->index(row));
+        if (cell.top() >= shown.height())
             break;
-        const QString id = m_model->rows[index.row()].id;
+        // At the top, only the gap under a row may be in view.
+        const QRect frame = rowFrame(cell).translated(shown.topLeft()) & shown;
+        if (frame.isEmpty())
+            continue;
+        const QString id = m_model->rows[row].id;
         regions.append({m_touchPrefix + id, QRectF(frame), true, std::nullopt, [self, id] {
                             if (self)
                                 emit self->chosen(id);
@@ -190,11 +192,11 @@ void PackageList::mousePressEvent(QMouseEvent* event) {
 }
 
 void PackageList::mouseMoveEvent(QMouseEvent* event) {
-    const QModelIndex pressed = indexAt(m_pressedAt);
-    if (m_model->dragPrefix.isEmpty() || !pressed.isValid() ||
-        !(event->buttons() & Qt::LeftButton) ||
-        (event->position().toPoint() - m_pressedAt).manhattanLength() <
-                QApplication::startDragDistance()) {
+    const bool dragging = !m_model->dragPrefix.isEmpty() && (event->buttons() & Qt::LeftButton) &&
+                          (event->position().toPoint() - m_pressedAt).manhattanLength() >=
+                                  QApplication::startDragDistance();
+    const QModelIndex pressed = dragging ? indexAt(m_pressedAt) : QModelIndex();
+    if (!pressed.isValid()) {
         QListView::mouseMoveEvent(event);
         return;
     }

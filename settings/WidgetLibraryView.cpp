@@ -307,9 +307,12 @@ void WidgetLibraryView::showState() {
 
 void WidgetLibraryView::showPackages() {
     const auto selected = PackageLibrary::selected(m_matches, m_selectedID);
-    m_packages->setAccent(TarnTheme::color(m_context.store.preferences().accentHex()));
+    const QColor accent = TarnTheme::color(m_context.store.preferences().accentHex());
+    m_packages->setAccent(accent);
     m_packages->setSelectedID(selected ? std::optional(selected->id()) : std::nullopt);
-    showDetails(selected);
+    // The details are laid out again only when they show something else.
+    if (selected != m_shown || accent != m_shownAccent)
+        showDetails(selected);
 }
 
 QStringList WidgetLibraryView::detailRows() const {
@@ -336,6 +339,7 @@ void WidgetLibraryView::showDetails(const std::optional<WidgetPackage>& package)
     if (!package)
         return;
     const QColor accent = TarnTheme::color(m_context.store.preferences().accentHex());
+    m_shownAccent = accent;
     m_detailsBadge->setPixmap(badge(package->manifest.name, accent, 52));
     m_detailsName->setText(package->manifest.name);
     int row = 0;
@@ -363,11 +367,17 @@ QList<WidgetLibraryView::InstanceRow> WidgetLibraryView::instanceRows() const {
 }
 
 void WidgetLibraryView::showInstances(const QList<WidgetPackage>& matches) {
+    const QList<PackageLibrary::Instance> instances =
+            PackageLibrary::instances(m_context.store, matches);
+    const QColor accent = TarnTheme::color(m_context.store.preferences().accentHex());
+    // The rows are made again only when they show something else.
+    if (instances == m_instancesShown && accent == m_instancesAccent)
+        return;
+    m_instancesShown = instances;
+    m_instancesAccent = accent;
     clear(m_instanceList);
     m_instanceRows.clear();
-    const QColor accent = TarnTheme::color(m_context.store.preferences().accentHex());
-    for (const PackageLibrary::Instance& instance :
-         PackageLibrary::instances(m_context.store, matches)) {
+    for (const PackageLibrary::Instance& instance : instances) {
         auto* row = new QFrame;
         row->setObjectName(QStringLiteral("instance"));
         row->setStyleSheet(QStringLiteral("#instance { background: rgba(255, 255, 255, 0.03); "

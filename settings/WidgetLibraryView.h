@@ -3,6 +3,7 @@
 #include "settings/PackageLibrary.h"
 #include "settings/SettingsContext.h"
 
+#include <QColor>
 #include <QPointer>
 #include <QWidget>
 
@@ -74,6 +75,7 @@ private:
     std::optional<QString> m_selectedID;
     QList<WidgetPackage> m_matches;
     std::optional<WidgetPackage> m_shown;
+    QColor m_shownAccent;
     QPushButton* m_install = nullptr;
     QToolButton* m_actions = nullptr;
     QPushButton* m_installedTab = nullptr;
@@ -94,6 +96,8 @@ private:
     QPushButton* m_uninstall = nullptr;
     QVBoxLayout* m_instanceList = nullptr;
     QList<InstanceRow> m_instanceRows;
+    QList<PackageLibrary::Instance> m_instancesShown;
+    QColor m_instancesAccent;
     QWidget* m_emptyPanel = nullptr;
     QLabel* m_empty = nullptr;
     QLabel* m_emptyHint = nullptr;

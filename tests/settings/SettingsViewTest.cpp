@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -471,7 +472,11 @@ TEST_F(SettingsViewTest, ALargeLibraryCostsAScreenfulAndChangesElsewhereLeaveItA
     }
     EXPECT_LT(settings.findChildren<QWidget*>().size(), widgets + custom / 10);
 
-    // A widget's storage written and a heartbeat: neither list is drawn again.
+    // A widget's storage written and a heartbeat: neither list is drawn again, nor are the
+    // package's details made again.
+    QList<QPointer<QLabel>> labels;
+    for (QLabel* label : settings.library()->findChildren<QLabel*>())
+        labels.append(label);
     QObject watching;
     int redrawn = 0;
     for (PackageList* list :
@@ -487,6 +492,7 @@ TEST_F(SettingsViewTest, ALargeLibraryCostsAScreenfulAndChangesElsewhereLeaveItA
     store->tick(clock->now());
     QCoreApplication::processEvents();
     EXPECT_EQ(redrawn, 0);
+    EXPECT_EQ(labels.count(nullptr), 0);
 }
 
 TEST_F(SettingsViewTest, QuickLaunchSheetChecksTheApplicationBeforeSaving) {
