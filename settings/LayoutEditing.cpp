@@ -358,9 +358,9 @@ QList<WidgetPackage> LayoutEditing::matches(const QString& search, const QString
     return found;
 }
 
-int LayoutEditing::placedCount(const QString& packageID) const {
-    int count = 0;
+QHash<QString, int> LayoutEditing::placedCounts() const {
+    QHash<QString, int> counts;
     for (const WidgetKind& widget : layout().widgets())
-        count += widget.packageID() == packageID ? 1 : 0;
-    return count;
+        ++counts[widget.packageID()];
+    return counts;
 }

@@ -4,6 +4,7 @@
 #include "model/PageLayout.h"
 #include "widgets/WidgetPackage.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -90,9 +91,9 @@ public:
     QString resetInformative() const;
 
     // The library: packages whose name or author holds the search text, in the category ("All":
-    // any), and how many instances of a package the edited page holds.
+    // any), and how many instances of each package the edited page holds, by identity.
     QList<WidgetPackage> matches(const QString& search, const QString& category) const;
-    int placedCount(const QString& packageID) const;
+    QHash<QString, int> placedCounts() const;
 
 signals:
     // Anything the view shows changed.

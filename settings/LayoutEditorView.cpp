@@ -3,7 +3,7 @@
 #include "dashboard/TarnTheme.h"
 #include "settings/DisplayMap.h"
 #include "settings/LauncherSettingsSheet.h"
-#include "settings/PackageRow.h"
+#include "settings/PackageList.h"
 #include "settings/SettingsDialogs.h"
 #include "settings/SettingsStyle.h"
 #include "store/TarnStore.h"
@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <cmath>
@@ -443,22 +442,16 @@ QWidget* LayoutEditorView::libraryCard() {
     connect(m_category, &QComboBox::currentIndexChanged, this, &LayoutEditorView::showLibrary);
     layout->addWidget(m_category);
 
-    auto* scroll = new QScrollArea(card);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget "
-                                         "{ background: transparent; }"));
-    auto* list = new QWidget(scroll);
-    m_libraryList = new QVBoxLayout(list);
-    m_libraryList->setContentsMargins(0, 0, 4, 0);
-    m_libraryList->setSpacing(2);
-    m_libraryEmpty = SettingsStyle::label(QStringLiteral("No matching widgets"), "muted", list);
+    m_libraryEmpty = SettingsStyle::label(QStringLiteral("No matching widgets"), "muted", card);
     m_libraryEmpty->setAlignment(Qt::AlignCenter);
-    m_libraryList->addWidget(m_libraryEmpty);
-    m_libraryList->addStretch(1);
-    scroll->setWidget(list);
-    layout->addWidget(scroll, 1);
+    layout->addWidget(m_libraryEmpty);
+    m_library = new PackageList(card);
+    m_library->setRowToolTip(QStringLiteral("Click to fill an empty section. Drag onto an "
+                                            "occupied section to replace it."));
+    m_library->setDragPrefix(QStringLiteral("tarn-package:"));
+    m_library->setTouchPrefix(QStringLiteral("layout-library-"));
+    connect(m_library, &PackageList::chosen, &m_editing, &LayoutEditing::assign);
+    layout->addWidget(m_library, 1);
 
     auto* manage = touchButton(QStringLiteral("Manage Widgets…"), QString(), card);
     connect(manage, &QPushButton::clicked, this,
@@ -478,16 +471,6 @@ void LayoutEditorView::fillCategories() {
         m_category->setCurrentIndex(std::max(0, m_category->findData(current)));
     }
     showLibrary();
-}
-
-QList<PackageRow*> LayoutEditorView::libraryRows() const {
-    QList<PackageRow*> rows;
-    for (int index = 0; index < m_libraryList->count(); ++index) {
-        auto* row = qobject_cast<PackageRow*>(m_libraryList->itemAt(index)->widget());
-        if (row && !row->isHidden())
-            rows.append(row);
-    }
-    return rows;
 }
 
 void LayoutEditorView::showState() {
@@ -582,40 +565,23 @@ void LayoutEditorView::showAxis(Axis axis) {
 }
 
 void LayoutEditorView::showLibrary() {
-    if (!m_libraryList)
+    if (!m_library)
         return;
     const QString category = m_category->currentData().toString();
     const QList<WidgetPackage> matches = m_editing.matches(
             m_search->text(), category.isEmpty() ? QStringLiteral("All") : category);
-    QHash<QString, PackageRow*> kept;
-    int position = 0;
-    const QColor colour = accent();
+    const QHash<QString, int> placed = m_editing.placedCounts();
+    QList<PackageList::Row> rows;
+    rows.reserve(matches.size());
     for (const WidgetPackage& package : matches) {
-        PackageRow* row = m_rows.take(package.id());
-        if (!row) {
-            row = new PackageRow;
-            const QString id = package.id();
-            connect(row, &PackageRow::clicked, this, [this, id] { m_editing.assign(id); });
-            TouchControls::setAction(row, QStringLiteral("layout-library-") + id,
-                                     [this, id] { m_editing.assign(id); });
-            row->setToolTip(QStringLiteral("Click to fill an empty section. Drag onto an "
-                                           "occupied section to replace it."));
-            row->setDragText(QStringLiteral("tarn-package:") + id);
-        }
-        const int placed = m_editing.placedCount(package.id());
-        row->setPackage(package.manifest.name,
-                        placed > 0 ? QString::number(placed) +
-                                             QStringLiteral(" on this view · add another")
-                                   : package.manifest.categoryName());
-        row->setAccent(colour);
-        m_libraryList->insertWidget(position++, row);
-        row->show();
-        kept.insert(package.id(), row);
+        const int count = placed.value(package.id());
+        rows.append(
+                {package.id(), package.manifest.name,
+                 count > 0 ? QString::number(count) + QStringLiteral(" on this view · add another")
+                           : package.manifest.categoryName()});
     }
-    // Rows of packages that no longer match go; one may be the source of a drag just ended.
-    for (PackageRow* gone : std::as_const(m_rows))
-        gone->deleteLater();
-    m_rows = kept;
+    m_library->setRows(rows);
+    m_library->setAccent(accent());
     m_libraryEmpty->setVisible(matches.isEmpty());
 }
 

@@ -10,7 +10,7 @@
 
 class DisplayMap;
 class LauncherSettingsSheet;
-class PackageRow;
+class PackageList;
 class QBoxLayout;
 class QComboBox;
 class QGridLayout;
@@ -55,7 +55,7 @@ public:
     QLabel* axisHint(PageLayout::ResizeAxis axis) const;
     QLineEdit* searchField() const { return m_search; }
     QComboBox* categoryPicker() const { return m_category; }
-    QList<PackageRow*> libraryRows() const;
+    PackageList* libraryList() const { return m_library; }
     QLabel* libraryEmpty() const { return m_libraryEmpty; }
     LauncherSettingsSheet* launcherSheet() const;
 
@@ -121,8 +121,7 @@ private:
     QHash<int, QPushButton*> m_presets;
     QLineEdit* m_search = nullptr;
     QComboBox* m_category = nullptr;
-    QVBoxLayout* m_libraryList = nullptr;
-    QHash<QString, PackageRow*> m_rows;
+    PackageList* m_library = nullptr;
     QLabel* m_libraryEmpty = nullptr;
     QPointer<LauncherSettingsSheet> m_sheet;
 };

@@ -4,6 +4,7 @@
 #include "store/TarnStore.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 
 namespace PackageLibrary {
@@ -47,15 +48,16 @@ std::optional<WidgetPackage> selected(const QList<WidgetPackage>& matches,
 
 QList<Instance> instances(const TarnStore& store, const QList<WidgetPackage>& matches) {
     QList<Instance> found;
+    QSet<QString> matched;
+    for (const WidgetPackage& package : matches)
+        matched.insert(package.id());
     const QList<Board> pages = store.pages();
     for (int index = 0; index < pages.size(); ++index) {
         for (const WidgetSection& section : store.layout(pages[index]).sections) {
             if (!section.widget)
                 continue;
             const auto package = store.widgets().package(*section.widget);
-            if (!package ||
-                std::none_of(matches.begin(), matches.end(),
-                             [&](const WidgetPackage& p) { return p.id() == package->id(); }))
+            if (!package || !matched.contains(package->id()))
                 continue;
             Instance instance{pages[index], index + 1, *section.widget, *package, std::nullopt};
             if (section.widget->packageID() == launcherPackage) {

@@ -23,6 +23,7 @@ struct Instance {
     WidgetKind kind;
     WidgetPackage package;
     std::optional<QString> launcherName; // for launcher widgets
+    bool operator==(const Instance&) const = default;
 };
 
 struct DetailRow {

@@ -3,6 +3,7 @@
 #include "dashboard/TarnTheme.h"
 #include "model/linux/PlatformTexts.h"
 #include "settings/LauncherSettingsSheet.h"
+#include "settings/PackageList.h"
 #include "settings/PackageRow.h"
 #include "settings/SettingsDesktop.h"
 #include "settings/SettingsDialogs.h"
@@ -164,11 +165,11 @@ QWidget* WidgetLibraryView::filters() {
     m_search->setPlaceholderText(QStringLiteral("Find a widget"));
     m_search->setClearButtonEnabled(true);
     m_search->setFixedWidth(240);
-    connect(m_search, &QLineEdit::textChanged, this, &WidgetLibraryView::showState);
+    connect(m_search, &QLineEdit::textChanged, this, &WidgetLibraryView::filter);
     m_category = new QComboBox(row);
     m_category->setAccessibleName(QStringLiteral("Category"));
     m_category->setMinimumWidth(170);
-    connect(m_category, &QComboBox::currentIndexChanged, this, &WidgetLibraryView::showState);
+    connect(m_category, &QComboBox::currentIndexChanged, this, &WidgetLibraryView::filter);
     layout->addWidget(m_search);
     layout->addWidget(m_category);
     return row;
@@ -184,12 +185,12 @@ QWidget* WidgetLibraryView::installedPanel() {
     listCard->setFixedWidth(310);
     QVBoxLayout* listLayout = SettingsStyle::cardLayout(listCard);
     listLayout->setContentsMargins(8, 8, 8, 8);
-    auto* list = new QWidget;
-    m_packageList = new QVBoxLayout(list);
-    m_packageList->setContentsMargins(0, 0, 4, 0);
-    m_packageList->setSpacing(2);
-    m_packageList->addStretch(1);
-    listLayout->addWidget(scrolling(list, listCard), 1);
+    m_packages = new PackageList(listCard);
+    connect(m_packages, &PackageList::chosen, this, [this](const QString& id) {
+        m_selectedID = id;
+        showState();
+    });
+    listLayout->addWidget(m_packages, 1);
     m_registryErrors = SettingsStyle::label(QString(), "error", listCard);
     m_registryErrors->setWordWrap(true);
     m_registryErrors->setContentsMargins(8, 4, 8, 4);
@@ -261,6 +262,24 @@ void WidgetLibraryView::fillCategories() {
             m_category->addItem(name, name);
         m_category->setCurrentIndex(std::max(0, m_category->findData(current)));
     }
+    filter();
+}
+
+// Only a change of the filters or of the packages finds the matches again; other changes of the
+// store show the same list.
+void WidgetLibraryView::filter() {
+    const QString category = m_category->currentData().toString();
+    m_matches =
+            PackageLibrary::matches(m_context.store, m_search->text(),
+                                    category.isEmpty() ? PackageLibrary::allCategories : category);
+    QList<PackageList::Row> rows;
+    rows.reserve(m_matches.size());
+    for (const WidgetPackage& package : std::as_const(m_matches)) {
+        const QString detail = package.manifest.categoryName();
+        rows.append({package.id(), package.manifest.name,
+                     package.bundled ? detail : detail + QStringLiteral(" · custom")});
+    }
+    m_packages->setRows(rows);
     showState();
 }
 
@@ -272,54 +291,28 @@ void WidgetLibraryView::setShowsInstances(bool instances) {
 void WidgetLibraryView::showState() {
     m_installedTab->setChecked(!m_showsInstances);
     m_pagesTab->setChecked(m_showsInstances);
-    const QString category = m_category->currentData().toString();
-    const QList<WidgetPackage> matches =
-            PackageLibrary::matches(m_context.store, m_search->text(),
-                                    category.isEmpty() ? PackageLibrary::allCategories : category);
     const QStringList errors = m_context.store.widgets().errors();
     m_registryErrors->setText(errors.join(QLatin1Char('\n')));
     m_registryErrors->setVisible(!errors.isEmpty());
     if (m_showsInstances)
-        showInstances(matches);
+        showInstances(m_matches);
     else
-        showPackages(matches);
-    const bool empty = m_showsInstances ? m_instanceRows.isEmpty() : matches.isEmpty();
+        showPackages();
+    const bool empty = m_showsInstances ? m_instanceRows.isEmpty() : m_matches.isEmpty();
     m_installed->setVisible(!m_showsInstances && !empty);
     m_instances->setVisible(m_showsInstances && !empty);
     m_emptyPanel->setVisible(empty);
     m_emptyHint->setVisible(m_showsInstances);
 }
 
-QList<PackageRow*> WidgetLibraryView::packageRows() const {
-    QList<PackageRow*> rows;
-    for (int index = 0; index < m_packageList->count(); ++index) {
-        if (auto* row = qobject_cast<PackageRow*>(m_packageList->itemAt(index)->widget()))
-            rows.append(row);
-    }
-    return rows;
-}
-
-void WidgetLibraryView::showPackages(const QList<WidgetPackage>& matches) {
-    clear(m_packageList);
-    const auto selected = PackageLibrary::selected(matches, m_selectedID);
+void WidgetLibraryView::showPackages() {
+    const auto selected = PackageLibrary::selected(m_matches, m_selectedID);
     const QColor accent = TarnTheme::color(m_context.store.preferences().accentHex());
-    for (const WidgetPackage& package : matches) {
-        auto* row = new PackageRow;
-        row->setPackage(package.manifest.name,
-                        package.bundled
-                                ? package.manifest.categoryName()
-                                : package.manifest.categoryName() + QStringLiteral(" · custom"));
-        row->setAccent(accent);
-        row->setSelected(selected && selected->id() == package.id());
-        const QString id = package.id();
-        connect(row, &PackageRow::clicked, this, [this, id] {
-            m_selectedID = id;
-            showState();
-        });
-        m_packageList->addWidget(row);
-    }
-    m_packageList->addStretch(1);
-    showDetails(selected);
+    m_packages->setAccent(accent);
+    m_packages->setSelectedID(selected ? std::optional(selected->id()) : std::nullopt);
+    // The details are laid out again only when they show something else.
+    if (selected != m_shown || accent != m_shownAccent)
+        showDetails(selected);
 }
 
 QStringList WidgetLibraryView::detailRows() const {
@@ -346,6 +339,7 @@ void WidgetLibraryView::showDetails(const std::optional<WidgetPackage>& package)
     if (!package)
         return;
     const QColor accent = TarnTheme::color(m_context.store.preferences().accentHex());
+    m_shownAccent = accent;
     m_detailsBadge->setPixmap(badge(package->manifest.name, accent, 52));
     m_detailsName->setText(package->manifest.name);
     int row = 0;
@@ -373,11 +367,17 @@ QList<WidgetLibraryView::InstanceRow> WidgetLibraryView::instanceRows() const {
 }
 
 void WidgetLibraryView::showInstances(const QList<WidgetPackage>& matches) {
+    const QList<PackageLibrary::Instance> instances =
+            PackageLibrary::instances(m_context.store, matches);
+    const QColor accent = TarnTheme::color(m_context.store.preferences().accentHex());
+    // The rows are made again only when they show something else.
+    if (instances == m_instancesShown && accent == m_instancesAccent)
+        return;
+    m_instancesShown = instances;
+    m_instancesAccent = accent;
     clear(m_instanceList);
     m_instanceRows.clear();
-    const QColor accent = TarnTheme::color(m_context.store.preferences().accentHex());
-    for (const PackageLibrary::Instance& instance :
-         PackageLibrary::instances(m_context.store, matches)) {
+    for (const PackageLibrary::Instance& instance : instances) {
         auto* row = new QFrame;
         row->setObjectName(QStringLiteral("instance"));
         row->setStyleSheet(QStringLiteral("#instance { background: rgba(255, 255, 255, 0.03); "

@@ -3,11 +3,12 @@
 #include "settings/PackageLibrary.h"
 #include "settings/SettingsContext.h"
 
+#include <QColor>
 #include <QPointer>
 #include <QWidget>
 
 class LauncherSettingsSheet;
-class PackageRow;
+class PackageList;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -36,7 +37,7 @@ public:
     QComboBox* categoryPicker() const { return m_category; }
     QLabel* errorLabel() const { return m_error; }
     QLabel* registryErrors() const { return m_registryErrors; }
-    QList<PackageRow*> packageRows() const;
+    PackageList* packageList() const { return m_packages; }
     QLabel* emptyLabel() const { return m_empty; }
     QLabel* emptyHint() const { return m_emptyHint; }
     // The details pane's name, rows ("Label\tValue" each), note and buttons.
@@ -61,8 +62,9 @@ private:
     QWidget* installedPanel();
     QWidget* instancesPanel();
     void fillCategories();
+    void filter();
     void showState();
-    void showPackages(const QList<WidgetPackage>& matches);
+    void showPackages();
     void showDetails(const std::optional<WidgetPackage>& package);
     void showInstances(const QList<WidgetPackage>& matches);
     void configure(const QString& instanceID);
@@ -71,7 +73,9 @@ private:
     SettingsContext m_context;
     bool m_showsInstances = false;
     std::optional<QString> m_selectedID;
+    QList<WidgetPackage> m_matches;
     std::optional<WidgetPackage> m_shown;
+    QColor m_shownAccent;
     QPushButton* m_install = nullptr;
     QToolButton* m_actions = nullptr;
     QPushButton* m_installedTab = nullptr;
@@ -81,7 +85,7 @@ private:
     QLabel* m_error = nullptr;
     QWidget* m_installed = nullptr;
     QWidget* m_instances = nullptr;
-    QVBoxLayout* m_packageList = nullptr;
+    PackageList* m_packages = nullptr;
     QLabel* m_registryErrors = nullptr;
     QWidget* m_details = nullptr;
     QLabel* m_detailsBadge = nullptr;
@@ -92,6 +96,8 @@ private:
     QPushButton* m_uninstall = nullptr;
     QVBoxLayout* m_instanceList = nullptr;
     QList<InstanceRow> m_instanceRows;
+    QList<PackageLibrary::Instance> m_instancesShown;
+    QColor m_instancesAccent;
     QWidget* m_emptyPanel = nullptr;
     QLabel* m_empty = nullptr;
     QLabel* m_emptyHint = nullptr;

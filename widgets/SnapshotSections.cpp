@@ -7,6 +7,7 @@
 namespace {
 
 const QString childName = QStringLiteral("snapshotSections");
+const QString shortcutsName = QStringLiteral("shortcuts");
 
 } // namespace
 
@@ -19,22 +20,44 @@ SnapshotSections::SnapshotSections(TarnStore& store) : QObject(&store), m_store(
     setObjectName(childName);
     // Every signal that can change what a widget is sent; the widgets publish after them.
     for (auto signal :
-         {&TarnStore::nowChanged, &TarnStore::preferencesChanged, &TarnStore::focusChanged,
-          &TarnStore::focusCopiesChanged, &TarnStore::machineChanged, &TarnStore::changed})
-        connect(&m_store, signal, this, &SnapshotSections::invalidate);
+         {&TarnStore::nowChanged, &TarnStore::focusChanged, &TarnStore::focusCopiesChanged,
+          &TarnStore::machineChanged, &TarnStore::changed})
+        connect(&m_store, signal, this, [this] { invalidate(false); });
+    connect(&m_store, &TarnStore::preferencesChanged, this, [this] { invalidate(true); });
 }
 
-void SnapshotSections::invalidate() {
-    m_shared.clear();
+void SnapshotSections::invalidate(bool preferencesChanged) {
+    m_live.clear();
+    if (preferencesChanged)
+        forgetChangedPreferences();
     ++m_generation;
+}
+
+// Most changes of the preferences (a page turned, a widget's storage written) leave the
+// shortcuts as they were, and their text, the longest of all, is kept.
+void SnapshotSections::forgetChangedPreferences() {
+    const QByteArray shortcuts = m_settled.value(shortcutsName);
+    m_settled.clear();
+    const QList<Shortcut>& current = m_store.preferences().shortcuts;
+    if (shortcuts.isNull() || current != m_shortcutsWritten)
+        return;
+    // The same entries: sharing the list makes the next comparison instant.
+    m_shortcutsWritten = current;
+    m_settled.insert(shortcutsName, shortcuts);
 }
 
 const QByteArray& SnapshotSections::sharedText(const QString& name, const WidgetManifest& manifest,
                                                const QString& key) {
-    auto found = m_shared.find(name);
-    if (found == m_shared.end())
-        found = m_shared.insert(
+    QHash<QString, QByteArray>& texts =
+            WidgetBridge::followsPreferencesOnly(name) ? m_settled : m_live;
+    auto found = texts.find(name);
+    if (found == texts.end()) {
+        found = texts.insert(
                 name, Json::fastCompact(WidgetBridge::section(name, manifest, m_store, key)));
+        ++m_sectionsWritten;
+        if (name == shortcutsName)
+            m_shortcutsWritten = m_store.preferences().shortcuts;
+    }
     return *found;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Shortcut.h"
 #include "widgets/WidgetManifest.h"
 
 #include <QByteArray>
@@ -26,14 +27,22 @@ public:
     // Counts the store's changes: a widget whose last snapshot was made at the same count, with
     // the same touch mode, would get the same text again.
     quint64 generation() const { return m_generation; }
+    // How many times a shared section was written out: once per change of what it shows.
+    quint64 sectionsWritten() const { return m_sectionsWritten; }
 
 private:
     explicit SnapshotSections(TarnStore& store);
-    void invalidate();
+    void invalidate(bool preferencesChanged);
+    void forgetChangedPreferences();
     const QByteArray& sharedText(const QString& name, const WidgetManifest& manifest,
                                  const QString& key);
 
     TarnStore& m_store;
-    QHash<QString, QByteArray> m_shared;
+    // The sections that change with the clock, the metrics or the services, and those that wait
+    // for the preferences: a long list of shortcuts is not written out again every second.
+    QHash<QString, QByteArray> m_live;
+    QHash<QString, QByteArray> m_settled;
+    QList<Shortcut> m_shortcutsWritten;
     quint64 m_generation = 0;
+    quint64 m_sectionsWritten = 0;
 };

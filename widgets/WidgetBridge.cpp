@@ -210,6 +210,14 @@ bool isShared(const QString& name) {
     return !perInstance.contains(name);
 }
 
+bool followsPreferencesOnly(const QString& name) {
+    static const QSet<QString> settled{QStringLiteral("apiVersion"),  QStringLiteral("theme"),
+                                       QStringLiteral("showSeconds"), QStringLiteral("note"),
+                                       QStringLiteral("launcher"),    QStringLiteral("shortcuts"),
+                                       QStringLiteral("storage")};
+    return settled.contains(name);
+}
+
 QJsonValue section(const QString& name, const WidgetManifest& manifest, TarnStore& store,
                    const QString& key) {
     const bool shared = key == manifest.id;

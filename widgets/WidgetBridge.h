@@ -28,6 +28,9 @@ QJsonObject snapshot(const WidgetManifest& manifest, TarnStore& store,
 QStringList sectionNames(const WidgetManifest& manifest);
 // Whether an entry is the same for every widget that receives it.
 bool isShared(const QString& name);
+// Whether an entry changes only when the preferences do, not with the clock, the metrics or the
+// services.
+bool followsPreferencesOnly(const QString& name);
 // One entry's value for the widget whose instance key is `key`.
 QJsonValue section(const QString& name, const WidgetManifest& manifest, TarnStore& store,
                    const QString& key);

@@ -99,6 +99,9 @@ void WidgetRegistry::reload() {
                      [](const WidgetPackage& a, const WidgetPackage& b) {
                          return a.manifest.name < b.manifest.name;
                      });
+    m_positions.clear();
+    for (qsizetype index = 0; index < m_packages.size(); ++index)
+        m_positions.insert(m_packages[index].id(), index);
     m_errors = errors;
     ++m_revision;
     emit packagesChanged();
@@ -172,11 +175,10 @@ std::optional<WidgetPackage> WidgetRegistry::package(const WidgetKind& kind) con
 }
 
 std::optional<WidgetPackage> WidgetRegistry::package(const QString& id) const {
-    const auto match = std::find_if(m_packages.cbegin(), m_packages.cend(),
-                                    [&](const WidgetPackage& p) { return p.id() == id; });
-    if (match == m_packages.cend())
+    const auto position = m_positions.constFind(id);
+    if (position == m_positions.cend())
         return std::nullopt;
-    return *match;
+    return m_packages[*position];
 }
 
 std::optional<QString> WidgetRegistry::replacementNotice(const QString& id) const {

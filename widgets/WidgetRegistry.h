@@ -4,6 +4,7 @@
 #include "widgets/PackageFolders.h"
 #include "widgets/WidgetPackage.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -66,6 +67,7 @@ private:
     QString m_bundledDirectory;
     QString m_sdkDirectory;
     QList<WidgetPackage> m_packages;
+    QHash<QString, qsizetype> m_positions;  // in m_packages, by identity
     QMap<QString, QString> m_includedNames; // by identity
     QStringList m_errors;
     int m_revision = 0;

@@ -269,10 +269,10 @@ TEST_F(LayoutEditingTest, LibraryMatchesNameOrAuthorInTheCategory) {
     EXPECT_EQ(ids("cpu", "All"), QStringList({"cpu"}));
     EXPECT_EQ(ids("TABLORA", "Monitoring").size(), ids("", "Monitoring").size()) << "by author";
     EXPECT_TRUE(ids("cpu", "Audio").isEmpty());
-    EXPECT_EQ(edit.placedCount("cpu"), 1);
+    EXPECT_EQ(edit.placedCounts().value("cpu"), 1);
     edit.select(edit.layout().sections[1].id);
     edit.assign("cpu");
-    EXPECT_EQ(edit.placedCount("cpu"), 2);
+    EXPECT_EQ(edit.placedCounts().value("cpu"), 2);
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "settings/GeneralSettingsView.h"
 #include "settings/LauncherSettingsSheet.h"
 #include "settings/LayoutEditorView.h"
-#include "settings/PackageRow.h"
+#include "settings/PackageList.h"
 #include "settings/SettingsStyle.h"
 #include "settings/WidgetLibraryView.h"
 #include "support/PackageBuilder.h"
@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -64,6 +65,20 @@ struct SettingsViewTest : SettingsFixture {
     void click(QWidget* widget) {
         QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
         QCoreApplication::processEvents();
+    }
+    // Clicks the row of a package list that shows this name, scrolled into view first; false
+    // when no row does.
+    bool click(PackageList* list, const QString& name) {
+        const QList<PackageList::Row>& rows = list->rows();
+        const auto row = std::find_if(rows.begin(), rows.end(),
+                                      [&](const PackageList::Row& r) { return r.name == name; });
+        if (row == rows.end())
+            return false;
+        const QModelIndex index = list->model()->index(int(row - rows.begin()), 0);
+        list->scrollTo(index);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+        QCoreApplication::processEvents();
+        return true;
     }
     LayoutEditorView& editor() {
         store->setSettingsTab(SettingsTab::layouts);
@@ -259,14 +274,14 @@ TEST_F(SettingsViewTest, LayoutEditorControlsByMouseAndByTouch) {
     EXPECT_TRUE(tap("layout-library-notes"));
     layouts.searchField()->clear();
     EXPECT_EQ(layouts.inspectorTitle()->text(), "Notes");
-    PackageRow* shortcuts = nullptr;
-    for (PackageRow* row : layouts.libraryRows()) {
-        if (row->text() == "Shortcut")
-            shortcuts = row;
-    }
-    ASSERT_NE(shortcuts, nullptr);
-    EXPECT_EQ(shortcuts->dragText(), "tarn-package:shortcuts");
-    click(shortcuts);
+    PackageList* library = layouts.libraryList();
+    const QList<PackageList::Row> rows = library->rows();
+    const auto shortcuts = std::find_if(rows.begin(), rows.end(), [](const PackageList::Row& row) {
+        return row.id == "shortcuts";
+    });
+    ASSERT_NE(shortcuts, rows.end());
+    EXPECT_EQ(library->dragText(int(shortcuts - rows.begin())), "tarn-package:shortcuts");
+    ASSERT_TRUE(click(library, "Shortcut"));
     EXPECT_EQ(layouts.inspectorTitle()->text(), "Shortcut");
     EXPECT_TRUE(layouts.configureButton()->isVisibleTo(&layouts));
     click(layouts.configureButton());
@@ -408,11 +423,11 @@ TEST_F(SettingsViewTest, LibraryInstallsThroughTheChooserAndTheConfirmation) {
 
     // By name only: an author's name finds nothing.
     library.searchField()->setText("Tablora");
-    EXPECT_TRUE(library.packageRows().isEmpty());
+    EXPECT_TRUE(library.packageList()->rows().isEmpty());
     EXPECT_TRUE(library.emptyLabel()->isVisibleTo(&library));
     EXPECT_EQ(library.emptyLabel()->text(), "No matching widgets");
     library.searchField()->setText("cpu");
-    EXPECT_EQ(library.packageRows().size(), 1);
+    EXPECT_EQ(library.packageList()->rows().size(), 1);
 }
 
 TEST_F(SettingsViewTest, PlacedWidgetsNameTheirPageAndLeadToTheLayout) {
@@ -440,6 +455,44 @@ TEST_F(SettingsViewTest, PlacedWidgetsNameTheirPageAndLeadToTheLayout) {
     library.searchField()->setText("nothing like this");
     EXPECT_TRUE(library.instanceRows().isEmpty());
     EXPECT_TRUE(library.emptyHint()->isVisibleTo(&library));
+}
+
+TEST_F(SettingsViewTest, ALargeLibraryCostsAScreenfulAndChangesElsewhereLeaveItAlone) {
+    SettingsView& settings = openSettings();
+    const qsizetype widgets = settings.findChildren<QWidget*>().size();
+    const int custom = 300;
+    const PackageBuilder builder(store->widgets().installedDirectory());
+    for (int n = 0; n < custom; ++n)
+        builder.write(QString("w%1.tarnwidget").arg(n),
+                      PackageBuilder::validManifest(QString("com.example.w%1").arg(n)));
+    store->widgets().reload();
+    for (const SettingsTab tab : {SettingsTab::layouts, SettingsTab::packages}) {
+        store->setSettingsTab(tab);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_LT(settings.findChildren<QWidget*>().size(), widgets + custom / 10);
+
+    // A widget's storage written and a heartbeat: neither list is drawn again, nor are the
+    // package's details made again.
+    QList<QPointer<QLabel>> labels;
+    for (QLabel* label : settings.library()->findChildren<QLabel*>())
+        labels.append(label);
+    QObject watching;
+    int redrawn = 0;
+    for (PackageList* list :
+         {settings.library()->packageList(), settings.layouts()->libraryList()}) {
+        ASSERT_GT(list->rows().size(), custom);
+        QObject::connect(list->model(), &QAbstractItemModel::modelReset, &watching,
+                         [&] { ++redrawn; });
+        QObject::connect(list->model(), &QAbstractItemModel::dataChanged, &watching,
+                         [&] { ++redrawn; });
+    }
+    store->updatePreferences([](Preferences& p) { p.widgetStorage["clock@1"] = {{"k", "v"}}; });
+    clock->advance(1);
+    store->tick(clock->now());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(redrawn, 0);
+    EXPECT_EQ(labels.count(nullptr), 0);
 }
 
 TEST_F(SettingsViewTest, QuickLaunchSheetChecksTheApplicationBeforeSaving) {

@@ -178,6 +178,31 @@ TEST_F(BridgeTest, SnapshotTextIsTheStateWrittenOutAndFollowsEveryChangeOfTheSto
     EXPECT_TRUE(feed.next(true).has_value());
     feed.forget();
     EXPECT_TRUE(feed.next(true).has_value());
+
+    // A heartbeat writes out again what the clock changed, and the list of shortcuts waits for
+    // a change of its own.
+    const WidgetManifest launcher = manifest({"shortcuts"}, "launcher");
+    expectSameText(launcher, std::nullopt, false);
+    const auto sectionsWrittenAfter = [&](const std::function<void()>& change) {
+        const quint64 before = sections.sectionsWritten();
+        change();
+        expectSameText(launcher, std::nullopt, false);
+        return sections.sectionsWritten() - before;
+    };
+    EXPECT_EQ(sectionsWrittenAfter([&] {
+                  clock->advance(1);
+                  store->tick(clock->now());
+              }),
+              1u)
+            << "the time alone";
+    const quint64 otherPreference = sectionsWrittenAfter(
+            [&] { store->updatePreferences([](Preferences& p) { p.board = Board::focus; }); });
+    const quint64 shortcut = sectionsWrittenAfter([&] {
+        store->updatePreferences([](Preferences& p) {
+            p.shortcuts.append(Shortcut::make("Late", "org.example.late", "star"));
+        });
+    });
+    EXPECT_EQ(shortcut, otherPreference + 1);
 }
 
 TEST_F(BridgeTest, FocusLimits) {
