@@ -257,8 +257,11 @@ QJsonValue section(const QString& name, const WidgetManifest& manifest, TarnStor
                 {QStringLiteral("symbol"), standard ? standard->symbol : QStringLiteral("app")}};
     }
     if (name == QStringLiteral("shortcuts")) {
+        // A page gets its state again whenever anything in it changes, the clock included: a list
+        // without end would be sent in full every second.
         QJsonArray shortcuts;
-        for (const Shortcut& shortcut : preferences.shortcuts)
+        for (const Shortcut& shortcut : preferences.shortcuts.first(
+                     qMin(preferences.shortcuts.size(), qsizetype(shortcutsInSnapshot))))
             shortcuts.append(QJsonObject{{QStringLiteral("id"), Json::uuidText(shortcut.id)},
                                          {QStringLiteral("name"), shortcut.name},
                                          {QStringLiteral("symbol"), shortcut.symbol}});

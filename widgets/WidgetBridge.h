@@ -15,6 +15,9 @@ class TarnStore;
 // widget whose key is its package identity shares the application's note and focus timer.
 namespace WidgetBridge {
 
+// The shortcuts a snapshot lists at most, the first ones in order; all of them can be launched.
+constexpr int shortcutsInSnapshot = 1000;
+
 constexpr qint64 noteLimit = 100000;   // bytes of UTF-8
 constexpr qint64 storageLimit = 65536; // bytes of the instance's storage as JSON
 constexpr int storageKeyLimit = 100;   // characters

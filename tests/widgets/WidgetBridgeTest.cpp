@@ -265,6 +265,15 @@ TEST_F(BridgeTest, LaunchingShortcuts) {
     EXPECT_EQ(store->toast(),
               QString::fromUtf8("Finder isn’t installed. Choose another app in Settings."));
 
+    // However many there are, a snapshot lists a bounded number; any one still launches.
+    store->updatePreferences([](Preferences& p) {
+        while (p.shortcuts.size() < WidgetBridge::shortcutsInSnapshot + 5)
+            p.shortcuts.append(Shortcut::make("More", "org.example.more", "star"));
+    });
+    EXPECT_EQ(snapshot(w)["shortcuts"].toArray().size(), WidgetBridge::shortcutsInSnapshot);
+    const QString last = Json::uuidText(store->preferences().shortcuts.last().id);
+    EXPECT_EQ(run("shortcuts.launch", {{"id", last}}, w), "ok");
+
     store->updatePreferences([](Preferences& p) {
         p.launchers["launcher@1"] = {"custom", "relative/app"};
     });
