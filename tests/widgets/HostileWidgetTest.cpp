@@ -346,9 +346,11 @@ TEST_F(HostileResourceTest, FloodsOfMessagesOrRequestsCostTheDashboardNothingAnd
             trips.append(trip.toDouble());
         ASSERT_GT(trips.size(), 5) << id;
         std::sort(trips.begin(), trips.end());
+        // Another test may share the machine: a stray slow trip is its doing, a slow tenth ours.
         if (costsMeasured) {
             EXPECT_LT(trips[trips.size() / 2], 10) << id;
-            EXPECT_LT(trips.last(), 100) << id;
+            EXPECT_LT(trips[trips.size() * 9 / 10], 50) << id;
+            EXPECT_LT(trips.last(), 250) << id;
         }
     }
     if (costsMeasured) {
