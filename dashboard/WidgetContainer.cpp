@@ -82,6 +82,11 @@ void WidgetContainer::setOnTouchscreen(bool onTouchscreen) {
         m_web->setOnTouchscreen(onTouchscreen);
 }
 
+void WidgetContainer::setShown(bool shown) {
+    if (m_web)
+        m_web->setShown(shown);
+}
+
 void WidgetContainer::setTargeted(bool targeted) {
     m_targeted = targeted;
     m_frame->setOutline(targeted ? TarnTheme::color(m_store.preferences().accentHex()) : QColor(),

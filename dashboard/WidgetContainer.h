@@ -27,6 +27,8 @@ public:
     bool isTargeted() const { return m_targeted; }
     void setZoom(double zoom);
     void setOnTouchscreen(bool onTouchscreen);
+    // Whether the tile's page is the one shown (WebWidget::setShown).
+    void setShown(bool shown);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

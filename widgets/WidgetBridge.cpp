@@ -322,19 +322,42 @@ void perform(const QString& method, const QJsonObject& arguments, const WidgetMa
         setStorage(arguments, store, key);
 }
 
-void handleCommand(const QJsonObject& message, const WidgetManifest& manifest, TarnStore& store,
-                   const std::optional<QString>& instanceID, const GestureTaker& takeGesture,
-                   std::function<void(const QJsonObject& reply)> reply) {
+namespace {
+
+// The request's id when the message is a well-formed command.
+std::optional<QJsonValue> requestOf(const QJsonObject& message) {
     const QJsonValue id = message.value(QStringLiteral("id"));
     const QJsonValue method = message.value(QStringLiteral("method"));
     if (!id.isDouble() || std::trunc(id.toDouble()) != id.toDouble() || !method.isString())
+        return std::nullopt;
+    return id;
+}
+
+QJsonObject failure(const QJsonValue& requestID, const QString& error) {
+    return {{QStringLiteral("id"), requestID},
+            {QStringLiteral("ok"), false},
+            {QStringLiteral("error"), error}};
+}
+
+} // namespace
+
+void refuseCommand(const QJsonObject& message, const QString& reason,
+                   const std::function<void(const QJsonObject& reply)>& reply) {
+    if (const auto requestID = requestOf(message))
+        reply(failure(*requestID, reason));
+}
+
+void handleCommand(const QJsonObject& message, const WidgetManifest& manifest, TarnStore& store,
+                   const std::optional<QString>& instanceID, const GestureTaker& takeGesture,
+                   std::function<void(const QJsonObject& reply)> reply) {
+    const auto request = requestOf(message);
+    if (!request)
         return;
-    const QJsonValue requestID = id;
+    const QJsonValue requestID = *request;
+    const QJsonValue method = message.value(QStringLiteral("method"));
     const auto answer = [reply, requestID](const std::optional<QString>& error) {
         if (error)
-            reply({{QStringLiteral("id"), requestID},
-                   {QStringLiteral("ok"), false},
-                   {QStringLiteral("error"), *error}});
+            reply(failure(requestID, *error));
         else
             reply({{QStringLiteral("id"), requestID}, {QStringLiteral("ok"), true}});
     };

@@ -61,4 +61,9 @@ void handleCommand(const QJsonObject& message, const WidgetManifest& manifest, T
                    const std::optional<QString>& instanceID, const GestureTaker& takeGesture,
                    std::function<void(const QJsonObject& reply)> reply);
 
+// Answers one "command" message of a page with {id, ok: false, error: reason} without running
+// it; a message without an integer id and a string method gets no answer.
+void refuseCommand(const QJsonObject& message, const QString& reason,
+                   const std::function<void(const QJsonObject& reply)>& reply);
+
 } // namespace WidgetBridge

@@ -313,6 +313,16 @@
     });
     window.addEventListener('resize', scheduleControlReport);
     document.addEventListener('scroll', scheduleControlReport, { capture: true, passive: true });
+    // The first frame after a page kept out of sight is shown again, for measuring how soon a
+    // page change shows live data.
+    document.addEventListener('visibilitychange', () => {
+      if (document.visibilityState === 'visible' && snapshot) {
+        requestAnimationFrame(() => {
+          performance.clearMarks('tarn-shown');
+          performance.mark('tarn-shown');
+        });
+      }
+    });
   }
 
   if (document.readyState === 'loading') {

@@ -1,5 +1,7 @@
 #include "dashboard/DashboardGeometry.h"
 
+#include "dashboard/KeptPages.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -40,3 +42,24 @@ TEST(DashboardGeometry, SectionsSitInThePageAreaWithFourteenPointsBetween) {
 }
 
 } // namespace
+
+TEST(KeptPages, TheShownPageItsNeighboursAndTheRecentOnesWithinTheBudget) {
+    const QList<Board> pages = {Board::overview, Board::focus, Board::system, Board::page4,
+                                Board::page5};
+    const auto eight = [](Board) { return 8; };
+    // Within the budget, the next page comes before the previous one, then the recent ones.
+    EXPECT_EQ(KeptPages::choose(pages, Board::system, {Board::page5, Board::overview}, eight, 24),
+              (QList<Board>{Board::system, Board::page4, Board::focus}));
+    EXPECT_EQ(KeptPages::choose(pages, Board::system, {Board::page5}, eight, 32),
+              (QList<Board>{Board::system, Board::page4, Board::focus, Board::page5}));
+    // At the ends there is one neighbour; a page too large for what is left is passed over for
+    // a smaller one; the page shown stays whatever it holds.
+    const auto sizes = [](Board board) { return board == Board::focus ? 20 : 2; };
+    EXPECT_EQ(KeptPages::choose(pages, Board::overview, {Board::page5}, sizes, 16),
+              (QList<Board>{Board::overview, Board::page5}));
+    EXPECT_EQ(KeptPages::choose(pages, Board::focus, {Board::overview}, sizes, 16),
+              (QList<Board>{Board::focus}));
+    // A recent page that was deleted is not kept.
+    EXPECT_EQ(KeptPages::choose({Board::overview}, Board::overview, {Board::page8}, eight),
+              QList<Board>{Board::overview});
+}

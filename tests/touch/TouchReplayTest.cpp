@@ -4,6 +4,7 @@
 // momentum is a fake clock the streams move on.
 #include "dashboard/Dashboard.h"
 #include "dashboard/DashboardOverlay.h"
+#include "dashboard/PageStage.h"
 #include "dashboard/WidgetContainer.h"
 #include "store/StoreTouchHost.h"
 #include "support/EventLoop.h"
@@ -48,7 +49,8 @@ public:
 };
 
 const WidgetKind page = *WidgetKind::named("com.example.touch");
-const WidgetKind left = *WidgetKind::named("left.tile"); // placeholders: no plain region
+const WidgetKind other = *WidgetKind::named("com.example.other"); // on the Focus page
+const WidgetKind left = *WidgetKind::named("left.tile");          // placeholders: no plain region
 const WidgetKind right = *WidgetKind::named("right.tile");
 
 struct TouchReplayTest : StoreFixture {
@@ -74,9 +76,15 @@ struct TouchReplayTest : StoreFixture {
                      "<html><body style=\"margin:0;height:3000px\">"
                      "<script src=\"page.js\"></script></body></html>");
         builder.file("com.example.touch.tarnwidget/page.js", pageScript);
+        builder.write("com.example.other.tarnwidget",
+                      PackageBuilder::validManifest("com.example.other"));
+        builder.file("com.example.other.tarnwidget/index.html",
+                     "<html><body><script src=\"page.js\"></script></body></html>");
+        builder.file("com.example.other.tarnwidget/page.js", pageScript);
         open(std::chrono::milliseconds(0));
         store->setLayout(PageLayout::preset(PageLayout::Preset::three, {page, left, right}),
                          Board::overview);
+        store->setLayout(PageLayout::preset(PageLayout::Preset::single, {other}), Board::focus);
         store->updatePreferences([](Preferences& p) { p.board = Board::overview; });
 
         dashboard = std::make_unique<Dashboard>(*store);
@@ -249,10 +257,15 @@ TEST_F(TouchReplayTest, PressAndHoldDragsATileOntoAnotherAndSavesTheSwap) {
     EXPECT_EQ(touch->feedback()->dragLabel, "left.tile");
     EXPECT_EQ(touch->feedback()->frame, QRectF(dashboard->container(left)->geometry()));
     const QPointF target = centre(right);
+    const QRect rightWasAt = dashboard->container(right)->geometry();
     drag(target, 0.2);
-    EXPECT_EQ(touch->feedback()->dropFrame, QRectF(dashboard->container(right)->geometry()));
+    EXPECT_EQ(touch->feedback()->dropFrame, QRectF(rightWasAt));
     up();
     EXPECT_EQ(store->layout(Board::overview).widgets(), QList<WidgetKind>({page, right, left}));
+    // The two tiles move into each other's place.
+    EXPECT_TRUE(dashboard->stage(Board::overview)->isMovingTiles());
+    EXPECT_TRUE(waitUntil([&] { return !dashboard->stage(Board::overview)->isMovingTiles(); }));
+    EXPECT_EQ(dashboard->container(left)->geometry(), rightWasAt);
     EXPECT_TRUE(log().contains("Swapped left.tile and right.tile"));
     ASSERT_TRUE(waitUntil([&] { return saved.count() > 0; }));
     const QJsonArray sections = QJsonDocument::fromJson(readFile("preferences.json"))
@@ -452,6 +465,98 @@ TEST_F(TouchReplayTest, TheMouseFallbackTakesDashboardPressesButNotItsOwnClicks)
     EXPECT_TRUE(clickedNear(300, 400));
     EXPECT_FALSE(touch->contacts().inContact());
     EXPECT_EQ(evaluate("window.activations").toInt(), 1);
+}
+
+// The regions the dashboard has registered now, by id.
+QStringList regionIDs(const TouchSurface& surface) {
+    QStringList ids;
+    for (const TouchRegion& region : surface.regions())
+        ids.append(region.id);
+    return ids;
+}
+
+TEST_F(TouchReplayTest, ASwipeSlidesToAPageDrawnAheadThatRestedUntilItWasShown) {
+    const auto swipe = [&](double dx) {
+        down(QPointF(1700, 400));
+        drag(QPointF(1700 + dx, 410), 0.15);
+        up();
+    };
+    WebWidget* overview = &web();
+    const QPointF control = onPage(60, 50);
+    // The next page is drawn ahead, out of sight: loaded, at rest, without state or regions.
+    dashboard->preloadNow();
+    ASSERT_NE(dashboard->stage(Board::focus), nullptr);
+    WebWidget* ahead = dashboard->stage(Board::focus)->container(other)->web();
+    QSignalSpy states(ahead, &WebWidget::snapshotSent);
+    ASSERT_TRUE(waitUntil(
+            [&] {
+                return ahead->isReady() &&
+                       ahead->page()->lifecycleState() == QWebEnginePage::LifecycleState::Frozen;
+            },
+            30000));
+    EXPECT_FALSE(ahead->page()->isVisible());
+    EXPECT_EQ(states.count(), 0);
+    dashboard->touchSurface()->collect();
+    EXPECT_FALSE(regionIDs(*dashboard->touchSurface()).join(' ').contains("com.example.other"));
+
+    // The swipe slides to it at once, with its state; the page leaving takes no touch from then.
+    swipe(-400);
+    EXPECT_EQ(store->preferences().board, Board::focus);
+    EXPECT_TRUE(dashboard->isSliding());
+    EXPECT_EQ(dashboard->container(other)->web(), ahead);
+    EXPECT_EQ(states.count(), 1);
+    dashboard->touchSurface()->collect();
+    EXPECT_FALSE(regionIDs(*dashboard->touchSurface()).contains("web-com.example.touch-5"));
+
+    // A second swipe during the slide goes on to the page after.
+    swipe(-400);
+    EXPECT_EQ(store->preferences().board, Board::system);
+    // Back to the first page: the same widget, not a new load, and a tap while it slides in
+    // lands on what is under the finger where the slide ends.
+    swipe(400);
+    swipe(400);
+    EXPECT_EQ(store->preferences().board, Board::overview);
+    EXPECT_EQ(&web(), overview);
+    ASSERT_TRUE(dashboard->isSliding());
+    down(control);
+    EXPECT_FALSE(dashboard->isSliding());
+    up();
+    EXPECT_TRUE(pageSays("window.activations", 1));
+    EXPECT_EQ(dashboard->keptPages(), (QList<Board>{Board::overview, Board::focus, Board::system}));
+}
+
+TEST_F(TouchReplayTest, KeptPagesFollowEditsRescansRemovalsAndTheOrientation) {
+    dashboard->preloadNow();
+    PageStage* focus = dashboard->stage(Board::focus);
+    ASSERT_NE(focus, nullptr);
+    WebWidget* before = focus->container(other)->web();
+
+    // An edit of the hidden page reaches it; so does a rescan, which replaces its page.
+    const WidgetKind extra = *WidgetKind::named("focus.extra");
+    store->setLayout(PageLayout::preset(PageLayout::Preset::two, {other, extra}), Board::focus);
+    EXPECT_EQ(focus->containers().size(), 2);
+    store->widgets().reload();
+    ASSERT_NE(focus->container(other), nullptr);
+    EXPECT_NE(focus->container(other)->web(), before);
+    EXPECT_FALSE(focus->container(other)->web()->isSeen());
+
+    // A changed orientation lays it out anew: its tiles stand one above the other.
+    store->updatePreferences([](Preferences& p) { p.orientation = LayoutOrientation::vertical; });
+    EXPECT_GT(focus->container(extra)->geometry().top(),
+              focus->container(other)->geometry().bottom());
+
+    // Its package removed, the widget's page goes away with it.
+    QDir(QDir(directory()).filePath("Widgets/com.example.other.tarnwidget")).removeRecursively();
+    store->widgets().reload();
+    ASSERT_NE(focus->container(other), nullptr);
+    EXPECT_EQ(focus->container(other)->web(), nullptr);
+
+    // Deleting the page moves the next one into its place, and the kept page follows.
+    const int systemTiles = int(store->layout(Board::system).widgets().size());
+    EXPECT_TRUE(store->deletePage(Board::focus));
+    EXPECT_EQ(dashboard->stage(Board::focus), focus);
+    EXPECT_EQ(focus->container(other), nullptr);
+    EXPECT_EQ(focus->containers().size(), systemTiles);
 }
 
 } // namespace

@@ -87,10 +87,28 @@ TEST_F(WebWidgetTest, ReadyBringsAFullSnapshotAndAnUnchangedOneIsNotSentAgain) {
 }
 
 TEST_F(WebWidgetTest, WhileNobodyLooksThePageRestsLoadedAndGetsTheCurrentStateWhenSeen) {
-    writePackage("com.example.rest", {"focus"});
+    writePackage("com.example.rest", {"focus", "storage"});
     WebWidget& widget = show("com.example.rest");
     evaluate(widget, "window.marker = 'kept'");
-    const qsizetype before = sent.size();
+
+    // Its page of the dashboard goes out of sight while a command is on its way: the command
+    // does nothing, and the page hears why once shown again.
+    widget.page()->runJavaScript(
+            "Tarn.command('storage.set', {key: 'k', value: 'v'})"
+            ".then(() => window.outcome = 'ok', e => window.outcome = e.message)");
+    widget.setShown(false);
+    spin(300);
+    EXPECT_EQ(widget.page()->lifecycleState(), QWebEnginePage::LifecycleState::Frozen);
+    EXPECT_FALSE(widget.page()->isVisible());
+    EXPECT_TRUE(store->preferences().widgetStorage.isEmpty());
+    qsizetype before = sent.size();
+    store->updatePreferences([](Preferences& p) { p.showSeconds = !p.showSeconds; });
+    spin(100);
+    EXPECT_EQ(sent.size(), before);
+    widget.setShown(true);
+    EXPECT_EQ(sent.size(), before + 1);
+    EXPECT_TRUE(becomes(widget, "window.outcome", "The widget is not shown"));
+    before = sent.size();
 
     store->setWatched(false);
     EXPECT_EQ(widget.page()->lifecycleState(), QWebEnginePage::LifecycleState::Frozen);

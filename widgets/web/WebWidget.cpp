@@ -78,7 +78,7 @@ WebWidget::WebWidget(WidgetPackage package, TarnStore& store, std::optional<QStr
          {&TarnStore::nowChanged, &TarnStore::preferencesChanged, &TarnStore::focusChanged,
           &TarnStore::focusCopiesChanged, &TarnStore::machineChanged, &TarnStore::changed})
         connect(&m_store, signal, this, &WebWidget::schedulePublish);
-    connect(&m_store, &TarnStore::watchedChanged, this, &WebWidget::followWatched);
+    connect(&m_store, &TarnStore::watchedChanged, this, &WebWidget::followSeen);
     connect(&m_store, &TarnStore::nowChanged, this, &WebWidget::watchRenderer);
     m_budgetClock.start();
 
@@ -135,6 +135,7 @@ void WebWidget::createPage() {
     m_page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
 
     connect(m_page.get(), &QWebEnginePage::loadStarted, this, [this] {
+        m_settled = false;
         m_ready = false;
         m_feed.forget();
         m_failedRequests.clear();
@@ -164,24 +165,53 @@ void WebWidget::createPage() {
     m_page->load(entryURL(m_package.manifest));
     // The view makes its page visible, and so active, whenever it is shown.
     connect(m_page.get(), &QWebEnginePage::visibleChanged, this, [this](bool visible) {
-        if (visible && !m_store.watched())
-            QMetaObject::invokeMethod(this, &WebWidget::followWatched, Qt::QueuedConnection);
+        if (visible && !isSeen())
+            QMetaObject::invokeMethod(this, &WebWidget::followSeen, Qt::QueuedConnection);
     });
-    if (!m_store.watched())
-        followWatched();
+    // A page nobody sees loads and connects all the same, so that it is ready when it is shown;
+    // then it rests. A page that never says it is ready rests a moment after its load.
+    connect(m_page.get(), &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        if (!ok)
+            settle();
+        else
+            QTimer::singleShot(settleMilliseconds, this, [this] { settle(); });
+    });
+    if (!isSeen())
+        followSeen();
 }
 
-void WebWidget::followWatched() {
-    // A page nobody can see is hidden and frozen: it neither draws nor runs its timers, yet
-    // stays loaded, so it shows fresh state as soon as it has some.
-    if (m_store.watched()) {
+void WebWidget::settle() {
+    if (m_settled)
+        return;
+    m_settled = true;
+    if (!isSeen())
+        followSeen();
+}
+
+bool WebWidget::isSeen() const {
+    return m_shown && m_store.watched();
+}
+
+void WebWidget::setShown(bool shown) {
+    if (shown == m_shown)
+        return;
+    m_shown = shown;
+    followSeen();
+}
+
+void WebWidget::followSeen() {
+    // A page nobody can see (its page of the dashboard is not shown, or nobody looks at the
+    // dashboard) is hidden and frozen: it neither draws nor runs its timers nor gets any state,
+    // yet stays loaded, so it shows fresh state as soon as it is seen again.
+    if (isSeen()) {
         m_page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
         m_page->setVisible(m_view->isVisible());
         publish();
     } else {
         m_publishSoon.stop();
         m_page->setVisible(false);
-        m_page->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
+        if (m_settled)
+            m_page->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
     }
 }
 
@@ -325,6 +355,7 @@ void WebWidget::handle(const QJsonObject& message) {
     if (type == QStringLiteral("ready")) {
         m_ready = true;
         m_feed.forget();
+        settle();
         publish();
     } else if (type == QStringLiteral("controls")) {
         if (auto controls = WidgetControls::fromItems(message.value(QStringLiteral("items")))) {
@@ -336,6 +367,15 @@ void WebWidget::handle(const QJsonObject& message) {
         }
     } else if (type == QStringLiteral("command")) {
         const QPointer<WebWidget> self(this);
+        if (!isSeen()) {
+            // Sent just before its page went out of sight: a widget nobody sees does nothing.
+            WidgetBridge::refuseCommand(message, QStringLiteral("The widget is not shown"),
+                                        [self](const QJsonObject& reply) {
+                                            self->call("_reply",
+                                                       Json::fastCompact(QJsonArray{reply}));
+                                        });
+            return;
+        }
         const QString method = message.value(QStringLiteral("method")).toString();
         const auto takeGesture = [self] {
             return self && self->m_gesture.take(self->m_store.clock().uptime());
@@ -385,12 +425,12 @@ void WebWidget::logFailedCommand(const QString& method, const QString& error) {
 }
 
 void WebWidget::schedulePublish() {
-    if (m_ready && m_store.watched() && !m_publishSoon.isActive())
+    if (m_ready && isSeen() && !m_publishSoon.isActive())
         m_publishSoon.start();
 }
 
 void WebWidget::publish() {
-    if (!m_ready || !m_page || !m_store.watched())
+    if (!m_ready || !m_page || !isSeen())
         return;
     const std::optional<QByteArray> json = m_feed.next(m_onTouchscreen);
     if (!json)

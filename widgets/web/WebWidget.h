@@ -34,6 +34,8 @@ class WebWidget : public QWidget, public TouchRegionSource, public TouchScrollTa
     Q_OBJECT
 
 public:
+    // A page that loaded but never said it is ready rests this long after its load.
+    static constexpr int settleMilliseconds = 3000;
     WebWidget(WidgetPackage package, TarnStore& store, std::optional<QString> instanceID,
               QWidget* parent = nullptr);
     ~WebWidget() override;
@@ -63,6 +65,11 @@ public:
     void reload();
     // Sends the page the current state unless it already has exactly that, or nobody can see it.
     void publish();
+    // Whether the widget's page of the dashboard is the one shown; a widget is seen when it is
+    // shown and somebody looks at the dashboard. One that is not seen rests: no state, no frames,
+    // no commands (and, hidden, no touch regions).
+    void setShown(bool shown);
+    bool isSeen() const;
     // From now on the page gets this state instead of the store's (for tools that draw a widget
     // in a given state).
     void setFixedState(const QJsonObject& state);
@@ -111,7 +118,8 @@ private:
     void setFailure(const std::optional<QString>& failure);
     void loadingChanged(const QWebEngineLoadingInfo& info);
     void schedulePublish();
-    void followWatched();
+    void followSeen();
+    void settle();
     void writeLog(const QString& line, LineKind kind);
     void logConsole(int level, const QString& message, int line, const QString& source);
     void logFailedCommand(const QString& method, const QString& error);
@@ -133,6 +141,8 @@ private:
     WidgetLog m_log;
 
     bool m_ready = false;
+    bool m_settled = false; // loaded and connected, or given up on
+    bool m_shown = true;
     SnapshotFeed m_feed;
     QList<WidgetControl> m_controls;
     std::optional<QString> m_failure;
