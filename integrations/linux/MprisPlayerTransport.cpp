@@ -1,11 +1,11 @@
 #include "MprisPlayerTransport.h"
 
 #include <QDBusArgument>
-#include <QDBusConnectionInterface>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>

@@ -6,7 +6,6 @@
 
 #include <QDBusConnection>
 #include <QHash>
-#include <QPointer>
 #include <QVariantMap>
 #include <memory>
 

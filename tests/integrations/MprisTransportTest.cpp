@@ -10,8 +10,6 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMetaType>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -28,52 +26,23 @@ public:
 
 const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(120, 'p');
 
-// A player of another kind than Spotify, on a connection of its own.
-struct OtherPlayer {
-    FakePlayerState state;
-    QDBusConnection bus;
-    QString name;
-
-    OtherPlayer(PrivateBus& privateBus, const QString& id, const QString& identity)
-        : bus(privateBus.connect(id)), name("org.mpris.MediaPlayer2." + id) {
-        new FakeRootAdaptor(&state);
-        new FakePlayerAdaptor(&state);
-        state.identity = identity;
-        state.metadata = {{"xesam:title", identity + " song"},
-                          {"xesam:url", "file:///home/someone/Music/song.ogg"}};
-        bus.registerObject("/org/mpris/MediaPlayer2", &state);
+// The desktop's applications: a default music player, and VLC.
+class MusicLauncher : public AppLauncher {
+public:
+    QStringList opened;
+    std::optional<QString> locate(const QString& id) override {
+        if (id == "com.apple.Music")
+            return QString("/usr/share/applications/org.gnome.Rhythmbox3.desktop");
+        if (id == "vlc")
+            return QString("/usr/share/applications/vlc.desktop");
+        return std::nullopt;
     }
-    bool start() { return bus.registerService(name); }
-    void quit() { bus.unregisterService(name); }
-};
-
-// Answers every request with `answer`, or never when it is empty; counts the requests.
-struct WebServer {
-    QTcpServer server;
-    QByteArray answer;
-    int requests = 0;
-
-    WebServer() {
-        server.listen(QHostAddress::LocalHost);
-        QObject::connect(&server, &QTcpServer::newConnection, [this] {
-            QTcpSocket* socket = server.nextPendingConnection();
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                if (!socket->readAll().contains("\r\n\r\n"))
-                    return;
-                ++requests;
-                if (!answer.isEmpty())
-                    socket->write(answer);
-                socket->disconnectFromHost();
-            });
-        });
+    std::optional<Application> inspect(const QString& path) override {
+        return Application{path.contains("vlc") ? "VLC media player" : "Rhythmbox", {}};
     }
-    QString url(const QString& path) const {
-        return QString("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path);
-    }
-    static QByteArray reply(const QByteArray& type, const QByteArray& body) {
-        return "HTTP/1.1 200 OK\r\nContent-Type: " + type +
-               "\r\nContent-Length: " + QByteArray::number(body.size()) +
-               "\r\nConnection: close\r\n\r\n" + body;
+    void open(const QString& location, Completion completion) override {
+        opened.append(location);
+        completion(std::nullopt);
     }
 };
 
@@ -242,8 +211,8 @@ TEST_F(MprisTest, TheServiceThroughTheBus) {
 }
 
 TEST_F(MprisTest, TheChoiceFollowsSpotifyThenThePlayerThatStartedLastThenTheLatestChange) {
-    OtherPlayer vlc(bus, "vlc", "VLC media player");
-    OtherPlayer mpv(bus, "mpv", "mpv Media Player");
+    FakePlayer vlc(bus.connect("vlc"), "vlc", "VLC media player");
+    FakePlayer mpv(bus.connect("mpv"), "mpv", "mpv Media Player");
     ASSERT_TRUE(vlc.start());
     ASSERT_TRUE(follows(vlc.name));
     EXPECT_TRUE(waitUntil([&] { return transport->playerName() == "VLC media player"; }));
@@ -288,7 +257,7 @@ TEST_F(MprisTest, TheChoiceFollowsSpotifyThenThePlayerThatStartedLastThenTheLate
 }
 
 TEST_F(MprisTest, WhatAPlayerCannotDoIsGreyedAndRefusedWithoutReachingIt) {
-    OtherPlayer vlc(bus, "vlc", "VLC media player");
+    FakePlayer vlc(bus.connect("vlc"), "vlc", "VLC media player");
     vlc.state.canGoNext = false;
     vlc.state.canSeek = false;
     vlc.state.metadata["mpris:length"] = qlonglong(200000000);
@@ -317,8 +286,8 @@ TEST_F(MprisTest, CoversAreReadFromFilesAndTheWebAndOnlyImagesWithinTheLimitsAre
         file.write(bytes);
         return QUrl::fromLocalFile(file.fileName()).toString();
     };
-    WebServer web;
-    web.answer = WebServer::reply("image/png", png);
+    FakeCoverServer web;
+    web.answer = FakeCoverServer::reply("image/png", png);
     player.metadata["mpris:artUrl"] = web.url("/cover.png");
     startPlayer();
     SpotifyService& service = refreshedService(std::make_shared<ArtworkFetcher>(500));
@@ -338,8 +307,8 @@ TEST_F(MprisTest, CoversAreReadFromFilesAndTheWebAndOnlyImagesWithinTheLimitsAre
 
     // What is no image, too big, behind a link or neither on the web nor here is not shown.
     ASSERT_TRUE(QFile::link(files.filePath("cover.png"), files.filePath("link.png")));
-    WebServer page;
-    page.answer = WebServer::reply("text/html", png);
+    FakeCoverServer page;
+    page.answer = FakeCoverServer::reply("text/html", png);
     const QStringList refused = {
             write("text.png", "<svg xmlns='http://www.w3.org/2000/svg'/>"),
             write("huge.png", png + QByteArray(ArtworkReader::maximumBytes, 0)),
@@ -355,7 +324,7 @@ TEST_F(MprisTest, CoversAreReadFromFilesAndTheWebAndOnlyImagesWithinTheLimitsAre
     EXPECT_EQ(page.requests, 1);
 
     // A server that never answers is given up on.
-    WebServer silent;
+    FakeCoverServer silent;
     ArtworkFetcher fetcher(300);
     std::optional<std::optional<QByteArray>> answer;
     fetcher.read(silent.url("/slow.png"), &service,
@@ -363,4 +332,24 @@ TEST_F(MprisTest, CoversAreReadFromFilesAndTheWebAndOnlyImagesWithinTheLimitsAre
     EXPECT_TRUE(waitUntil([&] { return answer.has_value(); }, 3000));
     ASSERT_TRUE(answer.has_value());
     EXPECT_FALSE(answer->has_value());
+}
+
+TEST_F(MprisTest, ConnectOpensTheDesktopsMusicPlayerOrThePinnedOneWhileNoneRuns) {
+    auto launcher = std::make_shared<MusicLauncher>();
+    transport = std::make_unique<MprisPlayerTransport>(launcher, client, 500);
+    SpotifyService& service = refreshedService();
+    EXPECT_EQ(service.state()["message"], "Open Rhythmbox to resume playback controls.");
+    std::optional<std::optional<QString>> result;
+    service.connect([&](const std::optional<QString>& error) { result = error; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    EXPECT_EQ(*result, std::nullopt);
+
+    service.pin(QString("org.mpris.MediaPlayer2.vlc"));
+    refresh();
+    EXPECT_EQ(service.state()["message"], "Open VLC media player to resume playback controls.");
+    result.reset();
+    service.connect([&](const std::optional<QString>& error) { result = error; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    EXPECT_EQ(launcher->opened, QStringList({"/usr/share/applications/org.gnome.Rhythmbox3.desktop",
+                                             "/usr/share/applications/vlc.desktop"}));
 }

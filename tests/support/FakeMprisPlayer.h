@@ -6,6 +6,8 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QStringList>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QVariantMap>
 
 // What the fake player is playing, what it can do and what it was asked to do.
@@ -114,4 +116,56 @@ private:
     }
 
     FakePlayerState* m_state;
+};
+
+// A player of another kind than Spotify, on a connection of its own, with a track loaded whose
+// address is a file on this computer.
+struct FakePlayer {
+    FakePlayerState state;
+    QDBusConnection bus;
+    QString name;
+
+    FakePlayer(QDBusConnection connection, const QString& id, const QString& identity)
+        : bus(connection), name(QStringLiteral("org.mpris.MediaPlayer2.") + id) {
+        new FakeRootAdaptor(&state);
+        new FakePlayerAdaptor(&state);
+        state.identity = identity;
+        state.metadata = {{QStringLiteral("xesam:title"), identity + QStringLiteral(" song")},
+                          {QStringLiteral("xesam:url"),
+                           QStringLiteral("file:///home/someone/Music/song.ogg")}};
+        bus.registerObject(QStringLiteral("/org/mpris/MediaPlayer2"), &state);
+    }
+    bool start() { return bus.registerService(name); }
+    void quit() { bus.unregisterService(name); }
+};
+
+// Where the fake players' covers come from: a web server on this computer that answers every
+// request with `answer`, or never when it is empty.
+struct FakeCoverServer {
+    QTcpServer server;
+    QByteArray answer;
+    int requests = 0;
+
+    FakeCoverServer() {
+        server.listen(QHostAddress::LocalHost);
+        QObject::connect(&server, &QTcpServer::newConnection, [this] {
+            QTcpSocket* socket = server.nextPendingConnection();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                if (!socket->readAll().contains("\r\n\r\n"))
+                    return;
+                ++requests;
+                if (!answer.isEmpty())
+                    socket->write(answer);
+                socket->disconnectFromHost();
+            });
+        });
+    }
+    QString url(const QString& path) const {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(server.serverPort()).arg(path);
+    }
+    static QByteArray reply(const QByteArray& type, const QByteArray& body) {
+        return "HTTP/1.1 200 OK\r\nContent-Type: " + type +
+               "\r\nContent-Length: " + QByteArray::number(body.size()) +
+               "\r\nConnection: close\r\n\r\n" + body;
+    }
 };
