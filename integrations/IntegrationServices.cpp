@@ -139,7 +139,8 @@ IntegrationServices::IntegrationServices(QString directory, std::shared_ptr<cons
     if (m_platform.homeFolder.isEmpty())
         m_platform.homeFolder = QDir::homePath();
 
-    m_spotify = std::make_unique<SpotifyService>(m_platform.player, m_clock, m_platform.settings);
+    m_spotify = std::make_unique<SpotifyService>(m_platform.player, m_clock, m_platform.settings,
+                                                 m_platform.artwork);
     m_audio = std::make_unique<AudioService>(m_platform.audio);
     m_organizer =
             std::make_unique<OrganizerService>(m_platform.calendar, m_clock, m_platform.openUrl);

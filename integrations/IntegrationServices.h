@@ -19,10 +19,11 @@
 #include <optional>
 
 // What the services need from the platform. Anything left empty is replaced by a stand-in
-// that has nothing to offer (no player, no sound server, no calendar, no automations).
+// that has nothing to offer (no player, no covers, no sound server, no calendar, no automations).
 struct IntegrationPlatform {
     QString homeFolder;
     std::shared_ptr<PlayerTransport> player;
+    std::shared_ptr<ArtworkReader> artwork; // none: players' covers are not shown
     std::shared_ptr<AudioBackend> audio;
     std::shared_ptr<CalendarBackend> calendar;
     std::unique_ptr<ActivityReadings> activity;

@@ -18,9 +18,9 @@ QJsonObject disconnected(const QString& message) {
 }
 
 // A failure always says something.
-PlayerTransport::Reply withDescription(PlayerTransport::Reply reply) {
+PlayerTransport::Reply withDescription(PlayerTransport::Reply reply, const QString& player) {
     if (!reply.ok && reply.message.isEmpty())
-        reply.message = QStringLiteral("Spotify did not respond");
+        reply.message = QStringLiteral("%1 did not respond").arg(player);
     return reply;
 }
 
@@ -36,10 +36,14 @@ QString decimal(double value) {
 
 SpotifyService::SpotifyService(std::shared_ptr<PlayerTransport> transport,
                                std::shared_ptr<const Clock> clock,
-                               std::shared_ptr<QSettings> settings, QObject* parent)
+                               std::shared_ptr<QSettings> settings,
+                               std::shared_ptr<ArtworkReader> artwork, QObject* parent)
     : QObject(parent), m_transport(std::move(transport)), m_clock(std::move(clock)),
       m_settings(std::move(settings)),
-      m_state(disconnected(QStringLiteral("Connect Spotify to control the desktop app."))) {}
+      m_state(disconnected(QStringLiteral("Connect Spotify to control the desktop app."))),
+      m_artwork(std::move(artwork)) {
+    QObject::connect(&m_artwork, &PlayerArtwork::changed, this, &SpotifyService::showArtwork);
+}
 
 QString SpotifyService::stateQuery() {
     return QStringLiteral(
@@ -49,7 +53,22 @@ QString SpotifyService::stateQuery() {
             "text, (shuffling) as text, (repeating) as text}");
 }
 
+void SpotifyService::noticeFollowed() {
+    // Another player gets its own first answer, not the back-off of the one before.
+    const QString followed = m_transport->followed();
+    if (followed != m_followed) {
+        m_followed = followed;
+        m_nextAttempt.reset();
+    }
+}
+
+void SpotifyService::pin(const std::optional<QString>& player) {
+    m_transport->pin(player);
+    noticeFollowed();
+}
+
 void SpotifyService::refresh(std::function<void()> done) {
+    noticeFollowed();
     const QDateTime now = m_clock->now();
     if (m_busy || (m_nextAttempt && now < *m_nextAttempt)) {
         if (done)
@@ -73,49 +92,81 @@ void SpotifyService::refresh(std::function<void()> done) {
     }
     m_busy = true;
     if (!m_transport->isRunning()) {
-        m_state = disconnected(QStringLiteral("Open Spotify to resume playback controls."));
+        m_state = disconnected(QStringLiteral("Open %1 to resume playback controls.")
+                                       .arg(m_transport->playerName()));
+        m_artwork.follow({});
         finishRefresh(done);
         return;
     }
-    m_transport->run(stateQuery(), this, [this, done](const PlayerTransport::Reply& reply) {
+    const QString asked = m_transport->followed();
+    m_transport->run(stateQuery(), this, [this, done, asked](const PlayerTransport::Reply& reply) {
+        // A player that quit while it was asked: the one followed now answers instead.
+        if (!reply.ok && m_transport->followed() != asked) {
+            m_busy = false;
+            refresh(done);
+            return;
+        }
         applyReply(reply);
         finishRefresh(done);
     });
 }
 
 void SpotifyService::applyReply(const PlayerTransport::Reply& reply) {
-    PlayerTransport::Reply outcome = withDescription(reply);
+    const QString player = m_transport->playerName();
+    PlayerTransport::Reply outcome = withDescription(reply, player);
     if (outcome.ok && outcome.items.size() != 11)
-        outcome = {false, {}, -1, QStringLiteral("Play a track in Spotify to get started")};
+        outcome = {false, {}, -1, QStringLiteral("Play a track in %1 to get started").arg(player)};
     if (outcome.ok) {
-        const QStringList& i = outcome.items;
-        m_state = {{QStringLiteral("connected"), true},
-                   {QStringLiteral("title"), i[0]},
-                   {QStringLiteral("artist"), i[1]},
-                   {QStringLiteral("album"), i[2]},
-                   {QStringLiteral("artwork"), i[3]},
-                   {QStringLiteral("uri"), i[4]},
-                   {QStringLiteral("duration"), numberOr0(i[5]) / 1000},
-                   {QStringLiteral("position"), numberOr0(i[6])},
-                   {QStringLiteral("playing"), i[7] == QStringLiteral("playing")},
-                   {QStringLiteral("volume"), numberOr0(i[8])},
-                   {QStringLiteral("shuffle"), i[9] == QStringLiteral("true")},
-                   {QStringLiteral("repeat"), i[10] == QStringLiteral("true")}};
+        applyTrack(outcome.items, outcome.can);
         return;
     }
     QString message;
     if (outcome.code == PlayerTransport::notPermitted) {
-        message = PlatformTexts::spotifyNotPermitted();
+        message = PlatformTexts::spotifyNotPermitted(player);
         m_connected = false;
     } else if (outcome.code == PlayerTransport::timedOut) {
-        message = QStringLiteral("Spotify didn’t respond. Retrying…");
+        message = QStringLiteral("%1 didn’t respond. Retrying…").arg(player);
         m_nextAttempt = m_clock->now().addSecs(backOffSeconds);
     } else {
-        message = QStringLiteral("Spotify: ") + outcome.message +
+        message = player + QStringLiteral(": ") + outcome.message +
                   QStringLiteral(". Play a track or try Connect again.");
         m_nextAttempt = m_clock->now().addSecs(backOffSeconds);
     }
     m_state = disconnected(message);
+    m_artwork.follow({});
+}
+
+void SpotifyService::applyTrack(const QStringList& i, const PlayerTransport::Capabilities& can) {
+    // The player's own cover address stays here: pages get the dashboard's copy.
+    m_artwork.follow(i[3]);
+    m_state = {{QStringLiteral("connected"), true},
+               {QStringLiteral("title"), i[0]},
+               {QStringLiteral("artist"), i[1]},
+               {QStringLiteral("album"), i[2]},
+               {QStringLiteral("artwork"), m_artwork.path()},
+               {QStringLiteral("uri"), i[4]},
+               {QStringLiteral("duration"), numberOr0(i[5]) / 1000},
+               {QStringLiteral("position"), numberOr0(i[6])},
+               {QStringLiteral("playing"), i[7] == QStringLiteral("playing")},
+               {QStringLiteral("volume"), numberOr0(i[8])},
+               {QStringLiteral("shuffle"), i[9] == QStringLiteral("true")},
+               {QStringLiteral("repeat"), i[10] == QStringLiteral("true")},
+               {QStringLiteral("player"), m_transport->playerName()},
+               {QStringLiteral("canPlay"), can.play},
+               {QStringLiteral("canPause"), can.pause},
+               {QStringLiteral("canGoNext"), can.goNext},
+               {QStringLiteral("canGoPrevious"), can.goPrevious},
+               {QStringLiteral("canSeek"), can.seek},
+               {QStringLiteral("canShuffle"), can.shuffle},
+               {QStringLiteral("canRepeat"), can.repeat},
+               {QStringLiteral("canSetVolume"), can.setVolume}};
+}
+
+void SpotifyService::showArtwork() {
+    if (m_state.value(QStringLiteral("connected")).toBool()) {
+        m_state.insert(QStringLiteral("artwork"), m_artwork.path());
+        emit changed();
+    }
 }
 
 void SpotifyService::finishRefresh(const std::function<void()>& done) {
@@ -127,7 +178,7 @@ void SpotifyService::finishRefresh(const std::function<void()>& done) {
 
 void SpotifyService::connect(Done done) {
     if (!m_transport->isInstalled()) {
-        done(QStringLiteral("Install the Spotify desktop app first"));
+        done(QStringLiteral("Install the %1 desktop app first").arg(m_transport->playerName()));
         return;
     }
     const auto connected = [this, done] {
@@ -195,7 +246,7 @@ void SpotifyService::command(const QString& action, std::optional<double> value,
     }
     m_transport->run(*body.body, this, [this, done](const PlayerTransport::Reply& reply) {
         if (!reply.ok) {
-            done(withDescription(reply).message);
+            done(withDescription(reply, m_transport->playerName()).message);
             return;
         }
         refresh([done] { done(std::nullopt); });

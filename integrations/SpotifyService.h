@@ -1,5 +1,6 @@
 #pragma once
 
+#include "integrations/PlayerArtwork.h"
 #include "integrations/PlayerTransport.h"
 #include "model/Clock.h"
 
@@ -11,8 +12,9 @@
 #include <memory>
 #include <optional>
 
-// What the Spotify desktop application plays, and its controls. A small state machine around
-// whether the user connected, whether the player runs and whether the last request worked.
+// What the desktop's music player plays, and its controls: the Spotify application, or whichever
+// player the transport follows. A small state machine around whether the user connected, whether
+// the player runs and whether the last request worked. Messages name the player.
 class SpotifyService : public QObject {
     Q_OBJECT
 
@@ -22,7 +24,8 @@ public:
     static constexpr int backOffSeconds = 5;
 
     SpotifyService(std::shared_ptr<PlayerTransport> transport, std::shared_ptr<const Clock> clock,
-                   std::shared_ptr<QSettings> settings, QObject* parent = nullptr);
+                   std::shared_ptr<QSettings> settings,
+                   std::shared_ptr<ArtworkReader> artwork = nullptr, QObject* parent = nullptr);
 
     const QJsonObject& state() const { return m_state; }
     bool isConnected() const { return m_connected; }
@@ -44,12 +47,20 @@ public:
 
     static QString stateQuery();
 
+    // The current cover by the name in the state's "artwork" path.
+    std::optional<Artwork> artwork(const QString& name) const { return m_artwork.picture(name); }
+    // Follows this player alone (a bus name); nothing lets the transport choose.
+    void pin(const std::optional<QString>& player);
+
 signals:
     void changed();
 
 private:
     void applyReply(const PlayerTransport::Reply& reply);
+    void applyTrack(const QStringList& items, const PlayerTransport::Capabilities& can);
     void finishRefresh(const std::function<void()>& done);
+    void noticeFollowed();
+    void showArtwork();
 
     std::shared_ptr<PlayerTransport> m_transport;
     std::shared_ptr<const Clock> m_clock;
@@ -59,4 +70,6 @@ private:
     bool m_busy = false;
     std::optional<QDateTime> m_nextAttempt;
     bool m_attemptedPermissionCheck = false;
+    QString m_followed;
+    PlayerArtwork m_artwork;
 };

@@ -87,9 +87,9 @@ QMap<QString, PageLayout> readPageLayouts(const QJsonValue& value, bool& dropped
 
 bool hasUnknownKeys(const QJsonObject& object) {
     static const QSet<QString> known = {
-            "launchers", "orientation",  "primaryAccent", "customAccent", "palette", "board",
-            "pageCount", "directTouch",  "showSeconds",   "focusMinutes", "note",    "displayID",
-            "shortcuts", "widgetOrders", "widgetStorage", "pageLayouts"};
+            "launchers", "orientation",  "primaryAccent", "customAccent", "palette",    "board",
+            "pageCount", "directTouch",  "showSeconds",   "focusMinutes", "note",       "displayID",
+            "shortcuts", "widgetOrders", "widgetStorage", "pageLayouts",  "musicPlayer"};
     const QStringList keys = object.keys();
     return std::any_of(keys.begin(), keys.end(),
                        [](const QString& key) { return !known.contains(key); });
@@ -149,6 +149,7 @@ Preferences Preferences::fromJsonObject(const QJsonObject& o, bool* dropped) {
               [&](V v) { p.widgetStorage = readWidgetStorage(v); });
     ifPresent(o, QStringLiteral("pageLayouts"),
               [&](V v) { p.pageLayouts = readPageLayouts(v, left); });
+    p.musicPlayer = Json::optionalString(o, QStringLiteral("musicPlayer"));
     if (dropped)
         *dropped = left;
 
@@ -204,6 +205,7 @@ QByteArray Preferences::toJson() const {
             {"widgetOrders", orderObject},
             {"widgetStorage", storageObject},
             {"pageLayouts", layoutObject},
+            {"musicPlayer", optionalText(musicPlayer)},
     };
     QByteArray document("{");
     for (const auto& [key, value] : fields) {

@@ -35,6 +35,9 @@ struct Preferences {
     QMap<QString, QList<WidgetKind>> widgetOrders;       // by board raw value
     QMap<QString, QMap<QString, QString>> widgetStorage; // by widget instance
     QMap<QString, PageLayout> pageLayouts;               // by board raw value
+    // The bus name of the music player the music widgets follow alone
+    // ("org.mpris.MediaPlayer2.vlc"); absent: they choose by themselves.
+    std::optional<QString> musicPlayer;
 
     // Reads a whole document. Throws DecodingError when any key but "pageLayouts" has a value of
     // the wrong shape; undecodable or invalid page layouts are dropped instead. `dropped`, when

@@ -22,8 +22,9 @@ QString systemReason() {
 
 } // namespace
 
-RegularFile RegularFile::read(const QString& path, qint64 sizeLimit) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+RegularFile RegularFile::read(const QString& path, qint64 sizeLimit, Links links) {
+    const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (links == Links::refuse ? O_NOFOLLOW : 0);
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
     if (fd < 0)
         return failed(path, systemReason());
     struct stat status {};

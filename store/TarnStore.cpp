@@ -204,6 +204,8 @@ void TarnStore::updatePreferences(const std::function<void(Preferences&)>& chang
 }
 
 void TarnStore::afterPreferencesChange(LayoutOrientation previousOrientation) {
+    if (m_services)
+        m_services->spotify().pin(m_preferences.musicPlayer);
     emit preferencesChanged();
     scheduleSave();
     if (m_preferences.orientation != previousOrientation && orientationChanged)

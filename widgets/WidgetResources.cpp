@@ -20,13 +20,16 @@ WidgetResources::Answer failure(const QString& message) {
 
 } // namespace
 
-WidgetResources::WidgetResources(WidgetPackage package, QString sdkDirectory)
-    : m_package(std::move(package)), m_sdkDirectory(std::move(sdkDirectory)) {}
+WidgetResources::WidgetResources(WidgetPackage package, QString sdkDirectory, ArtworkSource artwork)
+    : m_package(std::move(package)), m_sdkDirectory(std::move(sdkDirectory)),
+      m_artwork(std::move(artwork)) {}
 
 WidgetResources::Answer WidgetResources::answer(const QUrl& url, Use use) const {
     if (!url.isValid() || url.host() != QLatin1String(host))
         return failure(QStringLiteral("Invalid resource origin"));
     QString path = url.path(QUrl::FullyDecoded).mid(1);
+    if (path.startsWith(QLatin1String(Artwork::folder)))
+        return artwork(path.mid(int(std::strlen(Artwork::folder))));
     QString root = m_package.root;
     if (path.startsWith(QLatin1String(sdkPrefix))) {
         path = path.mid(int(std::strlen(sdkPrefix)));
@@ -55,6 +58,15 @@ WidgetResources::Answer WidgetResources::answer(const QUrl& url, Use use) const 
         answer.body.prepend(prefix);
     }
     return answer;
+}
+
+WidgetResources::Answer WidgetResources::artwork(const QString& name) const {
+    if (!m_package.manifest.declares(QStringLiteral("spotify")))
+        return failure(QStringLiteral("Artwork needs the \"spotify\" permission"));
+    const std::optional<Artwork> picture = m_artwork ? m_artwork(name) : std::nullopt;
+    if (!picture)
+        return failure(QStringLiteral("Artwork is no longer available"));
+    return {true, picture->mimeType, picture->bytes, {}};
 }
 
 QByteArray WidgetResources::workerPrologue() {

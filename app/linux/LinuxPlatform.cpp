@@ -2,6 +2,7 @@
 
 #include "app/linux/CanberraSound.h"
 #include "app/linux/DesktopAppLauncher.h"
+#include "integrations/linux/ArtworkFetcher.h"
 #include "integrations/linux/AutomationsFolder.h"
 #include "integrations/linux/EdsCalendarBackend.h"
 #include "integrations/linux/LibgitRepositoryReader.h"
@@ -22,6 +23,7 @@ TarnStore::Environment linuxEnvironment(LinuxPlatformOptions options) {
     IntegrationPlatform& integrations = environment.integrations;
     integrations.homeFolder = QDir::homePath();
     integrations.player = std::make_shared<MprisPlayerTransport>(launcher);
+    integrations.artwork = std::make_shared<ArtworkFetcher>();
     integrations.audio = std::make_shared<PulseAudioBackend>();
     integrations.calendar = std::make_shared<EdsCalendarBackend>();
     integrations.activity = std::make_unique<LinuxActivityReadings>();

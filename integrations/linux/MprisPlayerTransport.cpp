@@ -1,12 +1,11 @@
 #include "MprisPlayerTransport.h"
 
 #include <QDBusArgument>
-#include <QDBusConnectionInterface>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
-#include <QDBusServiceWatcher>
 #include <QDBusVariant>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
@@ -14,8 +13,12 @@
 namespace {
 
 const QString objectPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString rootInterface = QStringLiteral("org.mpris.MediaPlayer2");
 const QString playerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString busService = QStringLiteral("org.freedesktop.DBus");
+// The launcher's identifier for the desktop's default music player.
+const QString musicPlayerID = QStringLiteral("com.apple.Music");
 
 PlayerTransport::Reply success(QStringList items = {}) {
     return {true, std::move(items), 0, {}};
@@ -34,22 +37,46 @@ PlayerTransport::Reply failure(const QDBusError& error) {
     }
 }
 
+PlayerTransport::Reply failure(const QString& message) {
+    return {false, {}, -1, message};
+}
+
 QVariantMap asMap(const QVariant& value) {
     if (value.canConvert<QDBusArgument>())
         return qdbus_cast<QVariantMap>(value.value<QDBusArgument>());
     return value.toMap();
 }
 
-QString text(const QVariant& value) {
+QStringList asList(const QVariant& value) {
     if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QStringLiteral(", "));
+        return value.toStringList();
     if (value.canConvert<QDBusArgument>())
-        return qdbus_cast<QStringList>(value.value<QDBusArgument>()).join(QStringLiteral(", "));
+        return qdbus_cast<QStringList>(value.value<QDBusArgument>());
+    return {};
+}
+
+QString text(const QVariant& value) {
+    if (value.typeId() == QMetaType::QStringList || value.canConvert<QDBusArgument>())
+        return asList(value).join(QStringLiteral(", "));
     return value.toString();
 }
 
 QString flag(bool on) {
     return on ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+bool isPlaying(const QVariantMap& properties) {
+    return properties.value(QStringLiteral("PlaybackStatus")).toString() ==
+           QStringLiteral("Playing");
+}
+
+// A track's address is a Spotify link or nothing: another player's would be a path on this
+// computer, which is none of a page's business.
+QString spotifyLink(const QString& address) {
+    return address.startsWith(QStringLiteral("spotify:")) ||
+                           address.startsWith(QStringLiteral("https://open.spotify.com/"))
+                   ? address
+                   : QString();
 }
 
 // The eleven reply items of the state query, or fewer when no track is loaded.
@@ -63,7 +90,7 @@ QStringList stateItems(const QVariantMap& properties) {
               << text(metadata.value(QStringLiteral("xesam:artist")))
               << text(metadata.value(QStringLiteral("xesam:album")))
               << text(metadata.value(QStringLiteral("mpris:artUrl")))
-              << text(metadata.value(QStringLiteral("xesam:url")))
+              << spotifyLink(text(metadata.value(QStringLiteral("xesam:url"))))
               // Microseconds on the bus, milliseconds in the reply.
               << QString::number(metadata.value(QStringLiteral("mpris:length")).toLongLong() /
                                  1000);
@@ -79,31 +106,168 @@ QStringList stateItems(const QVariantMap& properties) {
     return items;
 }
 
+// What the player says it can do. Nothing is assumed: a property it does not have is a "no".
+PlayerTransport::Capabilities capabilities(const QVariantMap& properties) {
+    const bool control = properties.value(QStringLiteral("CanControl")).toBool();
+    const auto can = [&](const char* name) {
+        return control && properties.value(QLatin1String(name)).toBool();
+    };
+    const auto has = [&](const char* name) {
+        return control && properties.contains(QLatin1String(name));
+    };
+    return {can("CanPlay"), can("CanPause"), can("CanGoNext"),  can("CanGoPrevious"),
+            can("CanSeek"), has("Shuffle"),  has("LoopStatus"), has("Volume")};
+}
+
 } // namespace
+
+// A control body, read back into what it asks for.
+struct MprisPlayerTransport::Control {
+    enum class Kind { playPause, next, previous, shuffle, repeat, volume, seek, openUri };
+    Kind kind;
+    double value = 0;
+    QString uri;
+
+    static std::optional<Control> read(const QString& body) {
+        static const QRegularExpression volume(QStringLiteral("^set sound volume to (\\d+)$"));
+        static const QRegularExpression position(
+                QStringLiteral("^set player position to ([0-9.eE+-]+)$"));
+        static const QRegularExpression playTrack(QStringLiteral("^play track \"([^\"]+)\"$"));
+        static const QHash<QString, Kind> simple = {
+                {QStringLiteral("playpause"), Kind::playPause},
+                {QStringLiteral("next track"), Kind::next},
+                {QStringLiteral("previous track"), Kind::previous},
+                {QStringLiteral("set shuffling to not shuffling"), Kind::shuffle},
+                {QStringLiteral("set repeating to not repeating"), Kind::repeat}};
+        if (simple.contains(body))
+            return Control{simple.value(body), 0, {}};
+        if (const auto match = volume.match(body); match.hasMatch())
+            return Control{Kind::volume, match.captured(1).toDouble(), {}};
+        if (const auto match = position.match(body); match.hasMatch())
+            return Control{Kind::seek, match.captured(1).toDouble(), {}};
+        if (const auto match = playTrack.match(body); match.hasMatch())
+            return Control{Kind::openUri, 0, match.captured(1)};
+        return std::nullopt;
+    }
+};
 
 MprisPlayerTransport::MprisPlayerTransport(std::shared_ptr<AppLauncher> launcher,
                                            QDBusConnection bus, int callTimeoutMs, QObject* parent)
     : QObject(parent), m_launcher(std::move(launcher)), m_bus(bus), m_timeout(callTimeoutMs) {
     if (!m_bus.isConnected())
         return;
-    // Told when the player comes and goes, instead of asking the bus every second.
-    m_watcher = new QDBusServiceWatcher(QLatin1String(service), m_bus,
-                                        QDBusServiceWatcher::WatchForOwnerChange, this);
-    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
-            [this](const QString&, const QString&, const QString& owner) {
-                m_running = !owner.isEmpty();
-            });
-    const QDBusReply<bool> registered =
-            m_bus.interface()->isServiceRegistered(QLatin1String(service));
-    m_running = registered.isValid() && registered.value();
+    // Told when players come, go and change, instead of asking every one of them each second.
+    // A service watcher with a wildcard never fires here: the bus's own signal is filtered.
+    m_bus.connect(busService, QStringLiteral("/org/freedesktop/DBus"), busService,
+                  QStringLiteral("NameOwnerChanged"), this,
+                  SLOT(nameOwnerChanged(QString, QString, QString)));
+    m_bus.connect(QString(), objectPath, propertiesInterface, QStringLiteral("PropertiesChanged"),
+                  this, SLOT(propertiesChanged(QDBusMessage)));
+    listPlayers();
 }
 
-void MprisPlayerTransport::call(const QString& interface, const QString& method,
-                                const Arguments& arguments, QObject* receiver,
-                                std::function<void(const QDBusMessage&)> onReply,
+// ---- Following the players
+
+void MprisPlayerTransport::listPlayers() {
+    const QDBusMessage list =
+            QDBusMessage::createMethodCall(busService, QStringLiteral("/org/freedesktop/DBus"),
+                                           busService, QStringLiteral("ListNames"));
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(list, m_timeout), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        for (const QString& name : watcher->reply().arguments().value(0).toStringList()) {
+            if (PlayerChoice::isPlayer(name))
+                add(name);
+        }
+    });
+}
+
+void MprisPlayerTransport::nameOwnerChanged(const QString& name, const QString&,
+                                            const QString& newOwner) {
+    if (!PlayerChoice::isPlayer(name))
+        return;
+    if (!newOwner.isEmpty()) {
+        add(name);
+        return;
+    }
+    m_choice.remove(name);
+    // What the pinned player said of itself names it while it is away.
+    if (m_choice.pinned() != name)
+        m_players.remove(name);
+}
+
+void MprisPlayerTransport::add(const QString& busName) {
+    if (!m_choice.contains(busName))
+        m_choice.update(busName, {});
+    const auto ignore = [](const Reply&) {};
+    call(
+            busName, propertiesInterface, QStringLiteral("GetAll"), {rootInterface}, this,
+            [this, busName](const QDBusMessage& reply) {
+                const QVariantMap properties = asMap(reply.arguments().value(0));
+                Player player{reply.service(),
+                              properties.value(QStringLiteral("Identity")).toString().trimmed(),
+                              properties.value(QStringLiteral("DesktopEntry")).toString(),
+                              asList(properties.value(QStringLiteral("SupportedUriSchemes")))};
+                if (player.name.isEmpty() && !player.desktopEntry.isEmpty() && m_launcher)
+                    player.name = applicationName(m_launcher->locate(player.desktopEntry))
+                                          .value_or(QString());
+                m_players.insert(busName, player);
+            },
+            ignore);
+    call(
+            busName, propertiesInterface, QStringLiteral("Get"),
+            {playerInterface, QStringLiteral("PlaybackStatus")}, this,
+            [this, busName](const QDBusMessage& reply) {
+                if (m_choice.contains(busName))
+                    m_choice.update(
+                            busName,
+                            reply.arguments().value(0).value<QDBusVariant>().variant().toString());
+            },
+            ignore);
+}
+
+void MprisPlayerTransport::propertiesChanged(const QDBusMessage& message) {
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.value(0).toString() != playerInterface)
+        return;
+    const QVariantMap changed = asMap(arguments.value(1));
+    if (!changed.contains(QStringLiteral("PlaybackStatus")))
+        return;
+    // The signal comes from a connection; the players are known by the names it owns.
+    for (auto it = m_players.cbegin(); it != m_players.cend(); ++it) {
+        if (it->owner == message.service() && m_choice.contains(it.key()))
+            m_choice.update(it.key(), changed.value(QStringLiteral("PlaybackStatus")).toString());
+    }
+}
+
+void MprisPlayerTransport::pin(const std::optional<QString>& player) {
+    if (player == m_choice.pinned())
+        return;
+    m_choice.pin(player);
+    m_target.reset();
+}
+
+QString MprisPlayerTransport::nameOf(const QString& busName) const {
+    const QString known = m_players.value(busName).name;
+    if (!known.isEmpty())
+        return known;
+    return PlayerChoice::isSpotify(busName) ? QStringLiteral("Spotify")
+                                            : PlayerChoice::shortName(busName);
+}
+
+QString MprisPlayerTransport::playerName() {
+    if (const auto chosen = m_choice.chosen())
+        return nameOf(*chosen);
+    return target().name;
+}
+
+// ---- Calls
+
+void MprisPlayerTransport::call(const QString& busName, const QString& interface,
+                                const QString& method, const Arguments& arguments,
+                                QObject* receiver, std::function<void(const QDBusMessage&)> onReply,
                                 Completion completion) {
-    QDBusMessage message =
-            QDBusMessage::createMethodCall(QLatin1String(service), objectPath, interface, method);
+    QDBusMessage message = QDBusMessage::createMethodCall(busName, objectPath, interface, method);
     message.setArguments(arguments);
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, m_timeout), this);
     QPointer<QObject> guard(receiver);
@@ -120,97 +284,157 @@ void MprisPlayerTransport::call(const QString& interface, const QString& method,
             });
 }
 
-void MprisPlayerTransport::queryState(QObject* receiver, Completion completion) {
+void MprisPlayerTransport::getAll(const QString& busName, QObject* receiver,
+                                  std::function<void(const QVariantMap&)> onProperties,
+                                  Completion completion) {
     call(
-            propertiesInterface, QStringLiteral("GetAll"), {playerInterface}, receiver,
-            [completion](const QDBusMessage& reply) {
-                completion(success(stateItems(asMap(reply.arguments().value(0)))));
+            busName, propertiesInterface, QStringLiteral("GetAll"), {playerInterface}, receiver,
+            [this, busName, onProperties](const QDBusMessage& reply) {
+                const QVariantMap properties = asMap(reply.arguments().value(0));
+                // Players that never signal a change are still told apart by what they answer.
+                if (m_choice.contains(busName))
+                    m_choice.update(busName,
+                                    properties.value(QStringLiteral("PlaybackStatus")).toString());
+                onProperties(properties);
             },
             completion);
 }
 
-void MprisPlayerTransport::setProperty(const QString& name, const QVariant& value,
-                                       QObject* receiver, Completion completion) {
+void MprisPlayerTransport::setProperty(const QString& busName, const QString& name,
+                                       const QVariant& value, QObject* receiver,
+                                       Completion completion) {
     call(
-            propertiesInterface, QStringLiteral("Set"),
+            busName, propertiesInterface, QStringLiteral("Set"),
             {playerInterface, name, QVariant::fromValue(QDBusVariant(value))}, receiver,
             [completion](const QDBusMessage&) { completion(success()); }, completion);
 }
 
 void MprisPlayerTransport::run(const QString& body, QObject* receiver, Completion completion) {
-    static const QRegularExpression volume(QStringLiteral("^set sound volume to (\\d+)$"));
-    static const QRegularExpression position(
-            QStringLiteral("^set player position to ([0-9.eE+-]+)$"));
-    static const QRegularExpression playTrack(QStringLiteral("^play track \"([^\"]+)\"$"));
-    const auto done = [completion](const QDBusMessage&) { completion(success()); };
-    const auto method = [&](const char* name) {
-        call(playerInterface, QLatin1String(name), {}, receiver, done, completion);
+    const auto later = [receiver, completion](const Reply& reply) {
+        QTimer::singleShot(0, receiver, [completion, reply] { completion(reply); });
     };
-
+    const std::optional<QString> chosen = m_choice.chosen();
+    if (!chosen) {
+        later(failure(QStringLiteral("%1 is not running").arg(playerName())));
+        return;
+    }
+    const QString busName = *chosen;
     if (body.startsWith(QStringLiteral("return {"))) {
-        queryState(receiver, completion);
-    } else if (body == QStringLiteral("playpause")) {
-        method("PlayPause");
-    } else if (body == QStringLiteral("next track")) {
-        method("Next");
-    } else if (body == QStringLiteral("previous track")) {
-        method("Previous");
-    } else if (body == QStringLiteral("set shuffling to not shuffling") ||
-               body == QStringLiteral("set repeating to not repeating")) {
-        const bool shuffle = body.contains(QStringLiteral("shuffling"));
-        // Read the current value, then write its opposite.
-        QPointer<QObject> guard(receiver);
-        call(
-                propertiesInterface, QStringLiteral("Get"),
-                {playerInterface,
-                 shuffle ? QStringLiteral("Shuffle") : QStringLiteral("LoopStatus")},
-                receiver,
-                [this, guard, shuffle, completion](const QDBusMessage& reply) {
-                    const QVariant current =
-                            reply.arguments().value(0).value<QDBusVariant>().variant();
-                    if (shuffle)
-                        setProperty(QStringLiteral("Shuffle"), !current.toBool(), guard,
-                                    completion);
-                    else
-                        setProperty(QStringLiteral("LoopStatus"),
-                                    current.toString() == QStringLiteral("None")
-                                            ? QStringLiteral("Playlist")
-                                            : QStringLiteral("None"),
-                                    guard, completion);
+        getAll(
+                busName, receiver,
+                [completion](const QVariantMap& properties) {
+                    Reply reply = success(stateItems(properties));
+                    reply.can = capabilities(properties);
+                    completion(reply);
                 },
                 completion);
-    } else if (const auto match = volume.match(body); match.hasMatch()) {
-        setProperty(QStringLiteral("Volume"), match.captured(1).toDouble() / 100, receiver,
-                    completion);
-    } else if (const auto match = position.match(body); match.hasMatch()) {
+        return;
+    }
+    const std::optional<Control> control = Control::read(body);
+    if (!control) {
+        later(failure(QStringLiteral("Unsupported player command")));
+        return;
+    }
+    // Asked first: a player that cannot do something ignores the request without a word.
+    QPointer<QObject> guard(receiver);
+    getAll(
+            busName, receiver,
+            [this, busName, wanted = *control, guard, completion](const QVariantMap& properties) {
+                if (const auto refused = refusal(busName, wanted, properties))
+                    completion(failure(*refused));
+                else
+                    perform(busName, wanted, properties, guard, completion);
+            },
+            completion);
+}
+
+std::optional<QString> MprisPlayerTransport::refusal(const QString& busName, const Control& control,
+                                                     const QVariantMap& properties) {
+    const Capabilities can = capabilities(properties);
+    const auto unless = [&](bool able, const char* what) -> std::optional<QString> {
+        if (able)
+            return std::nullopt;
+        return QStringLiteral("%1 can’t %2").arg(nameOf(busName), QLatin1String(what));
+    };
+    switch (control.kind) {
+    case Control::Kind::playPause:
+        return isPlaying(properties) ? unless(can.pause, "pause")
+                                     : unless(can.play, "play right now");
+    case Control::Kind::next:
+        return unless(can.goNext, "go to the next track");
+    case Control::Kind::previous:
+        return unless(can.goPrevious, "go to the previous track");
+    case Control::Kind::shuffle:
+        return unless(can.shuffle, "shuffle");
+    case Control::Kind::repeat:
+        return unless(can.repeat, "repeat");
+    case Control::Kind::volume:
+        return unless(can.setVolume, "change its volume");
+    case Control::Kind::seek:
+        return unless(can.seek, "seek in this track");
+    case Control::Kind::openUri:
+        return unless(
+                PlayerChoice::isSpotify(busName) ||
+                        m_players.value(busName).uriSchemes.contains(QStringLiteral("spotify")),
+                "play Spotify links");
+    }
+    return std::nullopt;
+}
+
+void MprisPlayerTransport::perform(const QString& busName, const Control& control,
+                                   const QVariantMap& properties, QObject* receiver,
+                                   Completion completion) {
+    const auto done = [completion](const QDBusMessage&) { completion(success()); };
+    const auto method = [&](const QString& name, const Arguments& arguments = {}) {
+        call(busName, playerInterface, name, arguments, receiver, done, completion);
+    };
+    switch (control.kind) {
+    case Control::Kind::playPause:
+        return method(QStringLiteral("PlayPause"));
+    case Control::Kind::next:
+        return method(QStringLiteral("Next"));
+    case Control::Kind::previous:
+        return method(QStringLiteral("Previous"));
+    case Control::Kind::shuffle:
+        return setProperty(busName, QStringLiteral("Shuffle"),
+                           !properties.value(QStringLiteral("Shuffle")).toBool(), receiver,
+                           completion);
+    case Control::Kind::repeat: {
+        const bool off =
+                properties.value(QStringLiteral("LoopStatus")).toString() == QStringLiteral("None");
+        return setProperty(busName, QStringLiteral("LoopStatus"),
+                           off ? QStringLiteral("Playlist") : QStringLiteral("None"), receiver,
+                           completion);
+    }
+    case Control::Kind::volume:
+        return setProperty(busName, QStringLiteral("Volume"), control.value / 100, receiver,
+                           completion);
+    case Control::Kind::seek: {
         // SetPosition names the track it applies to.
-        const qlonglong microseconds = qlonglong(match.captured(1).toDouble() * 1e6);
-        QPointer<QObject> guard(receiver);
-        call(
-                propertiesInterface, QStringLiteral("Get"),
-                {playerInterface, QStringLiteral("Metadata")}, receiver,
-                [this, guard, microseconds, completion, done](const QDBusMessage& reply) {
-                    const QVariantMap metadata =
-                            asMap(reply.arguments().value(0).value<QDBusVariant>().variant());
-                    const QVariant track = metadata.value(QStringLiteral("mpris:trackid"));
-                    const QDBusObjectPath trackID = track.canConvert<QDBusObjectPath>()
-                                                            ? track.value<QDBusObjectPath>()
-                                                            : QDBusObjectPath(track.toString());
-                    call(playerInterface, QStringLiteral("SetPosition"),
-                         {QVariant::fromValue(trackID), microseconds}, guard, done, completion);
-                },
-                completion);
-    } else if (const auto match = playTrack.match(body); match.hasMatch()) {
-        call(playerInterface, QStringLiteral("OpenUri"), {match.captured(1)}, receiver, done,
-             completion);
-    } else {
-        QTimer::singleShot(0, receiver, [completion] {
-            completion({false, {}, -1, QStringLiteral("Unsupported player command")});
-        });
+        const QVariant track =
+                asMap(properties.value(QStringLiteral("Metadata"))).value("mpris:trackid");
+        const QDBusObjectPath trackID = track.canConvert<QDBusObjectPath>()
+                                                ? track.value<QDBusObjectPath>()
+                                                : QDBusObjectPath(track.toString());
+        return method(QStringLiteral("SetPosition"),
+                      {QVariant::fromValue(trackID), qlonglong(control.value * 1e6)});
+    }
+    case Control::Kind::openUri:
+        return method(QStringLiteral("OpenUri"), {control.uri});
     }
 }
 
-std::optional<QString> MprisPlayerTransport::location() {
+// ---- Opening a player
+
+std::optional<QString>
+MprisPlayerTransport::applicationName(const std::optional<QString>& location) {
+    if (!location || !m_launcher)
+        return std::nullopt;
+    const auto application = m_launcher->inspect(*location);
+    return application ? std::optional(application->name) : std::nullopt;
+}
+
+std::optional<QString> MprisPlayerTransport::spotifyLocation() {
     for (const char* id : {"spotify", "com.spotify.Client", "spotify-client"}) {
         if (const auto found = m_launcher ? m_launcher->locate(QLatin1String(id)) : std::nullopt)
             return found;
@@ -219,19 +443,46 @@ std::optional<QString> MprisPlayerTransport::location() {
     return executable.isEmpty() ? std::nullopt : std::optional(executable);
 }
 
+const MprisPlayerTransport::Target& MprisPlayerTransport::target() {
+    if (m_target)
+        return *m_target;
+    const auto locate = [this](const QString& id) {
+        return m_launcher && !id.isEmpty() ? m_launcher->locate(id) : std::nullopt;
+    };
+    if (const auto pinned = m_choice.pinned()) {
+        // The pinned player alone: opening another would not be followed.
+        const Player known = m_players.value(*pinned);
+        auto location = locate(known.desktopEntry);
+        if (!location)
+            location = locate(PlayerChoice::shortName(*pinned));
+        const QString name = known.name.isEmpty()
+                                     ? applicationName(location).value_or(nameOf(*pinned))
+                                     : known.name;
+        m_target = Target{name, location};
+    } else if (const auto music = locate(musicPlayerID)) {
+        m_target = Target{applicationName(music).value_or(QStringLiteral("Music")), music};
+    } else {
+        m_target = Target{QStringLiteral("Spotify"), spotifyLocation()};
+    }
+    return *m_target;
+}
+
 bool MprisPlayerTransport::isInstalled() {
-    return location().has_value();
+    if (isRunning())
+        return true;
+    m_target.reset(); // the user asks: the desktop's applications may have changed meanwhile
+    return target().location.has_value();
 }
 
 void MprisPlayerTransport::launch(QObject* receiver,
                                   std::function<void(const std::optional<QString>&)> done) {
-    const auto found = location();
-    if (!found || !m_launcher) {
-        done(QStringLiteral("Install the Spotify desktop app first"));
+    const Target& found = target();
+    if (!found.location || !m_launcher) {
+        done(QStringLiteral("Install the %1 desktop app first").arg(found.name));
         return;
     }
     QPointer<QObject> guard(receiver);
-    m_launcher->open(*found, [guard, done](const std::optional<QString>& error) {
+    m_launcher->open(*found.location, [guard, done](const std::optional<QString>& error) {
         if (guard)
             done(error);
     });

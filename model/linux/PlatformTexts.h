@@ -28,9 +28,11 @@ inline QString automationsUnreadable() {
                           "Refresh.");
 }
 
-// "Allow Tablora to control Spotify in System Settings → Privacy & Security → Automation."
-inline QString spotifyNotPermitted() {
-    return QStringLiteral("Tablora may not control Spotify: the session bus refused the request.");
+// "Allow Tablora to control Spotify in System Settings → Privacy & Security → Automation.", for
+// Spotify or another music player
+inline QString spotifyNotPermitted(const QString& player = QStringLiteral("Spotify")) {
+    return QStringLiteral("Tablora may not control %1: the session bus refused the request.")
+            .arg(player);
 }
 
 // "Allow microphone access in System Settings to enable metering"

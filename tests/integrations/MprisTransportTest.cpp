@@ -1,5 +1,7 @@
-// The music player transport against a fake MPRIS player on a private session bus.
+// The music player transport against fake MPRIS players on a private session bus, and the
+// covers the dashboard reads for its pages from files and a web server of the test's own.
 #include "integrations/SpotifyService.h"
+#include "integrations/linux/ArtworkFetcher.h"
 #include "integrations/linux/MprisPlayerTransport.h"
 #include "support/EventLoop.h"
 #include "support/FakeClock.h"
@@ -22,6 +24,28 @@ public:
     void open(const QString&, Completion completion) override { completion(QString("no")); }
 };
 
+const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(120, 'p');
+
+// The desktop's applications: a default music player, and VLC.
+class MusicLauncher : public AppLauncher {
+public:
+    QStringList opened;
+    std::optional<QString> locate(const QString& id) override {
+        if (id == "com.apple.Music")
+            return QString("/usr/share/applications/org.gnome.Rhythmbox3.desktop");
+        if (id == "vlc")
+            return QString("/usr/share/applications/vlc.desktop");
+        return std::nullopt;
+    }
+    std::optional<Application> inspect(const QString& path) override {
+        return Application{path.contains("vlc") ? "VLC media player" : "Rhythmbox", {}};
+    }
+    void open(const QString& location, Completion completion) override {
+        opened.append(location);
+        completion(std::nullopt);
+    }
+};
+
 struct MprisTest : testing::Test {
     PrivateBus bus;
     QDBusConnection client = bus.connect("client");
@@ -30,6 +54,7 @@ struct MprisTest : testing::Test {
     std::unique_ptr<MprisPlayerTransport> transport;
 
     void SetUp() override {
+        new FakeRootAdaptor(&player);
         new FakePlayerAdaptor(&player);
         player.metadata = {
                 {"mpris:trackid", QVariant::fromValue(QDBusObjectPath("/com/spotify/track/6rqh"))},
@@ -52,18 +77,36 @@ struct MprisTest : testing::Test {
         ASSERT_TRUE(waitUntil([&] { return transport->isRunning(); }));
     }
 
+    bool follows(const QString& busName) {
+        return waitUntil([&] { return transport->followed() == busName; });
+    }
+
     // A Spotify service over the transport, after its first refresh.
     QTemporaryDir folder;
     std::unique_ptr<SpotifyService> spotify;
-    SpotifyService& refreshedService() {
+    SpotifyService& refreshedService(std::shared_ptr<ArtworkReader> artwork = {}) {
         spotify = std::make_unique<SpotifyService>(
                 std::shared_ptr<MprisPlayerTransport>(transport.release()),
                 std::make_shared<FakeClock>(),
-                std::make_shared<QSettings>(folder.filePath("s.ini"), QSettings::IniFormat));
+                std::make_shared<QSettings>(folder.filePath("s.ini"), QSettings::IniFormat),
+                artwork);
+        refresh();
+        return *spotify;
+    }
+
+    void refresh() {
         bool done = false;
         spotify->refresh([&] { done = true; });
         EXPECT_TRUE(waitUntil([&] { return done; }));
-        return *spotify;
+    }
+
+    std::optional<QString> control(const QString& action, std::optional<double> value = {},
+                                   std::optional<QString> uri = {}) {
+        std::optional<std::optional<QString>> result;
+        spotify->command(action, value, uri,
+                         [&](const std::optional<QString>& error) { result = error; });
+        EXPECT_TRUE(waitUntil([&] { return result.has_value(); }));
+        return result.value_or(QString("no answer"));
     }
 
     PlayerTransport::Reply run(const QString& body) {
@@ -165,4 +208,148 @@ TEST_F(MprisTest, TheServiceThroughTheBus) {
     ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
     EXPECT_FALSE(*result);
     EXPECT_EQ(service.state()["volume"], 20);
+}
+
+TEST_F(MprisTest, TheChoiceFollowsSpotifyThenThePlayerThatStartedLastThenTheLatestChange) {
+    FakePlayer vlc(bus.connect("vlc"), "vlc", "VLC media player");
+    FakePlayer mpv(bus.connect("mpv"), "mpv", "mpv Media Player");
+    ASSERT_TRUE(vlc.start());
+    ASSERT_TRUE(follows(vlc.name));
+    EXPECT_TRUE(waitUntil([&] { return transport->playerName() == "VLC media player"; }));
+    ASSERT_TRUE(mpv.start());
+    EXPECT_TRUE(follows(mpv.name)); // the latest to come
+
+    vlc.state.setStatus("Playing", vlc.bus);
+    EXPECT_TRUE(follows(vlc.name));
+    mpv.state.setStatus("Playing", mpv.bus);
+    EXPECT_TRUE(follows(mpv.name));
+    mpv.state.setStatus("Paused", mpv.bus);
+    EXPECT_TRUE(follows(vlc.name)); // the one still playing
+
+    player.playbackStatus = "Paused";
+    startPlayer();
+    EXPECT_TRUE(follows(MprisPlayerTransport::service)); // Spotify, whatever plays
+
+    transport->pin(mpv.name);
+    EXPECT_EQ(transport->followed(), mpv.name);
+    transport->pin(QString("org.mpris.MediaPlayer2.gone"));
+    EXPECT_FALSE(transport->isRunning());
+    EXPECT_EQ(transport->playerName(), "gone");
+    transport->pin(std::nullopt);
+
+    // Quitting mid-track: the next answer is the next player's.
+    SpotifyService& service = refreshedService();
+    EXPECT_EQ(service.state()["player"], "Spotify");
+    EXPECT_EQ(service.state()["title"], "Song");
+    playerBus.unregisterService(MprisPlayerTransport::service);
+    vlc.quit();
+    EXPECT_TRUE(waitUntil([&] {
+        refresh();
+        return service.state()["title"] == "mpv Media Player song";
+    }));
+    EXPECT_EQ(service.state()["player"], "mpv Media Player");
+    EXPECT_EQ(service.state()["uri"], ""); // a path on this computer stays here
+    mpv.quit();
+    EXPECT_TRUE(waitUntil([&] {
+        refresh();
+        return service.state()["connected"] == false;
+    }));
+}
+
+TEST_F(MprisTest, WhatAPlayerCannotDoIsGreyedAndRefusedWithoutReachingIt) {
+    FakePlayer vlc(bus.connect("vlc"), "vlc", "VLC media player");
+    vlc.state.canGoNext = false;
+    vlc.state.canSeek = false;
+    vlc.state.metadata["mpris:length"] = qlonglong(200000000);
+    ASSERT_TRUE(vlc.start());
+    ASSERT_TRUE(follows(vlc.name));
+    SpotifyService& service = refreshedService();
+    const QJsonObject state = service.state();
+    EXPECT_EQ(state["canGoNext"], false);
+    EXPECT_EQ(state["canSeek"], false);
+    EXPECT_EQ(state["canGoPrevious"], true);
+    EXPECT_EQ(state["canShuffle"], true);
+
+    EXPECT_EQ(control("next"), QString::fromUtf8("VLC media player can’t go to the next track"));
+    EXPECT_EQ(control("seek", 10), QString::fromUtf8("VLC media player can’t seek in this track"));
+    EXPECT_EQ(control("playURI", {}, QString("spotify:track:abc")),
+              QString::fromUtf8("VLC media player can’t play Spotify links"));
+    EXPECT_EQ(control("previous"), std::nullopt);
+    EXPECT_EQ(vlc.state.calls, QStringList({"Previous"}));
+}
+
+TEST_F(MprisTest, CoversAreReadFromFilesAndTheWebAndOnlyImagesWithinTheLimitsAreKept) {
+    QTemporaryDir files;
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(files.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return QUrl::fromLocalFile(file.fileName()).toString();
+    };
+    FakeCoverServer web;
+    web.answer = FakeCoverServer::reply("image/png", png);
+    player.metadata["mpris:artUrl"] = web.url("/cover.png");
+    startPlayer();
+    SpotifyService& service = refreshedService(std::make_shared<ArtworkFetcher>(500));
+    const auto artwork = [&] { return service.state()["artwork"].toString(); };
+    ASSERT_TRUE(waitUntil([&] { return !artwork().isEmpty(); }));
+    EXPECT_TRUE(artwork().startsWith("/_tarn/artwork/"));
+    const QString name = artwork().section('/', -1);
+    EXPECT_EQ(service.artwork(name)->bytes, png);
+    EXPECT_EQ(service.artwork(name)->mimeType, "image/png");
+
+    player.metadata["mpris:artUrl"] = write("cover.png", png);
+    refresh();
+    EXPECT_EQ(artwork(), ""); // the old picture is gone at once
+    ASSERT_TRUE(waitUntil([&] { return !artwork().isEmpty(); }));
+    EXPECT_FALSE(service.artwork(name)); // under its old name
+    EXPECT_EQ(service.artwork(artwork().section('/', -1))->bytes, png);
+
+    // What is no image, too big, behind a link or neither on the web nor here is not shown.
+    ASSERT_TRUE(QFile::link(files.filePath("cover.png"), files.filePath("link.png")));
+    FakeCoverServer page;
+    page.answer = FakeCoverServer::reply("text/html", png);
+    const QStringList refused = {
+            write("text.png", "<svg xmlns='http://www.w3.org/2000/svg'/>"),
+            write("huge.png", png + QByteArray(ArtworkReader::maximumBytes, 0)),
+            QUrl::fromLocalFile(files.filePath("link.png")).toString(), page.url("/page.png"),
+            "ftp://127.0.0.1/cover.png"};
+    for (const QString& url : refused) {
+        player.metadata["mpris:artUrl"] = url;
+        refresh();
+        spin(300);
+        refresh();
+        EXPECT_EQ(artwork(), "") << url.toStdString();
+    }
+    EXPECT_EQ(page.requests, 1);
+
+    // A server that never answers is given up on.
+    FakeCoverServer silent;
+    ArtworkFetcher fetcher(300);
+    std::optional<std::optional<QByteArray>> answer;
+    fetcher.read(silent.url("/slow.png"), &service,
+                 [&](const std::optional<QByteArray>& bytes) { answer = bytes; });
+    EXPECT_TRUE(waitUntil([&] { return answer.has_value(); }, 3000));
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_FALSE(answer->has_value());
+}
+
+TEST_F(MprisTest, ConnectOpensTheDesktopsMusicPlayerOrThePinnedOneWhileNoneRuns) {
+    auto launcher = std::make_shared<MusicLauncher>();
+    transport = std::make_unique<MprisPlayerTransport>(launcher, client, 500);
+    SpotifyService& service = refreshedService();
+    EXPECT_EQ(service.state()["message"], "Open Rhythmbox to resume playback controls.");
+    std::optional<std::optional<QString>> result;
+    service.connect([&](const std::optional<QString>& error) { result = error; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    EXPECT_EQ(*result, std::nullopt);
+
+    service.pin(QString("org.mpris.MediaPlayer2.vlc"));
+    refresh();
+    EXPECT_EQ(service.state()["message"], "Open VLC media player to resume playback controls.");
+    result.reset();
+    service.connect([&](const std::optional<QString>& error) { result = error; });
+    ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+    EXPECT_EQ(launcher->opened, QStringList({"/usr/share/applications/org.gnome.Rhythmbox3.desktop",
+                                             "/usr/share/applications/vlc.desktop"}));
 }

@@ -105,7 +105,11 @@ TEST_F(SpotifyTest, AllowedPlayerShowsTheTrack) {
     refresh();
     EXPECT_EQ(transport->bodies, QStringList({SpotifyService::stateQuery()}));
     const QJsonObject state = service.state();
-    EXPECT_EQ(state.size(), 12);
+    // The original twelve keys, the player's name and what it can do.
+    EXPECT_EQ(state.size(), 21);
+    EXPECT_EQ(state["player"], "Spotify");
+    EXPECT_EQ(state["canGoNext"], true);
+    EXPECT_EQ(state["artwork"], ""); // no cover without a reader for it
     EXPECT_EQ(state["connected"], true);
     EXPECT_EQ(state["title"], "Song");
     EXPECT_EQ(state["duration"], 215.0);

@@ -47,6 +47,7 @@ const char* const fullDocument = R"({
       {"id": "a", "widget": "cpu", "x": 0, "y": 0, "width": 0.5, "height": 1},
       {"id": "b", "x": 0.5, "y": 0, "width": 0.5, "height": 1}]}
   },
+  "musicPlayer": "org.mpris.MediaPlayer2.vlc",
   "someFutureKey": {"ignored": true}
 })";
 
@@ -154,6 +155,7 @@ TEST(PreferencesReading, AnyOtherWrongValueFailsTheWholeDocument) {
             R"({"widgetOrders": {"Focus": ["notes", ""]}})",
             R"({"widgetStorage": {"w": {"count": 3}}})",
             R"({"widgetStorage": {"w": ["a"]}})",
+            R"({"musicPlayer": ["org.mpris.MediaPlayer2.vlc"]})",
     };
     for (const char* document : documents)
         EXPECT_THROW(read(document), DecodingError) << document;
@@ -182,6 +184,7 @@ TEST(PreferencesReading, FullDocumentReadsEveryKey) {
     EXPECT_EQ(p.widgetStorage.value("counter@1").value("count"), "3");
     ASSERT_TRUE(p.pageLayouts.contains("Overview"));
     EXPECT_FALSE(p.pageLayouts["Overview"].sections[1].widget);
+    EXPECT_EQ(p.musicPlayer, "org.mpris.MediaPlayer2.vlc");
 }
 
 TEST(PreferencesWriting, RoundTripGivesAnEqualRecord) {
@@ -195,10 +198,10 @@ TEST(PreferencesWriting, RoundTripGivesAnEqualRecord) {
 }
 
 TEST(PreferencesWriting, KeysInTableOrderCompactAndOptionalsLeftOut) {
-    const QStringList order = {"launchers",   "orientation",  "primaryAccent", "customAccent",
-                               "palette",     "board",        "pageCount",     "directTouch",
-                               "showSeconds", "focusMinutes", "note",          "displayID",
-                               "shortcuts",   "widgetOrders", "widgetStorage", "pageLayouts"};
+    const QStringList order = {
+            "launchers", "orientation",  "primaryAccent", "customAccent", "palette",    "board",
+            "pageCount", "directTouch",  "showSeconds",   "focusMinutes", "note",       "displayID",
+            "shortcuts", "widgetOrders", "widgetStorage", "pageLayouts",  "musicPlayer"};
     const QByteArray written = read(fullDocument).toJson();
     EXPECT_FALSE(written.contains('\n'));
     EXPECT_FALSE(written.contains("\": "));
@@ -215,8 +218,9 @@ TEST(PreferencesWriting, KeysInTableOrderCompactAndOptionalsLeftOut) {
     EXPECT_FALSE(defaults.contains("primaryAccent"));
     EXPECT_FALSE(defaults.contains("customAccent"));
     EXPECT_FALSE(defaults.contains("displayID"));
+    EXPECT_FALSE(defaults.contains("musicPlayer"));
     const QJsonObject parsed = QJsonDocument::fromJson(defaults).object();
-    EXPECT_EQ(parsed.size(), order.size() - 3);
+    EXPECT_EQ(parsed.size(), order.size() - 4);
     EXPECT_EQ(parsed.value("orientation").toString(), "horizontal");
     EXPECT_EQ(parsed.value("board").toString(), "Overview");
     EXPECT_EQ(parsed.value("palette").toString(), "Mint");

@@ -20,6 +20,18 @@ QStringList widgetTexts(const PageLayout& layout) {
     return list;
 }
 
+// A music player transport that only remembers which player it was told to follow alone.
+class PinnedTransport : public PlayerTransport {
+public:
+    std::optional<QString> pinned;
+    void run(const QString&, QObject*, Completion) override {}
+    bool permitted() override { return false; }
+    bool isRunning() override { return false; }
+    bool isInstalled() override { return false; }
+    void launch(QObject*, std::function<void(const std::optional<QString>&)>) override {}
+    void pin(const std::optional<QString>& player) override { pinned = player; }
+};
+
 } // namespace
 
 using TarnStoreStartup = StoreFixture;
@@ -60,16 +72,27 @@ TEST_F(TarnStoreStartup, ABurstOfChangesIsWrittenOnce) {
 }
 
 TEST_F(TarnStoreStartup, StoredPreferencesAreTakenAsTheyAre) {
+    auto player = std::make_shared<PinnedTransport>();
+    customize = [player](TarnStore::Environment& environment) {
+        environment.integrations.player = player;
+    };
     Preferences stored;
     stored.pageCount = 4;
     stored.board = Board::page4;
     stored.note = "kept";
+    stored.musicPlayer = "org.mpris.MediaPlayer2.vlc";
     writeFile("preferences.json", stored.toJson());
     TarnStore& store = open();
     EXPECT_EQ(store.preferences(), stored);
     EXPECT_EQ(store.pages().size(), 4);
     // Without stored layouts the pages show their widget lists as a row.
     EXPECT_EQ(store.layout(Board::overview).sections.first().id, "legacy-today");
+    // The music widgets follow the pinned player, until the choice is left to them again.
+    EXPECT_EQ(player->pinned, "org.mpris.MediaPlayer2.vlc");
+    store.updatePreferences([](Preferences& p) { p.musicPlayer.reset(); });
+    EXPECT_EQ(player->pinned, std::nullopt);
+    store.save();
+    EXPECT_TRUE(QDir(directory()).entryList({"preferences.json.unreadable-*"}).isEmpty());
 }
 
 TEST_F(TarnStoreStartup, UnreadableFilesFallBackToDefaultsSilently) {

@@ -1,20 +1,28 @@
-// The included widgets for sessions, projects, automations, sound, activity and the agenda, as
-// real pages offscreen: every recorded state draws without a script error or a sideways overflow,
-// and a tap on a reported control reaches the service behind the widget.
+// The included widgets for sessions, projects, automations, sound, activity, the agenda and music,
+// as real pages offscreen: every recorded state draws without a script error or a sideways
+// overflow, and a tap on a reported control reaches the service behind the widget.
+#include "integrations/linux/ArtworkFetcher.h"
 #include "integrations/linux/AutomationsFolder.h"
 #include "integrations/linux/LibgitRepositoryReader.h"
+#include "integrations/linux/MprisPlayerTransport.h"
 #include "integrations/linux/PulseAudioBackend.h"
 #include "model/linux/PlatformTexts.h"
 #include "support/EventLoop.h"
+#include "support/FakeMprisPlayer.h"
+#include "support/PackageBuilder.h"
+#include "support/PrivateBus.h"
 #include "support/PulseServer.h"
 #include "support/StoreFixture.h"
 #include "widgets/tool/WidgetTool.h"
 #include "widgets/web/WebWidget.h"
 #include "widgets/web/WidgetPage.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTimer>
 
 namespace {
@@ -146,6 +154,18 @@ struct IncludedWidgetTest : StoreFixture {
         return QJsonDocument::fromJson(file.readAll()).object();
     }
 
+    // Runs the heartbeat until the script's value is true.
+    bool tickUntilTrue(WebWidget& widget, const QString& script) {
+        return waitUntil(
+                [&] {
+                    clock->advance(1.0);
+                    store->tick(clock->now());
+                    spin(100);
+                    return evaluate(widget, script).toBool();
+                },
+                20000);
+    }
+
     void tickUntil(WebWidget& widget, const QString& text) {
         EXPECT_TRUE(waitUntil(
                 [&] {
@@ -182,6 +202,9 @@ TEST_F(IncludedWidgetTest, NewPackagesValidateAndDrawEveryRecordedStateAtEverySi
             {"activity-busy", "QtWebEngineProcess"},
             {"activity-starting", "Listing processes"},
             {"activity-failing", "did not finish within 8 seconds"},
+            {"spotify-controls-limited", "Aphex Twin"},
+            {"spotify-controls-closed", "Rhythmbox isn’t open"},
+            {"spotify-artwork-limited", "Windowlicker"},
     };
     QTemporaryDir empty;
     QString out;
@@ -191,8 +214,8 @@ TEST_F(IncludedWidgetTest, NewPackagesValidateAndDrawEveryRecordedStateAtEverySi
     WidgetTool tool(empty.path(), TABLORA_RESOURCES_DIRECTORY, outStream, errStream);
     // A sixth, a third and all of the landscape page; a sixth of the portrait page; the smallest.
     const QList<QSize> sizes = {{301, 502}, {617, 502}, {1878, 502}, {498, 302}, {192, 180}};
-    for (const QString& id :
-         QStringList{"ai", "project-status", "automations", "audio", "activity"}) {
+    for (const QString& id : QStringList{"ai", "project-status", "automations", "audio", "activity",
+                                         "spotify-controls", "spotify-artwork"}) {
         out.clear();
         EXPECT_EQ(tool.run({"validate", QString(TABLORA_RESOURCES_DIRECTORY) + "/Widgets/" + id +
                                                 ".tarnwidget"}),
@@ -405,6 +428,89 @@ TEST_F(IncludedWidgetTest, TheLatencyProbeSwitchesOnAndOffWithATap) {
     EXPECT_TRUE(shows(widget, "Latency probe is off"));
     EXPECT_FALSE(store->services().activity().latency().has_value());
     EXPECT_TRUE(scriptErrors.isEmpty()) << scriptErrors.join("\n").toStdString();
+}
+
+// ---- Music
+
+TEST_F(IncludedWidgetTest, TheMusicWidgetsFollowAnyPlayerAndShowItsCoverThroughTheirOwnScheme) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage picture(40, 40, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    picture.save(&buffer, "PNG");
+    FakeCoverServer covers;
+    covers.answer = FakeCoverServer::reply("image/png", png);
+    const QString cover = covers.url("/cover.png");
+    const QString coverFile = ::writeFile(folder.filePath("cover.png"), png);
+
+    PrivateBus bus;
+    FakePlayer vlc(bus.connect("vlc"), "vlc", "VLC media player");
+    vlc.state.canGoNext = false;
+    vlc.state.playbackStatus = "Playing";
+    vlc.state.metadata["mpris:length"] = qlonglong(240000000);
+    vlc.state.metadata["mpris:artUrl"] = cover;
+    ASSERT_TRUE(vlc.start());
+    QDBusConnection dashboard = bus.connect("dashboard");
+    platform = [dashboard](IntegrationPlatform& integrations) {
+        integrations.player = std::make_shared<MprisPlayerTransport>(nullptr, dashboard);
+        integrations.artwork = std::make_shared<ArtworkFetcher>();
+    };
+
+    // Pages of their own: one with the permission that knows the player's addresses and tries
+    // them, one without it that tries the dashboard's copy.
+    PackageBuilder builder(QDir(directory()).filePath("Widgets"));
+    const auto page = [&](const QString& id, const QJsonArray& permissions, const QString& tries) {
+        QJsonObject manifest = PackageBuilder::validManifest(id);
+        manifest["permissions"] = permissions;
+        builder.write(id + ".tarnwidget", manifest);
+        builder.file(id + ".tarnwidget/index.html", "<script src=\"page.js\"></script>");
+        builder.file(id + ".tarnwidget/page.js",
+                     QString("window.outcome = {};"
+                             "for (const [name, src] of Object.entries(%1)) {"
+                             "  const image = new Image();"
+                             "  image.onload = () => { window.outcome[name] = 'loaded'; };"
+                             "  image.onerror = () => { window.outcome[name] = 'refused'; };"
+                             "  image.src = src; }")
+                             .arg(tries)
+                             .toUtf8());
+    };
+    page("com.example.prying", {"spotify"},
+         QString("{web: '%1', file: '%2'}").arg(cover, QUrl::fromLocalFile(coverFile).toString()));
+    page("com.example.stranger", {}, "{copy: '/_tarn/artwork/1'}");
+
+    WebWidget& controls = show("spotify-controls", "spotify-controls@1");
+    tickUntil(controls, "VLC media player song");
+    EXPECT_EQ(evaluate(controls, "document.getElementById('source').textContent"),
+              QString::fromUtf8("· VLC media player"));
+    EXPECT_EQ(evaluate(controls, "document.getElementById('next').disabled"), true);
+    EXPECT_EQ(evaluate(controls, "document.getElementById('previous').disabled"), false);
+    ASSERT_TRUE(tap(controls, "#previous"));
+    EXPECT_TRUE(waitUntil([&] { return vlc.state.calls == QStringList({"Previous"}); }));
+
+    const QString shown = "(() => { const c = [...document.querySelectorAll('.cover')]"
+                          ".find((i) => !i.hidden); return c && c.naturalWidth ? c.src : ''; })()";
+    const QString served = "tarn-widget://widget/_tarn/artwork/";
+    WebWidget& artwork = show("spotify-artwork", "spotify-artwork@1");
+    ASSERT_TRUE(tickUntilTrue(artwork, shown + ".startsWith('" + served + "1')"));
+    EXPECT_TRUE(shows(artwork, "VLC MEDIA PLAYER"));
+
+    WebWidget& prying = show("com.example.prying", "com.example.prying");
+    WebWidget& stranger = show("com.example.stranger", "com.example.stranger");
+    const QString outcome = "JSON.stringify(window.outcome)";
+    EXPECT_TRUE(waitUntil([&] {
+        return evaluate(prying, outcome) == R"({"web":"refused","file":"refused"})";
+    })) << evaluate(prying, outcome).toString().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return evaluate(stranger, outcome) == R"({"copy":"refused"})"; }))
+            << evaluate(stranger, outcome).toString().toStdString();
+    EXPECT_EQ(covers.requests, 1); // the dashboard's own
+
+    // A cover from a file takes the place of the one from the web.
+    vlc.state.metadata["mpris:artUrl"] = QUrl::fromLocalFile(coverFile).toString();
+    EXPECT_TRUE(tickUntilTrue(artwork, shown + ".startsWith('" + served + "2')"));
+    // The prying page's refusals are its own.
+    const QStringList errors = scriptErrors.filter(QRegularExpression("^spotify-"));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
 }
 
 // ---- Agenda

@@ -13,10 +13,11 @@ struct ResourcesTest : testing::Test {
     PackageBuilder builder{folder.path()};
     QString sdk = folder.filePath("WidgetSDK");
 
-    WidgetResources resources(QJsonObject manifest = PackageBuilder::validManifest()) {
+    WidgetResources resources(QJsonObject manifest = PackageBuilder::validManifest(),
+                              WidgetResources::ArtworkSource artwork = {}) {
         builder.file("WidgetSDK/tarn.js", "window.sdk = true;");
         return WidgetResources(WidgetPackage::read(builder.write("p.tarnwidget", manifest), false),
-                               sdk);
+                               sdk, artwork);
     }
 };
 
@@ -91,4 +92,23 @@ TEST_F(ResourcesTest, RequestsThatFail) {
     EXPECT_EQ(handler.answer(widgetUrl("/huge.bin")).error, "Resource is too large");
     QDir().mkpath(folder.filePath("p.tarnwidget/folder"));
     EXPECT_FALSE(handler.answer(widgetUrl("/folder")).ok);
+}
+
+TEST_F(ResourcesTest, TheMusicPlayersCoverIsForPagesWithTheSpotifyPermissionOnly) {
+    const WidgetResources::ArtworkSource cover = [](const QString& name) {
+        return name == "7" ? std::optional(Artwork{"\x89PNG", "image/png"}) : std::nullopt;
+    };
+    builder.file("p.tarnwidget/_tarn/artwork/7", "the package's own");
+    QJsonObject manifest = PackageBuilder::validManifest();
+    manifest["permissions"] = QJsonArray{"spotify"};
+    const WidgetResources music = resources(manifest, cover);
+    const auto answer = music.answer(widgetUrl("/_tarn/artwork/7"));
+    ASSERT_TRUE(answer.ok) << answer.error.toStdString();
+    EXPECT_EQ(answer.body, "\x89PNG");
+    EXPECT_EQ(answer.mimeType, "image/png");
+    EXPECT_EQ(music.answer(widgetUrl("/_tarn/artwork/6")).error, "Artwork is no longer available");
+
+    const WidgetResources other = resources(PackageBuilder::validManifest(), cover);
+    EXPECT_EQ(other.answer(widgetUrl("/_tarn/artwork/7")).error,
+              "Artwork needs the \"spotify\" permission");
 }

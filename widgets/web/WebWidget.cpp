@@ -102,7 +102,11 @@ void WebWidget::createPage() {
     // No name: off the record, so no cookies, storage or cache outlive this widget.
     m_profile = std::make_unique<QWebEngineProfile>();
     m_resources = new WidgetSchemeHandler(
-            WidgetResources(m_package, m_store.widgets().sdkDirectory()), m_profile.get());
+            WidgetResources(m_package, m_store.widgets().sdkDirectory(),
+                            [&store = m_store](const QString& name) {
+                                return store.services().spotify().artwork(name);
+                            }),
+            m_profile.get());
     m_profile->installUrlSchemeHandler(WidgetSchemeHandler::scheme, m_resources);
     connect(m_resources, &WidgetSchemeHandler::requestFailed, this,
             [this](const QUrl& url, const QString& message) {

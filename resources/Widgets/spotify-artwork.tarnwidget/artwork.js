@@ -6,9 +6,8 @@
   const covers = [$('coverA'), $('coverB')];
   const connectButton = $('connect');
 
-  // Only Spotify's image host is reachable; anything else (a player's file:// cover, say)
-  // would just fail, so it gets the drawn placeholder straight away.
-  const ARTWORK_ORIGIN = 'https://i.scdn.co/';
+  // The dashboard reads the player's cover itself and serves it here; nothing else would load.
+  const ARTWORK_PATH = '/_tarn/artwork/';
 
   const PLAY_ICON = '<svg viewBox="0 0 14 14" fill="currentColor"><path d="M3 1.8v10.4L12 7z"/></svg>';
   const PAUSE_ICON = '<svg viewBox="0 0 14 14" fill="currentColor"><rect x="2.5" y="2" width="3.2" height="10" rx="0.8"/><rect x="8.3" y="2" width="3.2" height="10" rx="0.8"/></svg>';
@@ -53,6 +52,14 @@
     next.src = url;
   }
 
+  // The player a message speaks of, for the title above it and the button under it.
+  function playerIn(message) {
+    const found = /^Open (.+) to resume/.exec(message) ||
+      /^Tablora may not control (.+?):/.exec(message) ||
+      /^(.+?) didn’t respond/.exec(message) || /^([^:]+): /.exec(message);
+    return found ? found[1] : 'Spotify';
+  }
+
   function showMessage(title, text, buttonLabel) {
     art.classList.add('empty');
     $('messageTitle').textContent = title;
@@ -73,21 +80,23 @@
     if (spotify.connected !== true) {
       const message = typeof spotify.message === 'string' && spotify.message
         ? spotify.message : 'Connect Spotify to see what’s playing.';
+      const name = playerIn(message);
       // While the service is retrying on its own a button would only get in the way.
       const retrying = /retrying/i.test(message);
-      const notRunning = /^open spotify/i.test(message);
-      showMessage(notRunning ? 'Spotify isn’t open' : 'Spotify isn’t connected', message,
-                  retrying ? null : (notRunning ? 'Open Spotify' : 'Connect'));
+      const notRunning = /^open /i.test(message);
+      showMessage(name + (notRunning ? ' isn’t open' : ' isn’t connected'), message,
+                  retrying ? null : (notRunning ? 'Open ' + name : 'Connect'));
       return;
     }
+    const name = typeof spotify.player === 'string' && spotify.player ? spotify.player : 'Spotify';
     const title = typeof spotify.title === 'string' ? spotify.title : '';
     if (!title) {
-      showMessage('Nothing playing', 'Play a track in Spotify to see its artwork.', null);
+      showMessage('Nothing playing', 'Play a track in ' + name + ' to see its artwork.', null);
       return;
     }
     art.classList.remove('empty');
     connectButton.hidden = true;
-    const url = typeof spotify.artwork === 'string' && spotify.artwork.startsWith(ARTWORK_ORIGIN)
+    const url = typeof spotify.artwork === 'string' && spotify.artwork.startsWith(ARTWORK_PATH)
       ? spotify.artwork : '';
     setArtwork(url);
 
@@ -96,6 +105,10 @@
     status.classList.toggle('paused', !playing);
     status.innerHTML = playing ? PLAY_ICON : PAUSE_ICON;
     status.append(document.createTextNode(playing ? 'Playing' : 'Paused'));
+    const source = document.createElement('span');
+    source.className = 'source';
+    source.textContent = '· ' + name;
+    status.append(source);
     $('title').textContent = title;
     $('artist').textContent = [spotify.artist, spotify.album].filter((s) => typeof s === 'string' && s).join(' — ');
   }

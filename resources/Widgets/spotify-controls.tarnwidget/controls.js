@@ -33,8 +33,22 @@
     return typeof value === 'string' ? value : '';
   }
 
+  // Whether the player can do something; a state without the key comes from a player that can.
+  function can(key) {
+    return !spotify || spotify[key] !== false;
+  }
+
+  // The player a message speaks of, for the title above it and the button under it.
+  function playerIn(message) {
+    const found = /^Open (.+) to resume/.exec(message) ||
+      /^Tablora may not control (.+?):/.exec(message) ||
+      /^(.+?) didn’t respond/.exec(message) || /^([^:]+): /.exec(message);
+    return found ? found[1] : 'Spotify';
+  }
+
   function showMessage(title, message, buttonLabel) {
     player.classList.add('empty');
+    $('source').textContent = '';
     $('messageTitle').textContent = title;
     $('messageText').textContent = message;
     connectButton.hidden = !buttonLabel;
@@ -75,8 +89,17 @@
     box.classList.toggle('unknown', volume === null);
     $('volumeBar').style.width = (volume === null ? 0 : Math.max(0, Math.min(100, volume))) + '%';
     $('volumeValue').textContent = volume === null ? '–' : String(Math.round(volume));
-    $('volumeDown').disabled = volume === null || volume <= 0;
-    $('volumeUp').disabled = volume === null || volume >= 100;
+    $('volumeDown').disabled = !can('canSetVolume') || volume === null || volume <= 0;
+    $('volumeUp').disabled = !can('canSetVolume') || volume === null || volume >= 100;
+  }
+
+  // What the player cannot do is greyed out: a tap on it would only bring an error.
+  function renderAbilities(playing) {
+    toggleButton.disabled = !can(playing ? 'canPause' : 'canPlay');
+    $('previous').disabled = !can('canGoPrevious');
+    $('next').disabled = !can('canGoNext');
+    $('shuffle').disabled = !can('canShuffle');
+    $('repeat').disabled = !can('canRepeat');
   }
 
   function render(state) {
@@ -89,18 +112,21 @@
     }
     if (spotify.connected !== true) {
       const message = text(spotify.message) || 'Connect Spotify to control the desktop app.';
+      const name = playerIn(message);
       const retrying = /retrying/i.test(message);
-      const notRunning = /^open spotify/i.test(message);
-      showMessage(notRunning ? 'Spotify isn’t open' : 'Spotify isn’t connected', message,
-                  retrying ? null : (notRunning ? 'Open Spotify' : 'Connect Spotify'));
+      const notRunning = /^open /i.test(message);
+      showMessage(name + (notRunning ? ' isn’t open' : ' isn’t connected'), message,
+                  retrying ? null : (notRunning ? 'Open ' : 'Connect ') + name);
       return;
     }
 
     player.classList.remove('empty');
     connectButton.hidden = true;
+    const name = text(spotify.player) || 'Spotify';
+    $('source').textContent = '· ' + name;
     const title = text(spotify.title);
     $('title').textContent = title || 'Nothing playing';
-    $('artist').textContent = text(spotify.artist) || (title ? 'Unknown artist' : 'Play a track in Spotify');
+    $('artist').textContent = text(spotify.artist) || (title ? 'Unknown artist' : 'Play a track in ' + name);
     $('album').textContent = text(spotify.album);
 
     const playing = spotify.playing === true;
@@ -113,6 +139,7 @@
     $('shuffle').classList.toggle('on', spotify.shuffle === true);
     $('repeat').classList.toggle('on', spotify.repeat === true);
 
+    renderAbilities(playing);
     renderVolume();
     renderProgress();
     if (playing) {
