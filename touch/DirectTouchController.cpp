@@ -70,6 +70,10 @@ DirectTouchController::DirectTouchController(Environment environment, QObject* p
     m_reader.onDeviceFailure = [this](const QString& device, int status) {
         log(QStringLiteral("Touch device %1 unavailable %2").arg(device, hex(status)));
     };
+    // A run that ended without restoring the driver paused it for good, unless this run takes
+    // it over: with direct touch off nobody would.
+    if (m_environment.host.directTouchEnabled && !m_environment.host.directTouchEnabled())
+        m_legacy.restoreLeftOver();
 }
 
 DirectTouchController::~DirectTouchController() {
@@ -130,8 +134,8 @@ void DirectTouchController::attemptStart(int generation, int attempt) {
         return;
     }
     m_starting = false;
-    setInputMonitoringDenied(HidDeviceSource::isNotPermitted(result) &&
-                             m_reader.access() != HidDeviceSource::Access::granted);
+    // Readable hidraw nodes with evdev nodes that refuse the grab need the same permission.
+    setInputMonitoringDenied(HidDeviceSource::isNotPermitted(result));
     if (result != 0) {
         openFailed(result);
         return;

@@ -20,11 +20,16 @@ void LegacyDriver::pause(std::function<void()> then) {
                 return;
             }
             m_services.run(ServiceControl::Command::stop, m_unit, [=, this](int stopped) {
-                m_paused = stopped == 0;
+                // A stop that ran past its time limit may well have stopped the driver: the
+                // pause is owed a restore all the same (which finds the driver running if not).
+                m_paused = stopped == 0 || stopped == ServiceControl::timedOut;
                 if (m_paused) {
                     writeMarker();
-                    m_log(QStringLiteral(
-                            "Paused the legacy mouse driver for exclusive touch access."));
+                    m_log(stopped == 0
+                                  ? QStringLiteral("Paused the legacy mouse driver for exclusive "
+                                                   "touch access.")
+                                  : QStringLiteral("Stopping the legacy mouse driver took too "
+                                                   "long; it is started again with mouse mode."));
                 }
                 then();
                 done();
@@ -52,6 +57,13 @@ void LegacyDriver::restore() {
             });
         });
     });
+}
+
+void LegacyDriver::restoreLeftOver() {
+    if (!QFileInfo::exists(m_marker))
+        return;
+    m_paused = true;
+    restore();
 }
 
 void LegacyDriver::finish(int milliseconds) {

@@ -24,6 +24,8 @@ public:
     // Starts the driver again if this program (or an earlier run) paused it. A failed start keeps
     // the marker, so a later restore tries again.
     void restore();
+    // Restores a pause an earlier run left behind (its marker), if any.
+    void restoreLeftOver();
     // Waits for what is queued, at most this long: at exit.
     void finish(int milliseconds);
 

@@ -8,9 +8,11 @@
 class ServiceControl {
 public:
     enum class Command { isActive, stop, start };
-    // The command's exit status: 0 for success (for isActive: the unit runs); -1 when it could
-    // not run or ran past its time limit.
+    // The command's exit status: 0 for success (for isActive: the unit runs); `failedToRun` when
+    // it could not run, `timedOut` when it ran past its time limit (its outcome is unknown).
     using Done = std::function<void(int status)>;
+    static constexpr int failedToRun = -1;
+    static constexpr int timedOut = -2;
 
     virtual ~ServiceControl() = default;
     virtual void run(Command command, const QString& unit, Done done) = 0;

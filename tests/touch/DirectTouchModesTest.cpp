@@ -64,7 +64,8 @@ struct DirectTouchModesTest : testing::Test {
     bool directTouch = true;
     std::unique_ptr<DirectTouchController> touch;
 
-    DirectTouchController& make() {
+    // `services` as they are when told to keep them, else new ones.
+    DirectTouchController& make(bool keepServices = false) {
         DirectTouchController::Environment environment;
         environment.host.directTouchEnabled = [this] { return directTouch; };
         environment.screens = &screens;
@@ -72,7 +73,8 @@ struct DirectTouchModesTest : testing::Test {
         auto scripted = std::make_unique<ScriptedDevices>();
         devices = scripted.get();
         environment.devices = std::move(scripted);
-        services = std::make_shared<FakeServices>();
+        if (!keepServices || !services)
+            services = std::make_shared<FakeServices>();
         environment.services = std::make_unique<SharedServices>(services);
         environment.clock = clock;
         environment.tasks = tasks;
@@ -147,7 +149,7 @@ TEST_F(DirectTouchModesTest, StopWhileARetryWaitsLeavesTheRetryHarmless) {
     EXPECT_EQ(devices->opens, 1);
 }
 
-TEST_F(DirectTouchModesTest, FailuresNameTheirCauseAndDenialNeedsAnUnreadableNode) {
+TEST_F(DirectTouchModesTest, FailuresNameTheirCauseAndAnyRefusalNeedsThePermission) {
     DirectTouchController& controller = make();
     devices->results = {EACCES};
     devices->readable = HidDeviceSource::Access::denied;
@@ -156,14 +158,14 @@ TEST_F(DirectTouchModesTest, FailuresNameTheirCauseAndDenialNeedsAnUnreadableNod
     EXPECT_EQ(controller.status(), PlatformTexts::touchAccessDenied());
     EXPECT_TRUE(log().contains("Input Monitoring=1"));
 
-    // Not permitted although the node reads: some other refusal, shown by its code.
+    // The report nodes read but the input nodes refuse: the same permission is missing.
     controller.stop();
     EXPECT_FALSE(controller.inputMonitoringDenied());
     devices->results = {EACCES};
     devices->readable = HidDeviceSource::Access::granted;
     controller.start();
-    EXPECT_FALSE(controller.inputMonitoringDenied());
-    EXPECT_EQ(controller.status(), "Touch access unavailable (0x0000000D)");
+    EXPECT_TRUE(controller.inputMonitoringDenied());
+    EXPECT_EQ(controller.status(), PlatformTexts::touchAccessDenied());
 
     controller.stop();
     devices->results = {ENODEV};
@@ -197,6 +199,29 @@ TEST_F(DirectTouchModesTest, APauseLeftByAnEarlierRunIsRestoredAfterAFailedOpen)
     again.start();
     EXPECT_FALSE(again.legacyDriverPaused());
     EXPECT_TRUE(again.isRunning());
+}
+
+TEST_F(DirectTouchModesTest, APauseIsKeptWhenTheStopRunsLateAndALeftOverOneIsRestored) {
+    // The stop runs past its limit: the driver may have stopped, so the pause is owed a restore.
+    DirectTouchController& controller = make();
+    services->stopStatus = ServiceControl::timedOut;
+    controller.start();
+    EXPECT_TRUE(controller.legacyDriverPaused());
+    EXPECT_TRUE(QFile::exists(marker()));
+    services->active = false; // it did stop
+    controller.stop();
+    EXPECT_TRUE(services->active);
+    EXPECT_FALSE(QFile::exists(marker()));
+
+    // A pause left by a crash is made good at start-up when direct touch is off.
+    QFile(marker()).open(QIODevice::WriteOnly);
+    services->active = false;
+    services->commands.clear();
+    directTouch = false;
+    make(true);
+    EXPECT_EQ(services->commands, QStringList({"is-active", "start"}));
+    EXPECT_TRUE(services->active);
+    EXPECT_FALSE(QFile::exists(marker()));
 }
 
 TEST_F(DirectTouchModesTest, StopWhileTheDriverIsBeingPausedStillRestoresIt) {

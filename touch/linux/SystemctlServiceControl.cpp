@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QVariant>
 #include <algorithm>
 #include <csignal>
 #include <unistd.h>
@@ -50,7 +51,7 @@ void SystemctlServiceControl::run(Command command, const QString& unit, Done don
                 if (!it->process) {
                     Done done = std::move(it->done);
                     m_running.erase(it);
-                    done(-1);
+                    done(failedToRun);
                     return;
                 }
             }
@@ -67,15 +68,15 @@ void SystemctlServiceControl::run(Command command, const QString& unit, Done don
     process->setChildProcessModifier([] { ::setpgid(0, 0); });
     connect(process, &QProcess::finished, this,
             [this, process](int code, QProcess::ExitStatus status) {
-                finish(process, status == QProcess::NormalExit ? code : -1);
+                finish(process, status == QProcess::NormalExit ? code : endedStatus(process));
             });
     connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
-            finish(process, -1);
+            finish(process, failedToRun);
     });
     running.limit = new QTimer(process);
     running.limit->setSingleShot(true);
-    connect(running.limit, &QTimer::timeout, this, [process] { killGroup(process); });
+    connect(running.limit, &QTimer::timeout, this, [process] { stopAtLimit(process); });
     running.limit->start(m_timeLimit);
     process->start();
 }
@@ -100,7 +101,7 @@ void SystemctlServiceControl::waitForIdle(int milliseconds) {
         if (!first.process) {
             Done done = std::move(first.done);
             m_running.pop_front();
-            done(-1);
+            done(failedToRun);
             continue;
         }
         end(first, deadline);
@@ -113,16 +114,26 @@ void SystemctlServiceControl::end(Running& running, const QDeadlineTimer& deadli
     if (process->state() == QProcess::NotRunning) {
         const bool ran = process->error() != QProcess::FailedToStart &&
                          process->exitStatus() == QProcess::NormalExit;
-        finish(process, ran ? process->exitCode() : -1);
+        finish(process, ran ? process->exitCode() : endedStatus(process));
         return;
     }
     const int limit = running.limit->isActive() ? running.limit->remainingTime() : 0;
     const int left = int(std::min<qint64>(limit, deadline.remainingTime()));
     if (!process->waitForFinished(std::max(left, 1))) {
-        killGroup(process);
+        stopAtLimit(process);
         if (!process->waitForFinished(500))
-            finish(process, -1);
+            finish(process, timedOut);
     }
+}
+
+// A command ended at its time limit may have done its work or not: its status says so.
+void SystemctlServiceControl::stopAtLimit(QProcess* process) {
+    process->setProperty("timedOut", true);
+    killGroup(process);
+}
+
+int SystemctlServiceControl::endedStatus(const QProcess* process) {
+    return process->property("timedOut").toBool() ? timedOut : failedToRun;
 }
 
 void SystemctlServiceControl::killGroup(QProcess* process) {

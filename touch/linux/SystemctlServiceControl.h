@@ -35,6 +35,8 @@ private:
     void finish(QProcess* process, int status);
     void end(Running& running, const QDeadlineTimer& deadline);
     static void killGroup(QProcess* process);
+    static void stopAtLimit(QProcess* process);
+    static int endedStatus(const QProcess* process);
 
     std::chrono::milliseconds m_timeLimit;
     std::list<Running> m_running;
