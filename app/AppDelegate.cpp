@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
+#include <QShortcut>
 #include <QSvgRenderer>
 #include <QSystemTrayIcon>
 #include <QWebEnginePage>
@@ -370,6 +371,11 @@ void AppDelegate::presentSettingsWindow() {
         m_settingsWindow->setCentralWidget(m_settingsView);
         connect(m_settingsWindow, &DashboardWindow::closeRequested, this,
                 [this] { closeRequested(m_settingsWindow); });
+        // Escape closes it as it would a dialog; Ctrl+Q quits from here too.
+        auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), m_settingsWindow);
+        connect(close, &QShortcut::activated, this, [this] { closeRequested(m_settingsWindow); });
+        auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), m_settingsWindow);
+        connect(quit, &QShortcut::activated, this, &AppDelegate::quit);
         const QScreen* screen =
                 m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen();
         const QRect area = screen ? screen->availableGeometry() : m_window->geometry();

@@ -160,6 +160,14 @@ TEST_F(AppDelegateTest, SettingsWindowFollowsTheStoreAndClosingOnlyHidesIt) {
     app.showSettings();
     EXPECT_EQ(app.settingsWindow(), settings); // reused
     EXPECT_TRUE(settings->isVisible());
+
+    // Escape closes it, from whatever has the focus.
+    settings->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(settings));
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : settings,
+                    Qt::Key_Escape);
+    EXPECT_FALSE(app.store().settingsOpen());
+    EXPECT_FALSE(settings->isVisible());
 }
 
 TEST_F(AppDelegateTest, ClosingTheDashboardSavesAndQuits) {
@@ -176,17 +184,21 @@ TEST_F(AppDelegateTest, ClosingTheDashboardSavesAndQuits) {
     EXPECT_TRUE(saved.readAll().contains("keep me"));
 }
 
-TEST_F(AppDelegateTest, ControlQQuits) {
+TEST_F(AppDelegateTest, ControlQQuitsFromTheDashboardAndFromTheSettings) {
     AppDelegate& app = start();
-    app.window().activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&app.window()));
-    QTimer::singleShot(0, &app.window(),
-                       [&app] { QTest::keyClick(&app.window(), Qt::Key_Q, Qt::ControlModifier); });
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(1); });
-    watchdog.start(10000);
-    EXPECT_EQ(QApplication::exec(), 0);
+    app.showSettings();
+    for (QWidget* window :
+         {static_cast<QWidget*>(&app.window()), static_cast<QWidget*>(app.settingsWindow())}) {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        QTimer::singleShot(0, window,
+                           [window] { QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier); });
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(1); });
+        watchdog.start(10000);
+        EXPECT_EQ(QApplication::exec(), 0) << window->windowTitle().toStdString();
+    }
 }
 
 TEST_F(AppDelegateTest, QuittingEndsTheRunWhateverWindowOrDialogIsOpen) {
