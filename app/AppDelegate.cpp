@@ -4,6 +4,7 @@
 #include "app/DashboardWindow.h"
 #include "dashboard/Dashboard.h"
 #include "dashboard/TarnTheme.h"
+#include "dashboard/WidgetLogWindow.h"
 #include "settings/SettingsView.h"
 #include "store/StoreTouchHost.h"
 #include "touch/views/MouseFallback.h"
@@ -68,6 +69,9 @@ AppDelegate::AppDelegate(Options options, QObject* parent)
       m_settingsDesktop(options.settingsDesktop ? std::move(options.settingsDesktop)
                                                 : std::make_shared<NoDesktop>()) {
     m_store = std::make_unique<TarnStore>(std::move(options.environment));
+    // A widget's log is shown in the file manager the settings window uses.
+    WidgetLogWindow::setFileManager(
+            [desktop = m_settingsDesktop](const QString& path) { desktop->reveal(path); });
     // However the run ends, what changed is saved.
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, m_store.get(),
             &TarnStore::save);

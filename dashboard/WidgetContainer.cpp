@@ -1,24 +1,24 @@
 #include "WidgetContainer.h"
 
 #include "dashboard/DashboardGeometry.h"
+#include "dashboard/ErrorBadge.h"
 #include "dashboard/TarnTheme.h"
 #include "dashboard/TileFrame.h"
 #include "dashboard/WidgetDrops.h"
+#include "dashboard/WidgetLogWindow.h"
 #include "store/TarnStore.h"
 #include "touch/views/TouchControls.h"
 #include "widgets/web/WebWidget.h"
+#include "widgets/web/WidgetPage.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QChildEvent>
-#include <QDesktopServices>
 #include <QDrag>
 #include <QDragEnterEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
-#include <QUrl>
 
 namespace {
 
@@ -66,6 +66,25 @@ WidgetContainer::WidgetContainer(const WidgetKind& widget, TarnStore& store, QWi
     }
     m_frame = new TileFrame(this);
     m_frame->raise();
+    if (m_web)
+        watchErrors();
+}
+
+// A page whose script fails may still show its placeholders as if all were well: the badge says
+// otherwise until the page loads again.
+void WidgetContainer::watchErrors() {
+    m_errorBadge = new ErrorBadge(this);
+    m_errorBadge->hide();
+    connect(m_errorBadge, &ErrorBadge::clicked, this, &WidgetContainer::showLog);
+    TouchControls::setAction(m_errorBadge, QStringLiteral("widget-log-") + m_widget.rawValue(),
+                             [this] { showLog(); });
+    connect(m_web, &WebWidget::logged, this, [this](const QString&, WebWidget::LineKind kind) {
+        if (kind == WebWidget::LineKind::uncaughtError && m_errorBadge->isHidden()) {
+            m_errorBadge->show();
+            m_errorBadge->raise();
+        }
+    });
+    connect(m_web->page(), &QWebEnginePage::loadStarted, m_errorBadge, &QWidget::hide);
 }
 
 void WidgetContainer::setZoom(double zoom) {
@@ -73,6 +92,8 @@ void WidgetContainer::setZoom(double zoom) {
     if (m_web)
         m_web->setZoom(zoom);
     m_frame->setRadius(DashboardGeometry::tileRadius * zoom);
+    if (m_errorBadge)
+        m_errorBadge->place(size(), zoom);
     setTargeted(m_targeted);
     update();
 }
@@ -98,6 +119,8 @@ void WidgetContainer::resizeEvent(QResizeEvent* event) {
     if (m_web)
         m_web->setGeometry(rect());
     m_frame->setGeometry(rect());
+    if (m_errorBadge)
+        m_errorBadge->place(size(), m_zoom);
 }
 
 void WidgetContainer::paintEvent(QPaintEvent*) {
@@ -138,13 +161,8 @@ void WidgetContainer::paintPlaceholder(QPainter& painter) {
 }
 
 void WidgetContainer::showLog() {
-    const QString path = m_web->log().path();
-    if (!QFileInfo::exists(path)) {
-        m_store.notify(tr("This widget has written nothing to its log yet."));
-        return;
-    }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        m_store.notify(tr("No application opens %1").arg(path));
+    if (m_web)
+        WidgetLogWindow::open(m_web->log().path(), m_web->package().manifest.name, this);
 }
 
 // ---- Dragging
