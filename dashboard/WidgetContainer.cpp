@@ -2,6 +2,7 @@
 
 #include "dashboard/DashboardGeometry.h"
 #include "dashboard/ErrorBadge.h"
+#include "dashboard/MissingWidgetPlaceholder.h"
 #include "dashboard/TarnTheme.h"
 #include "dashboard/TileFrame.h"
 #include "dashboard/WidgetDrops.h"
@@ -28,17 +29,6 @@ bool isDashboardDrag(const QMimeData* data) {
     const QString text = data->text();
     return text.startsWith(QStringLiteral("tarn-widget:")) ||
            text.startsWith(QStringLiteral("tarn-package:"));
-}
-
-// A puzzle piece: a square with a knob on its top and right sides.
-QPainterPath puzzlePiece(const QRectF& box) {
-    const double knob = box.width() * 0.26;
-    const QRectF body = box.adjusted(0, knob * 0.6, -knob * 0.6, 0);
-    QPainterPath path;
-    path.addRoundedRect(body, knob * 0.35, knob * 0.35);
-    path.addEllipse(QPointF(body.center().x(), body.top()), knob / 2, knob / 2);
-    path.addEllipse(QPointF(body.right(), body.center().y()), knob / 2, knob / 2);
-    return path.simplified();
 }
 
 } // namespace
@@ -138,25 +128,10 @@ void WidgetContainer::paintEvent(QPaintEvent*) {
 
 void WidgetContainer::paintPlaceholder(QPainter& painter) {
     painter.save();
-    painter.translate(width() / 2.0, height() / 2.0);
     painter.scale(m_zoom, m_zoom);
-    const double available = width() / m_zoom - 32;
-    const auto line = [&](const QString& text, double size, QFont::Weight weight,
-                          const QColor& colour, double y) {
-        QFont font = painter.font();
-        font.setPixelSize(qRound(size));
-        font.setWeight(weight);
-        painter.setFont(font);
-        painter.setPen(colour);
-        const QString shown = QFontMetricsF(font).elidedText(text, Qt::ElideMiddle, available);
-        painter.drawText(QRectF(-available / 2, y, available, size * 1.4), Qt::AlignCenter, shown);
-    };
-    painter.setBrush(TarnTheme::muted());
-    painter.drawPath(puzzlePiece(QRectF(-18, -78, 36, 36)));
-    line(tr("Widget unavailable"), 20, QFont::DemiBold, TarnTheme::text(), -30);
-    line(m_widget.rawValue(), 14, QFont::Normal, TarnTheme::muted(), 2);
-    line(tr("Install the package or replace it in Widgets."), 14, QFont::Normal, TarnTheme::muted(),
-         26);
+    MissingWidgetPlaceholder::paint(
+            painter,
+            MissingWidgetPlaceholder::layout(QSizeF(size()) / m_zoom, m_widget.packageID()));
     painter.restore();
 }
 
