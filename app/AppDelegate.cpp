@@ -4,6 +4,7 @@
 #include "app/DashboardWindow.h"
 #include "dashboard/Dashboard.h"
 #include "dashboard/TarnTheme.h"
+#include "dashboard/WidgetLogWindow.h"
 #include "settings/SettingsView.h"
 #include "store/StoreTouchHost.h"
 #include "touch/views/MouseFallback.h"
@@ -16,6 +17,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
+#include <QShortcut>
 #include <QSvgRenderer>
 #include <QSystemTrayIcon>
 #include <QWebEnginePage>
@@ -67,6 +69,9 @@ AppDelegate::AppDelegate(Options options, QObject* parent)
       m_settingsDesktop(options.settingsDesktop ? std::move(options.settingsDesktop)
                                                 : std::make_shared<NoDesktop>()) {
     m_store = std::make_unique<TarnStore>(std::move(options.environment));
+    // A widget's log is shown in the file manager the settings window uses.
+    WidgetLogWindow::setFileManager(
+            [desktop = m_settingsDesktop](const QString& path) { desktop->reveal(path); });
     // However the run ends, what changed is saved.
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, m_store.get(),
             &TarnStore::save);
@@ -370,6 +375,11 @@ void AppDelegate::presentSettingsWindow() {
         m_settingsWindow->setCentralWidget(m_settingsView);
         connect(m_settingsWindow, &DashboardWindow::closeRequested, this,
                 [this] { closeRequested(m_settingsWindow); });
+        // Escape closes it as it would a dialog; Ctrl+Q quits from here too.
+        auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), m_settingsWindow);
+        connect(close, &QShortcut::activated, this, [this] { closeRequested(m_settingsWindow); });
+        auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), m_settingsWindow);
+        connect(quit, &QShortcut::activated, this, &AppDelegate::quit);
         const QScreen* screen =
                 m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen();
         const QRect area = screen ? screen->availableGeometry() : m_window->geometry();

@@ -25,7 +25,9 @@ StartOutcome outcomeOfReply(const CommandLine& command, qint64 owner,
     const bool plainStart = command.action == CommandLine::Action::start;
     switch (reply.status) {
     case Status::done:
-        return exitWith(0, plainStart ? runningProcess(owner) : QString());
+        return exitWith(0, plainStart
+                                   ? QStringLiteral("Tablora is already running; showed its window")
+                                   : QString());
     case Status::refused:
         return exitWith(1, reply.message);
     case Status::unreachable:

@@ -200,7 +200,10 @@ int runDashboard(int argc, char* argv[], const CommandLine& command, const QStri
             linuxEnvironment({std::make_shared<FileDialogChooser>(),
                               [](const QUrl& url) { return QDesktopServices::openUrl(url); }});
     environment.directory = dataFolder;
-    environment.startAtLogin = std::make_shared<Autostart>();
+    auto startAtLogin = std::make_shared<Autostart>();
+    // The settings' switch shows the entry as it is, whoever changed it.
+    startAtLogin->follow();
+    environment.startAtLogin = std::move(startAtLogin);
     AppDelegate::Options options{QApplication::arguments(), std::move(environment),
                                  std::move(screens), refreshScreens};
     options.touch.devices = std::make_unique<HidrawDeviceSource>();

@@ -27,6 +27,10 @@ QColor line() {
     return ThemeColors::line.to<QColor>();
 }
 
+QColor danger() {
+    return ThemeColors::danger.to<QColor>();
+}
+
 QPalette palette() {
     const QColor raised = QColor::fromRgbF(0.12f, 0.13f, 0.135f);
     QPalette colours;

@@ -13,6 +13,7 @@ QColor surface();    // widget tiles and placeholders
 QColor text();
 QColor muted();
 QColor line();
+QColor danger(); // what went wrong
 // The application's windows, menus and dialogs in these colours.
 QPalette palette();
 

@@ -1,24 +1,25 @@
 #include "WidgetContainer.h"
 
 #include "dashboard/DashboardGeometry.h"
+#include "dashboard/ErrorBadge.h"
+#include "dashboard/MissingWidgetPlaceholder.h"
 #include "dashboard/TarnTheme.h"
 #include "dashboard/TileFrame.h"
 #include "dashboard/WidgetDrops.h"
+#include "dashboard/WidgetLogWindow.h"
 #include "store/TarnStore.h"
 #include "touch/views/TouchControls.h"
 #include "widgets/web/WebWidget.h"
+#include "widgets/web/WidgetPage.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QChildEvent>
-#include <QDesktopServices>
 #include <QDrag>
 #include <QDragEnterEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
-#include <QUrl>
 
 namespace {
 
@@ -28,17 +29,6 @@ bool isDashboardDrag(const QMimeData* data) {
     const QString text = data->text();
     return text.startsWith(QStringLiteral("tarn-widget:")) ||
            text.startsWith(QStringLiteral("tarn-package:"));
-}
-
-// A puzzle piece: a square with a knob on its top and right sides.
-QPainterPath puzzlePiece(const QRectF& box) {
-    const double knob = box.width() * 0.26;
-    const QRectF body = box.adjusted(0, knob * 0.6, -knob * 0.6, 0);
-    QPainterPath path;
-    path.addRoundedRect(body, knob * 0.35, knob * 0.35);
-    path.addEllipse(QPointF(body.center().x(), body.top()), knob / 2, knob / 2);
-    path.addEllipse(QPointF(body.right(), body.center().y()), knob / 2, knob / 2);
-    return path.simplified();
 }
 
 } // namespace
@@ -66,6 +56,25 @@ WidgetContainer::WidgetContainer(const WidgetKind& widget, TarnStore& store, QWi
     }
     m_frame = new TileFrame(this);
     m_frame->raise();
+    if (m_web)
+        watchErrors();
+}
+
+// A page whose script fails may still show its placeholders as if all were well: the badge says
+// otherwise until the page loads again.
+void WidgetContainer::watchErrors() {
+    m_errorBadge = new ErrorBadge(this);
+    m_errorBadge->hide();
+    connect(m_errorBadge, &ErrorBadge::clicked, this, &WidgetContainer::showLog);
+    TouchControls::setAction(m_errorBadge, QStringLiteral("widget-log-") + m_widget.rawValue(),
+                             [this] { showLog(); });
+    connect(m_web, &WebWidget::logged, this, [this](const QString&, WebWidget::LineKind kind) {
+        if (kind == WebWidget::LineKind::uncaughtError && m_errorBadge->isHidden()) {
+            m_errorBadge->show();
+            m_errorBadge->raise();
+        }
+    });
+    connect(m_web->page(), &QWebEnginePage::loadStarted, m_errorBadge, &QWidget::hide);
 }
 
 void WidgetContainer::setZoom(double zoom) {
@@ -73,6 +82,8 @@ void WidgetContainer::setZoom(double zoom) {
     if (m_web)
         m_web->setZoom(zoom);
     m_frame->setRadius(DashboardGeometry::tileRadius * zoom);
+    if (m_errorBadge)
+        m_errorBadge->place(size(), zoom);
     setTargeted(m_targeted);
     update();
 }
@@ -98,6 +109,8 @@ void WidgetContainer::resizeEvent(QResizeEvent* event) {
     if (m_web)
         m_web->setGeometry(rect());
     m_frame->setGeometry(rect());
+    if (m_errorBadge)
+        m_errorBadge->place(size(), m_zoom);
 }
 
 void WidgetContainer::paintEvent(QPaintEvent*) {
@@ -115,36 +128,16 @@ void WidgetContainer::paintEvent(QPaintEvent*) {
 
 void WidgetContainer::paintPlaceholder(QPainter& painter) {
     painter.save();
-    painter.translate(width() / 2.0, height() / 2.0);
     painter.scale(m_zoom, m_zoom);
-    const double available = width() / m_zoom - 32;
-    const auto line = [&](const QString& text, double size, QFont::Weight weight,
-                          const QColor& colour, double y) {
-        QFont font = painter.font();
-        font.setPixelSize(qRound(size));
-        font.setWeight(weight);
-        painter.setFont(font);
-        painter.setPen(colour);
-        const QString shown = QFontMetricsF(font).elidedText(text, Qt::ElideMiddle, available);
-        painter.drawText(QRectF(-available / 2, y, available, size * 1.4), Qt::AlignCenter, shown);
-    };
-    painter.setBrush(TarnTheme::muted());
-    painter.drawPath(puzzlePiece(QRectF(-18, -78, 36, 36)));
-    line(tr("Widget unavailable"), 20, QFont::DemiBold, TarnTheme::text(), -30);
-    line(m_widget.rawValue(), 14, QFont::Normal, TarnTheme::muted(), 2);
-    line(tr("Install the package or replace it in Widgets."), 14, QFont::Normal, TarnTheme::muted(),
-         26);
+    MissingWidgetPlaceholder::paint(
+            painter,
+            MissingWidgetPlaceholder::layout(QSizeF(size()) / m_zoom, m_widget.packageID()));
     painter.restore();
 }
 
 void WidgetContainer::showLog() {
-    const QString path = m_web->log().path();
-    if (!QFileInfo::exists(path)) {
-        m_store.notify(tr("This widget has written nothing to its log yet."));
-        return;
-    }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        m_store.notify(tr("No application opens %1").arg(path));
+    if (m_web)
+        WidgetLogWindow::open(m_web->log().path(), m_web->package().manifest.name, this);
 }
 
 // ---- Dragging

@@ -6,6 +6,7 @@
 #include <QPoint>
 #include <QWidget>
 
+class ErrorBadge;
 class TarnStore;
 class TileFrame;
 class WebWidget;
@@ -25,6 +26,11 @@ public:
     // None for the placeholder.
     WebWidget* web() const { return m_web; }
     bool isTargeted() const { return m_targeted; }
+    // Shown while the page has reported an uncaught error since it last loaded; none for the
+    // placeholder.
+    ErrorBadge* errorBadge() const { return m_errorBadge; }
+    // The widget's log in a window of the dashboard's own.
+    void showLog();
     void setZoom(double zoom);
     void setOnTouchscreen(bool onTouchscreen);
     // Whether the tile's page is the one shown (WebWidget::setShown).
@@ -42,8 +48,7 @@ protected:
 
 private:
     void setTargeted(bool targeted);
-    // Opens the widget's log in the desktop's text viewer.
-    void showLog();
+    void watchErrors();
     void startDrag();
     void watchForDrags(QObject* object);
     void paintPlaceholder(QPainter& painter);
@@ -52,6 +57,7 @@ private:
     TarnStore& m_store;
     WebWidget* m_web = nullptr;
     TileFrame* m_frame = nullptr;
+    ErrorBadge* m_errorBadge = nullptr;
     double m_zoom = 1;
     bool m_targeted = false;
     QPoint m_pressPosition;

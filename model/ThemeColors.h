@@ -20,5 +20,6 @@ inline constexpr Components surface{0.081f, 0.091f, 0.095f};    // widget tiles 
 inline constexpr Components text{0.93f, 0.94f, 0.9f};
 inline constexpr Components muted{0.56f, 0.6f, 0.59f};
 inline constexpr Components line{1, 1, 1, 0.08f};
+inline constexpr Components danger{1, 0.541f, 0.502f}; // errors: the widgets' --tarn-danger
 
 } // namespace ThemeColors

@@ -74,6 +74,7 @@ void LayoutEditing::reset() {
     m_history.clear();
     m_saved = false;
     m_resizeStart.reset();
+    m_placing.reset();
     m_pageCount = m_store.pages().size();
     m_orientation = m_store.preferences().orientation;
     emit changed();
@@ -87,6 +88,11 @@ void LayoutEditing::setBoard(Board board) {
 
 void LayoutEditing::select(const std::optional<QString>& sectionID) {
     m_selected = sectionID;
+    const auto section = selection();
+    if (m_placing && section && !section->widget) {
+        assign(*std::exchange(m_placing, std::nullopt));
+        return;
+    }
     emit changed();
 }
 
@@ -104,6 +110,7 @@ void LayoutEditing::preferencesChanged() {
         m_history.clear();
         m_resizeStart.reset();
         m_selected.reset();
+        m_placing.reset();
         m_saved = false;
     }
     emit changed();
@@ -147,9 +154,75 @@ void LayoutEditing::undo() {
 void LayoutEditing::assign(const QString& packageID) {
     if (!m_selected)
         return;
+    m_placing.reset();
     PageLayout next = layout();
     next.place(WidgetKind::instance(packageID), *m_selected);
-    change(next);
+    if (!change(next))
+        emit changed();
+}
+
+void LayoutEditing::choose(const QString& packageID) {
+    const auto section = selection();
+    if (section && !section->widget)
+        assign(packageID);
+    else
+        startPlacing(packageID);
+}
+
+void LayoutEditing::startPlacing(const QString& packageID) {
+    m_placing = packageID;
+    emit changed();
+}
+
+void LayoutEditing::confirmPlacing() {
+    if (m_placing && selection())
+        assign(*std::exchange(m_placing, std::nullopt));
+}
+
+void LayoutEditing::cancelPlacing() {
+    m_placing.reset();
+    emit changed();
+}
+
+bool LayoutEditing::placingReplaces() const {
+    const auto section = selection();
+    return m_placing && section && section->widget;
+}
+
+bool LayoutEditing::hasEmptySection() const {
+    const PageLayout current = layout();
+    return std::any_of(current.sections.begin(), current.sections.end(),
+                       [](const WidgetSection& section) { return !section.widget; });
+}
+
+QString LayoutEditing::hint() const {
+    const auto nameOf = [this](const WidgetKind& widget) {
+        const auto package = m_store.widgets().package(widget);
+        return package ? package->manifest.name : QStringLiteral("Widget unavailable");
+    };
+    const QString makeRoom = QStringLiteral(
+            "select a section and split it (Side by side, Stack), choose a preset with more "
+            "sections or remove a widget");
+    if (!m_placing) {
+        if (hasEmptySection())
+            return QStringLiteral("Drag a widget here to replace it. Click a library widget to "
+                                  "fill a selected empty section.");
+        return QStringLiteral("Every section holds a widget. To make room, %1. Drag a widget "
+                              "here to replace one.")
+                .arg(makeRoom);
+    }
+    const auto package = m_store.widgets().package(*m_placing);
+    const QString placed = package ? package->manifest.name : *m_placing;
+    if (placingReplaces())
+        return QStringLiteral("Replace “%1” with “%2”? You can undo this change.")
+                .arg(nameOf(*selection()->widget), placed);
+    if (!hasEmptySection())
+        return QStringLiteral("Every section of this page holds a widget. To make room for “%1”, "
+                              "%2; or choose another page.")
+                .arg(placed, makeRoom);
+    return QStringLiteral("Click an empty section to place “%1”, or drag it from the library onto "
+                          "a section.")
+            .arg(placed);
 }
 
 bool LayoutEditing::receive(const QString& text, const QString& sectionID) {
@@ -169,6 +242,8 @@ bool LayoutEditing::receive(const QString& text, const QString& sectionID) {
         return false;
     next.place(kind, sectionID);
     change(next);
+    if (isPackage && m_placing == kind.packageID())
+        m_placing.reset();
     select(sectionID);
     return true;
 }

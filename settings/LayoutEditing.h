@@ -54,6 +54,20 @@ public:
 
     // Fills the selected section with a new instance of the package.
     void assign(const QString& packageID);
+    // A click on a library widget: fills the selected section when it is empty; otherwise the
+    // package waits to be placed (see placing()).
+    void choose(const QString& packageID);
+    // A package waiting for a section: the next empty section selected receives it, and a
+    // selected section that holds a widget receives it once the user confirms the replacement.
+    const std::optional<QString>& placing() const { return m_placing; }
+    void startPlacing(const QString& packageID);
+    void confirmPlacing();
+    void cancelPlacing();
+    // Whether the waiting package would replace the selected section's widget.
+    bool placingReplaces() const;
+    bool hasEmptySection() const;
+    // The hint beside the map: how to place the waiting package, or how to make room.
+    QString hint() const;
     // A dropped "tarn-widget:" or "tarn-package:" text on a section; true when it was used.
     bool receive(const QString& text, const QString& sectionID);
     void removeWidget();
@@ -110,6 +124,7 @@ private:
     QList<Entry> m_history;
     bool m_saved = false;
     std::optional<PageLayout> m_resizeStart;
+    std::optional<QString> m_placing;
     qsizetype m_pageCount;
     LayoutOrientation m_orientation;
 };

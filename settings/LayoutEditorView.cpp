@@ -209,12 +209,19 @@ QWidget* LayoutEditorView::mapCard() {
     layout->addLayout(top);
     m_map = new DisplayMap(m_editing, card);
     layout->addWidget(m_map, 1);
-    auto* help = SettingsStyle::label(
-            QStringLiteral("Drag a widget here to replace it. Click a library widget to fill a "
-                           "selected empty section."),
-            "muted", card);
-    help->setWordWrap(true);
-    layout->addWidget(help);
+    auto* hintRow = new QHBoxLayout;
+    hintRow->setSpacing(6);
+    m_hint = SettingsStyle::label(QString(), "muted", card);
+    m_hint->setWordWrap(true);
+    hintRow->addWidget(m_hint, 1);
+    m_replace = touchButton(QStringLiteral("Replace"), QStringLiteral("placing-replace"), card);
+    SettingsStyle::setRole(m_replace, "primary");
+    connect(m_replace, &QPushButton::clicked, &m_editing, &LayoutEditing::confirmPlacing);
+    m_cancelPlacing = touchButton(QStringLiteral("Cancel"), QStringLiteral("placing-cancel"), card);
+    connect(m_cancelPlacing, &QPushButton::clicked, &m_editing, &LayoutEditing::cancelPlacing);
+    hintRow->addWidget(m_replace, 0, Qt::AlignVCenter);
+    hintRow->addWidget(m_cancelPlacing, 0, Qt::AlignVCenter);
+    layout->addLayout(hintRow);
     return card;
 }
 
@@ -450,7 +457,7 @@ QWidget* LayoutEditorView::libraryCard() {
                                             "occupied section to replace it."));
     m_library->setDragPrefix(QStringLiteral("tarn-package:"));
     m_library->setTouchPrefix(QStringLiteral("layout-library-"));
-    connect(m_library, &PackageList::chosen, &m_editing, &LayoutEditing::assign);
+    connect(m_library, &PackageList::chosen, &m_editing, &LayoutEditing::choose);
     layout->addWidget(m_library, 1);
 
     auto* manage = touchButton(QStringLiteral("Manage Widgets…"), QString(), card);
@@ -486,6 +493,7 @@ void LayoutEditorView::showState() {
             SettingsIcons::symbol(QStringLiteral("arrow.uturn.backward"),
                                   m_undo->isEnabled() ? TarnTheme::text() : TarnTheme::muted()));
     m_map->setAccent(accent());
+    showHint();
     showPages();
     showInspector();
     const QColor colour = accent();
@@ -497,6 +505,15 @@ void LayoutEditorView::showState() {
         button->setIcon(presetIcon(preset, enabled ? colour : TarnTheme::muted()));
     }
     showLibrary();
+}
+
+void LayoutEditorView::showHint() {
+    const bool placing = m_editing.placing().has_value();
+    m_hint->setText(m_editing.hint());
+    // A question or an instruction to follow now, not a standing hint.
+    m_hint->setStyleSheet(placing ? QStringLiteral("color: %1;").arg(accent().name()) : QString());
+    m_replace->setVisible(m_editing.placingReplaces());
+    m_cancelPlacing->setVisible(placing);
 }
 
 void LayoutEditorView::showPages() {
@@ -581,6 +598,7 @@ void LayoutEditorView::showLibrary() {
                            : package.manifest.categoryName()});
     }
     m_library->setRows(rows);
+    m_library->setSelectedID(m_editing.placing());
     m_library->setAccent(accent());
     m_libraryEmpty->setVisible(matches.isEmpty());
 }

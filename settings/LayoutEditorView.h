@@ -57,6 +57,10 @@ public:
     QComboBox* categoryPicker() const { return m_category; }
     PackageList* libraryList() const { return m_library; }
     QLabel* libraryEmpty() const { return m_libraryEmpty; }
+    // The hint under the map, and its answers while a package waits to be placed.
+    QLabel* hint() const { return m_hint; }
+    QPushButton* replaceButton() const { return m_replace; }
+    QPushButton* cancelPlacingButton() const { return m_cancelPlacing; }
     LauncherSettingsSheet* launcherSheet() const;
 
 private:
@@ -79,6 +83,7 @@ private:
     void fitOrientation();
     void showState();
     void showPages();
+    void showHint();
     void showInspector();
     void showAxis(PageLayout::ResizeAxis axis);
     void showLibrary();
@@ -100,6 +105,9 @@ private:
     bool m_vertical = false;
     DisplayMap* m_map = nullptr;
     QLabel* m_count = nullptr;
+    QLabel* m_hint = nullptr;
+    QPushButton* m_replace = nullptr;
+    QPushButton* m_cancelPlacing = nullptr;
     QWidget* m_savedBadge = nullptr;
     QLabel* m_savedIcon = nullptr;
     QLabel* m_saved = nullptr;

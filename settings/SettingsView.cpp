@@ -82,6 +82,11 @@ SettingsView::SettingsView(SettingsContext context, QWidget* parent)
     m_pages->addWidget(m_library);
     layout->addWidget(m_pages, 1);
 
+    // The layout editor starts afresh when its tab opens, then waits for a section.
+    connect(m_library, &WidgetLibraryView::addToPage, this, [this](const QString& packageID) {
+        m_context.store.setSettingsTab(SettingsTab::layouts);
+        m_layouts->editing().startPlacing(packageID);
+    });
     connect(&context.store, &TarnStore::settingsTabChanged, this, &SettingsView::tabChanged);
     connect(&context.store, &TarnStore::preferencesChanged, this, &SettingsView::applyStyle);
     applyStyle();

@@ -222,6 +222,16 @@ QWidget* WidgetLibraryView::installedPanel() {
     detailsLayout->addWidget(m_detailsNote);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(8);
+    m_addToPage = new QPushButton(QStringLiteral("Add to Page…"), details);
+    SettingsStyle::setRole(m_addToPage, "primary");
+    m_addToPage->setToolTip(QStringLiteral("Choose a section for it in Layouts"));
+    connect(m_addToPage, &QPushButton::clicked, this, [this] {
+        if (m_shown)
+            emit addToPage(m_shown->id());
+    });
+    TouchControls::setAction(m_addToPage, QStringLiteral("package-add-to-page"),
+                             [this] { m_addToPage->click(); });
+    buttons->addWidget(m_addToPage);
     m_reveal = new QPushButton(PlatformTexts::showInFileManager(), details);
     connect(m_reveal, &QPushButton::clicked, this, [this] {
         if (m_shown)

@@ -44,6 +44,7 @@ public:
     QLabel* detailsName() const { return m_detailsName; }
     QStringList detailRows() const;
     QLabel* detailsNote() const { return m_detailsNote; }
+    QPushButton* addToPageButton() const { return m_addToPage; }
     QPushButton* revealButton() const { return m_reveal; }
     QPushButton* uninstallButton() const { return m_uninstall; }
     // The instance list's rows: their text and their two buttons.
@@ -55,6 +56,10 @@ public:
     };
     QList<InstanceRow> instanceRows() const;
     LauncherSettingsSheet* launcherSheet() const;
+
+signals:
+    // "Add to Page…": the package is to be placed in the layout editor.
+    void addToPage(const QString& packageID);
 
 private:
     QWidget* header();
@@ -92,6 +97,7 @@ private:
     QLabel* m_detailsName = nullptr;
     QWidget* m_detailRows = nullptr;
     QLabel* m_detailsNote = nullptr;
+    QPushButton* m_addToPage = nullptr;
     QPushButton* m_reveal = nullptr;
     QPushButton* m_uninstall = nullptr;
     QVBoxLayout* m_instanceList = nullptr;

@@ -46,7 +46,8 @@ bool markedOff(const QString& path) {
 } // namespace
 
 Autostart::Autostart(QString folder, QString executable, QObject* parent)
-    : StartAtLogin(parent), m_folder(std::move(folder)), m_executable(std::move(executable)) {}
+    : StartAtLogin(parent), m_folder(std::move(folder)), m_executable(std::move(executable)),
+      m_announced(isEnabled()) {}
 
 QString Autostart::defaultFolder() {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
@@ -67,11 +68,51 @@ bool Autostart::isEnabled() const {
 }
 
 QString Autostart::setEnabled(bool enabled) {
-    const bool before = isEnabled();
     const QString failure = enabled ? enable() : disable();
-    if (failure.isEmpty() && before != enabled)
-        emit enabledChanged(enabled);
+    announce();
     return failure;
+}
+
+void Autostart::announce() {
+    const bool enabled = isEnabled();
+    if (enabled == m_announced)
+        return;
+    m_announced = enabled;
+    emit enabledChanged(enabled);
+}
+
+void Autostart::follow() {
+    if (m_watcher)
+        return;
+    m_watcher = new QFileSystemWatcher(this);
+    const auto changed = [this] {
+        watch();
+        announce();
+    };
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, changed);
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, changed);
+    watch();
+    announce();
+}
+
+// The entry (edited in place by hand or by the desktop) and its folder, which sees it come and
+// go; until the folder exists, the nearest folder above it that does, to see it come.
+void Autostart::watch() {
+    QString nearest = m_folder;
+    while (!QFileInfo(nearest).isDir()) {
+        const QString above = QFileInfo(nearest).path();
+        if (above == nearest)
+            return;
+        nearest = above;
+    }
+    const QStringList folders = m_watcher->directories();
+    if (folders != QStringList{nearest}) {
+        if (!folders.isEmpty())
+            m_watcher->removePaths(folders);
+        m_watcher->addPath(nearest);
+    }
+    if (m_watcher->files().isEmpty() && QFileInfo(entryPath()).isFile())
+        m_watcher->addPath(entryPath());
 }
 
 QString Autostart::enable() {
@@ -82,16 +123,21 @@ QString Autostart::enable() {
     if (!QDir().mkpath(m_folder))
         return refused + QStringLiteral("%1 can’t be created").arg(m_folder);
     QSaveFile file(entryPath());
-    const QByteArray entry = "[Desktop Entry]\n"
-                             "Type=Application\n"
-                             "Name=Tablora\n"
-                             "Comment=Dashboard for a USB touchscreen bar display\n"
-                             "Exec=" +
-                             exec->toUtf8() +
-                             "\n"
-                             "Icon=tablora\n"
-                             "Terminal=false\n"
-                             "X-GNOME-Autostart-enabled=true\n";
+    // TryExec: once the program is uninstalled, the desktop ignores the entry left behind.
+    const QByteArray entry =
+            "[Desktop Entry]\n"
+            "Type=Application\n"
+            "Name=Tablora\n"
+            "Comment=Dashboard for a USB touchscreen bar display\n"
+            "TryExec=" +
+            QString(m_executable).replace(QLatin1Char('\\'), QStringLiteral("\\\\")).toUtf8() +
+            "\n"
+            "Exec=" +
+            exec->toUtf8() +
+            "\n"
+            "Icon=tablora\n"
+            "Terminal=false\n"
+            "X-GNOME-Autostart-enabled=true\n";
     if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.commit())
         return refused + QStringLiteral("%1: %2").arg(entryPath(), file.errorString());
     return {};

@@ -16,13 +16,10 @@ QString systemReason() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-} // namespace
-
-bool openToAppend(QFile& file, const QString& path) {
-    // Non-blocking, so a pipe in the log's place is refused instead of waiting for a reader.
-    const int fd =
-            ::open(QFile::encodeName(path).constData(),
-                   O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
+// Non-blocking, so a pipe in the file's place is refused instead of waiting for its other end.
+bool openRegular(QFile& file, const QString& path, int flags, QIODevice::OpenMode mode) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0)
         return false;
     struct stat status {};
@@ -30,10 +27,21 @@ bool openToAppend(QFile& file, const QString& path) {
         ::close(fd);
         return false;
     }
-    if (file.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle))
+    if (file.open(fd, mode, QFileDevice::AutoCloseHandle))
         return true;
     ::close(fd);
     return false;
+}
+
+} // namespace
+
+bool openToAppend(QFile& file, const QString& path) {
+    return openRegular(file, path, O_WRONLY | O_APPEND | O_CREAT,
+                       QIODevice::WriteOnly | QIODevice::Append);
+}
+
+bool openToRead(QFile& file, const QString& path) {
+    return openRegular(file, path, O_RDONLY, QIODevice::ReadOnly);
 }
 
 bool openLog(QFile& file, const QString& path, qint64 cap) {

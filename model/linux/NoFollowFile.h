@@ -13,6 +13,10 @@ namespace NoFollowFile {
 // else but a regular file in its place is refused: false, and `file` stays closed.
 bool openToAppend(QFile& file, const QString& path);
 
+// Opens `path` to read it. A symbolic link, a pipe or anything else but a regular file in its
+// place is refused: false, and `file` stays closed.
+bool openToRead(QFile& file, const QString& path);
+
 // Opens a log to append to it, as openToAppend does. At `cap` bytes it starts afresh, the previous
 // one kept as "<path>.1".
 bool openLog(QFile& file, const QString& path, qint64 cap);

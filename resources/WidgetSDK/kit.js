@@ -62,7 +62,7 @@
   }
 
   function joined(parts) {
-    return parts.unit ? parts.value + '\u2009' + parts.unit : parts.value;
+    return parts.unit ? parts.value + '\u202f' + parts.unit : parts.value;
   }
 
   function percent(value) {
@@ -321,14 +321,23 @@
   }
 
   // Without the dashboard (a page opened on its own) the widget simply keeps waiting.
+  // Renders every new state, and the last one again when the tile changes size: what fits (rows
+  // of a list, for one) is measured at rendering.
   function start(render) {
+    let last = null;
     if (window.Tarn && typeof window.Tarn.onUpdate === 'function') {
       window.Tarn.onUpdate(state => {
         if (state && typeof state === 'object') {
+          last = state;
           render(state);
         }
       });
     }
+    window.addEventListener('resize', () => {
+      if (last) {
+        render(last);
+      }
+    });
   }
 
   window.Kit = {

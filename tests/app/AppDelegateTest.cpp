@@ -5,18 +5,24 @@
 #include "app/RemoteControl.h"
 #include "app/linux/TerminationSignals.h"
 #include "dashboard/Dashboard.h"
+#include "dashboard/ErrorBadge.h"
 #include "dashboard/WidgetContainer.h"
+#include "dashboard/WidgetLogWindow.h"
 #include "settings/LayoutEditorView.h"
 #include "settings/SettingsView.h"
 #include "support/AppEnvironment.h"
 #include "support/EventLoop.h"
+#include "support/PackageBuilder.h"
 #include "widgets/web/WebWidget.h"
+#include "widgets/web/WidgetPage.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 #include <csignal>
 
@@ -53,6 +59,15 @@ struct AppDelegateTest : testing::Test {
     }
 
     void TearDown() override { delegate.reset(); }
+
+    static QList<WidgetLogWindow*> logWindows() {
+        QList<WidgetLogWindow*> found;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (auto* log = qobject_cast<WidgetLogWindow*>(window); log && log->isVisible())
+                found.append(log);
+        }
+        return found;
+    }
 
     QAction* menuItem(const QString& menu, const QString& title) const {
         for (QAction* top : delegate->menuBar()->actions()) {
@@ -106,13 +121,23 @@ TEST_F(AppDelegateTest, MissingPackagesShowThePlaceholderAndReloadingReplacesEve
     WidgetContainer* notes = app.dashboard().container(WidgetKind::notes());
     ASSERT_NE(notes, nullptr);
     ASSERT_NE(notes->web(), nullptr);
-    // Only a page has a log to show; one that wrote nothing says so instead of opening nothing.
+    // Only a page has a log to show, in a window of the dashboard's own; one that wrote nothing
+    // says so instead of opening nothing.
     EXPECT_EQ(placeholder->actions().size(), 2);
+    EXPECT_EQ(placeholder->errorBadge(), nullptr);
     ASSERT_EQ(notes->actions().size(), 3);
     EXPECT_EQ(notes->actions()[2]->text(), "Show Widget Log");
     QFile::remove(notes->web()->log().path());
     notes->actions()[2]->trigger();
-    EXPECT_EQ(app.store().toast(), "This widget has written nothing to its log yet.");
+    notes->actions()[2]->trigger(); // again: the same window comes forward
+    const QList<WidgetLogWindow*> logs = logWindows();
+    ASSERT_EQ(logs.size(), 1);
+    WidgetLogWindow* log = logs[0];
+    EXPECT_TRUE(log->isVisible());
+    EXPECT_EQ(log->path(), notes->web()->log().path());
+    EXPECT_EQ(log->text()->toPlainText(), "");
+    EXPECT_TRUE(log->text()->placeholderText().startsWith("Nothing written yet."));
+    log->close();
 
     const QPointer<WidgetContainer> before(notes);
     app.reloadWidgets();
@@ -121,6 +146,55 @@ TEST_F(AppDelegateTest, MissingPackagesShowThePlaceholderAndReloadingReplacesEve
     WidgetContainer* after = app.dashboard().container(WidgetKind::notes());
     ASSERT_NE(after, nullptr);
     EXPECT_NE(after->web(), nullptr);
+}
+
+TEST_F(AppDelegateTest, APageThatThrowsIsMarkedUntilItLoadsAgainAndTheMarkShowsItsLog) {
+    PackageBuilder builder(folder.filePath("Tarn/Widgets"));
+    builder.write("throws.tarnwidget", PackageBuilder::validManifest("com.example.throws"));
+    builder.file("throws.tarnwidget/index.html",
+                 "<!doctype html><p>--:--</p><script src=\"page.js\"></script>");
+    builder.file("throws.tarnwidget/page.js", "null.property;\n");
+    AppDelegate& app = start({"tablora", "--preview"});
+    const auto throws = *WidgetKind::named("com.example.throws@1");
+    app.store().setLayout(PageLayout::row({throws, WidgetKind::notes()}, {}), Board::overview);
+    WidgetContainer* tile = app.dashboard().container(throws);
+    WidgetContainer* notes = app.dashboard().container(WidgetKind::notes());
+    ASSERT_NE(tile, nullptr);
+    ASSERT_NE(tile->errorBadge(), nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&app.window()));
+    EXPECT_TRUE(waitUntil([&] { return tile->errorBadge()->isVisible(); }, 30000));
+    EXPECT_TRUE(waitUntil([&] { return notes->web()->isReady(); }, 30000));
+    EXPECT_FALSE(notes->errorBadge()->isVisible()) << "a page that works has no mark";
+    // In the tile's top right corner, above the page.
+    EXPECT_TRUE(tile->rect().contains(tile->errorBadge()->geometry()));
+    EXPECT_GT(tile->errorBadge()->x(), tile->width() / 2);
+
+    // A click on the mark shows the log with the error, following what the page writes next.
+    QTest::mouseClick(tile->errorBadge(), Qt::LeftButton);
+    ASSERT_EQ(logWindows().size(), 1);
+    WidgetLogWindow* log = logWindows()[0];
+    EXPECT_EQ(log->windowTitle(), QString::fromUtf8("Clock — Widget Log"));
+    EXPECT_TRUE(log->text()->toPlainText().contains(
+            "page.js:1: error: Uncaught TypeError: Cannot read properties of null"))
+            << log->text()->toPlainText().toStdString();
+    EXPECT_TRUE(log->text()->isReadOnly());
+    QString revealed;
+    WidgetLogWindow::setFileManager([&](const QString& path) { revealed = path; });
+    log->revealButton()->click();
+    EXPECT_EQ(revealed, tile->web()->log().path());
+    WidgetLogWindow::setFileManager([](const QString&) {});
+    tile->web()->page()->runJavaScript("console.log('written later')");
+    EXPECT_TRUE(waitUntil(
+            [&] { return log->text()->toPlainText().endsWith(" info: written later"); }, 5000))
+            << log->text()->toPlainText().toStdString();
+
+    // Loading again clears the mark, until the page throws again.
+    bool hiddenOnLoad = false;
+    QObject::connect(tile->web()->page(), &QWebEnginePage::loadStarted,
+                     [&] { hiddenOnLoad = tile->errorBadge()->isHidden(); });
+    tile->web()->reload();
+    EXPECT_TRUE(waitUntil([&] { return hiddenOnLoad; }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return tile->errorBadge()->isVisible(); }, 30000));
 }
 
 TEST_F(AppDelegateTest, ViewMenuListsThePagesAndAddPageStopsAtEight) {
@@ -160,6 +234,14 @@ TEST_F(AppDelegateTest, SettingsWindowFollowsTheStoreAndClosingOnlyHidesIt) {
     app.showSettings();
     EXPECT_EQ(app.settingsWindow(), settings); // reused
     EXPECT_TRUE(settings->isVisible());
+
+    // Escape closes it, from whatever has the focus.
+    settings->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(settings));
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : settings,
+                    Qt::Key_Escape);
+    EXPECT_FALSE(app.store().settingsOpen());
+    EXPECT_FALSE(settings->isVisible());
 }
 
 TEST_F(AppDelegateTest, ClosingTheDashboardSavesAndQuits) {
@@ -176,17 +258,21 @@ TEST_F(AppDelegateTest, ClosingTheDashboardSavesAndQuits) {
     EXPECT_TRUE(saved.readAll().contains("keep me"));
 }
 
-TEST_F(AppDelegateTest, ControlQQuits) {
+TEST_F(AppDelegateTest, ControlQQuitsFromTheDashboardAndFromTheSettings) {
     AppDelegate& app = start();
-    app.window().activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&app.window()));
-    QTimer::singleShot(0, &app.window(),
-                       [&app] { QTest::keyClick(&app.window(), Qt::Key_Q, Qt::ControlModifier); });
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(1); });
-    watchdog.start(10000);
-    EXPECT_EQ(QApplication::exec(), 0);
+    app.showSettings();
+    for (QWidget* window :
+         {static_cast<QWidget*>(&app.window()), static_cast<QWidget*>(app.settingsWindow())}) {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        QTimer::singleShot(0, window,
+                           [window] { QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier); });
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(1); });
+        watchdog.start(10000);
+        EXPECT_EQ(QApplication::exec(), 0) << window->windowTitle().toStdString();
+    }
 }
 
 TEST_F(AppDelegateTest, QuittingEndsTheRunWhateverWindowOrDialogIsOpen) {

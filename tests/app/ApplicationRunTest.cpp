@@ -65,13 +65,15 @@ struct Session {
     }
 
     Finished run(const QStringList& arguments,
-                 const QProcessEnvironment& changed = QProcessEnvironment()) const {
+                 const QProcessEnvironment& changed = QProcessEnvironment(),
+                 const QString& executable = TABLORA_EXECUTABLE) const {
         QProcess program;
         QProcessEnvironment own = environment;
         for (const QString& key : changed.keys())
             own.insert(key, changed.value(key));
         program.setProcessEnvironment(own);
-        program.start(TABLORA_EXECUTABLE, arguments);
+        program.setWorkingDirectory(home.path());
+        program.start(executable, arguments);
         if (!program.waitForFinished(20000)) {
             program.kill();
             program.waitForFinished();
@@ -150,7 +152,7 @@ TEST(Application, ASecondStartHandsItsCommandLineToTheFirst) {
 
     Finished second = session.run({});
     EXPECT_EQ(second.exitCode, 0);
-    EXPECT_EQ(second.out, running);
+    EXPECT_EQ(second.out, "Tablora is already running; showed its window\n");
     EXPECT_TRUE(waitUntil([&] { return session.savedBoard().has_value(); }, 15000));
 
     second = session.run({"--page", "2"});
@@ -165,6 +167,20 @@ TEST(Application, ASecondStartHandsItsCommandLineToTheFirst) {
     second = session.run({"--notify", "Build finished"});
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_TRUE(session.log().contains("Command from a second start: --notify Build finished"));
+
+    // The widget tool tells the dashboard to read the packages again after install and remove.
+    const auto tool = [&](const QStringList& arguments) {
+        return session.run(arguments, {}, TABLORA_WIDGET);
+    };
+    ASSERT_EQ(tool({"new", "com.example.hello"}).exitCode, 0);
+    second = tool({"install", "com.example.hello.tarnwidget"});
+    EXPECT_EQ(second.exitCode, 0) << second.err.toStdString();
+    EXPECT_TRUE(second.out.contains("\nThe running dashboard reloaded its widgets.\n"))
+            << second.out.toStdString();
+    second = tool({"remove", "com.example.hello"});
+    EXPECT_EQ(second.out,
+              "removed com.example.hello\nThe running dashboard reloaded its widgets.\n");
+    EXPECT_EQ(session.log().count("Command from a second start: --reload-widgets"), 2);
 
     // A wrong command line never reaches the dashboard.
     second = session.run({"--page", "0"});

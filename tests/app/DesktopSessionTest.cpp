@@ -4,6 +4,7 @@
 #include "app/linux/Autostart.h"
 #include "app/linux/DesktopEntry.h"
 #include "app/linux/DrmConnectors.h"
+#include "support/EventLoop.h"
 #include "support/TestFiles.h"
 
 #include <QTemporaryDir>
@@ -31,6 +32,11 @@ TEST(Autostart, TurningOnWritesAnEntryThatStartsThisVeryProgram) {
     ASSERT_TRUE(entry.has_value());
     EXPECT_TRUE(entry->isApplication());
     EXPECT_EQ(entry->arguments(), QStringList{program});
+    // Once the program is uninstalled, the desktop skips the entry left behind.
+    QFile written(autostart.entryPath());
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().contains(
+            "\nTryExec=" + QString(program).replace("\\", "\\\\").toUtf8() + "\n"));
     EXPECT_EQ(autostart.setEnabled(true), ""); // again: no change
     EXPECT_EQ(changes, 1);
 
@@ -45,6 +51,30 @@ TEST(Autostart, TurningOnWritesAnEntryThatStartsThisVeryProgram) {
     writeFile(autostart.entryPath(), "[Desktop Entry]\nExec=tablora\nX-GNOME-Autostart-enabled = "
                                      "false\n");
     EXPECT_FALSE(autostart.isEnabled());
+}
+
+TEST(Autostart, TheRunningDashboardFollowsTheEntryWhoeverChangesIt) {
+    QTemporaryDir folder;
+    // Not there yet: the first entry creates the folders.
+    const QString place = folder.filePath("config/autostart");
+    Autostart dashboard(place, "/usr/bin/tablora");
+    dashboard.follow();
+    QList<bool> announced;
+    QObject::connect(&dashboard, &StartAtLogin::enabledChanged,
+                     [&](bool on) { announced.append(on); });
+    // Another start's --autostart.
+    Autostart command(place, "/usr/bin/tablora");
+    EXPECT_EQ(command.setEnabled(true), "");
+    EXPECT_TRUE(waitUntil([&] { return announced == QList<bool>{true}; }));
+    EXPECT_TRUE(dashboard.isEnabled());
+    // The desktop's settings, editing the entry in place.
+    writeFile(command.entryPath(), "[Desktop Entry]\nExec=tablora\nHidden=true\n");
+    EXPECT_TRUE(waitUntil([&] { return announced == QList<bool>{true, false}; }));
+    EXPECT_EQ(command.setEnabled(true), "");
+    EXPECT_TRUE(waitUntil([&] { return announced == QList<bool>{true, false, true}; }));
+    EXPECT_EQ(command.setEnabled(false), "");
+    EXPECT_TRUE(waitUntil([&] { return announced == QList<bool>{true, false, true, false}; }));
+    EXPECT_FALSE(dashboard.isEnabled());
 }
 
 TEST(Autostart, AFolderThatTakesNoEntrySaysWhyAndChangesNothing) {

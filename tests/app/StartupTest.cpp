@@ -134,7 +134,7 @@ TEST_F(Decision, ASecondStartHandsOverAndSaysWhatCameOfIt) {
     StartOutcome outcome = decide({}, InstanceLock::State::heldElsewhere);
     EXPECT_FALSE(outcome.run);
     EXPECT_EQ(outcome.exitCode, 0);
-    EXPECT_EQ(outcome.message, "Tablora is already running (process 4242)");
+    EXPECT_EQ(outcome.message, "Tablora is already running; showed its window");
     EXPECT_EQ(decide({"--page", "2"}, InstanceLock::State::heldElsewhere).message, "");
 
     reply = {Status::refused, "there is no page 5: the dashboard has 3 pages"};

@@ -2,11 +2,13 @@
 // placeholder): tile frames, drag and drop onto tiles, the page indicator's timing, the toast.
 #include "dashboard/Dashboard.h"
 #include "dashboard/DashboardOverlay.h"
+#include "dashboard/MissingWidgetPlaceholder.h"
 #include "dashboard/WidgetContainer.h"
 #include "support/EventLoop.h"
 #include "support/StoreFixture.h"
 
 #include <QDragEnterEvent>
+#include <QFontMetricsF>
 #include <QMimeData>
 #include <QTest>
 
@@ -88,6 +90,36 @@ TEST_F(DashboardViewTest, MoveActionsSwapWithTheNeighbour) {
     EXPECT_EQ(store->preferences().widgets(Board::overview), widgets);
     first->actions()[1]->trigger();
     EXPECT_EQ(store->preferences().widgets(Board::overview)[1], widgets[0]);
+}
+
+TEST(MissingWidgetPlaceholder, ReadsWholeAtEverySectionSizeTheEditorAllows) {
+    const QString package = "com.example.a-rather-long-package-name";
+    // The corners of the layout editor's sizes, landscape and portrait, and a sixth of the page.
+    for (const QSizeF tile : {QSizeF(175, 158), QSizeF(175, 502), QSizeF(1878, 158),
+                              QSizeF(1878, 502), QSizeF(156, 175), QSizeF(156, 1882),
+                              QSizeF(498, 175), QSizeF(498, 1882), QSizeF(301, 502)}) {
+        const auto layout = MissingWidgetPlaceholder::layout(tile, package);
+        ASSERT_FALSE(layout.lines.isEmpty());
+        EXPECT_EQ(layout.lines[0].text, "Widget unavailable");
+        QRectF used = layout.symbol;
+        for (const auto& line : layout.lines) {
+            QFont font;
+            font.setPixelSize(qRound(line.size));
+            font.setWeight(line.heading ? QFont::DemiBold : QFont::Normal);
+            // Each word fits the line, or the line may break inside it (an identity).
+            for (const QString& word : line.text.split(' '))
+                EXPECT_TRUE(QFontMetricsF(font).horizontalAdvance(word) <= line.frame.width() ||
+                            word == package)
+                        << word.toStdString() << " at " << tile.width() << "x" << tile.height();
+            used = used.united(line.frame);
+        }
+        EXPECT_TRUE(QRectF(QPointF(), tile).contains(used)) << tile.width() << "x" << tile.height();
+    }
+    // A sixth of the page has room for all of it: what to do names the Layouts tab.
+    const auto roomy = MissingWidgetPlaceholder::layout(QSizeF(301, 502), package);
+    EXPECT_FALSE(roomy.symbol.isEmpty());
+    ASSERT_EQ(roomy.lines.size(), 3);
+    EXPECT_EQ(roomy.lines[2].text, "Install the package or replace it in Layouts.");
 }
 
 TEST_F(DashboardViewTest, PageIndicatorStaysTwoSecondsAfterTheLastPageChange) {

@@ -212,6 +212,35 @@ TEST_F(LayoutEditingTest, DropsPlaceNewInstancesMoveWidgetsOrAreIgnored) {
     EXPECT_EQ(edit.selected(), last);
 }
 
+TEST_F(LayoutEditingTest, ALibraryWidgetFillsOnlyAnEmptySectionWithoutAsking) {
+    LayoutEditing& edit = start();
+    const PageLayout before = edit.layout();
+    // The example page is full: the hint says how to make room.
+    EXPECT_TRUE(edit.hint().startsWith("Every section holds a widget. To make room, select a "
+                                       "section and split it"))
+            << edit.hint().toStdString();
+    edit.select(before.sections[0].id);
+    edit.choose("notes");
+    EXPECT_EQ(edit.layout(), before) << "a filled section is not replaced without a word";
+    EXPECT_EQ(edit.placing(), "notes");
+    EXPECT_TRUE(edit.placingReplaces());
+    edit.confirmPlacing();
+    EXPECT_TRUE(edit.layout().sections[0].widget->rawValue().startsWith("notes@"));
+    EXPECT_EQ(edit.placing(), std::nullopt);
+    edit.undo();
+    EXPECT_EQ(edit.layout(), before);
+
+    // Without a selection the widget waits for the section chosen next; an empty one takes it.
+    ASSERT_TRUE(edit.change(PageLayout::preset(Preset::six, before.widgets())));
+    edit.select(std::nullopt);
+    edit.choose("agenda");
+    EXPECT_EQ(edit.hint(), QString::fromUtf8("Click an empty section to place “Agenda”, or drag "
+                                             "it from the library onto a section."));
+    edit.select(edit.layout().sections[5].id);
+    EXPECT_TRUE(edit.layout().sections[5].widget->rawValue().startsWith("agenda@"));
+    EXPECT_EQ(edit.placing(), std::nullopt);
+}
+
 TEST_F(LayoutEditingTest, PagesAndTheirAlerts) {
     LayoutEditing& edit = start();
     EXPECT_EQ(edit.deleteMessage(), "Delete Page 1?");

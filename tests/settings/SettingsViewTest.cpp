@@ -267,13 +267,19 @@ TEST_F(SettingsViewTest, LayoutEditorControlsByMouseAndByTouch) {
     EXPECT_NEAR(editing.selection()->width, 0.26, 1e-9);
     EXPECT_EQ(editing.history().size(), steps + 1);
 
-    // A library entry fills the selected section, by touch as by mouse.
-    // Only what the library's list shows takes a touch.
+    // A library entry replaces the selected section's widget once the user agrees, by touch as
+    // by mouse. Only what the library's list shows takes a touch.
+    EXPECT_FALSE(layouts.replaceButton()->isVisibleTo(&layouts));
     EXPECT_FALSE(tap("layout-library-notes")) << "scrolled out of the list";
     layouts.searchField()->setText("Notes");
     EXPECT_TRUE(tap("layout-library-notes"));
     layouts.searchField()->clear();
+    EXPECT_EQ(layouts.inspectorTitle()->text(), "GPU");
+    EXPECT_EQ(layouts.hint()->text(),
+              QString::fromUtf8("Replace “GPU” with “Notes”? You can undo this change."));
+    EXPECT_TRUE(tap("placing-replace"));
     EXPECT_EQ(layouts.inspectorTitle()->text(), "Notes");
+    EXPECT_FALSE(layouts.replaceButton()->isVisibleTo(&layouts));
     PackageList* library = layouts.libraryList();
     const QList<PackageList::Row> rows = library->rows();
     const auto shortcuts = std::find_if(rows.begin(), rows.end(), [](const PackageList::Row& row) {
@@ -282,6 +288,10 @@ TEST_F(SettingsViewTest, LayoutEditorControlsByMouseAndByTouch) {
     ASSERT_NE(shortcuts, rows.end());
     EXPECT_EQ(library->dragText(int(shortcuts - rows.begin())), "tarn-package:shortcuts");
     ASSERT_TRUE(click(library, "Shortcut"));
+    click(layouts.cancelPlacingButton());
+    EXPECT_EQ(layouts.inspectorTitle()->text(), "Notes");
+    ASSERT_TRUE(click(library, "Shortcut"));
+    click(layouts.replaceButton());
     EXPECT_EQ(layouts.inspectorTitle()->text(), "Shortcut");
     EXPECT_TRUE(layouts.configureButton()->isVisibleTo(&layouts));
     click(layouts.configureButton());
@@ -455,6 +465,31 @@ TEST_F(SettingsViewTest, PlacedWidgetsNameTheirPageAndLeadToTheLayout) {
     library.searchField()->setText("nothing like this");
     EXPECT_TRUE(library.instanceRows().isEmpty());
     EXPECT_TRUE(library.emptyHint()->isVisibleTo(&library));
+
+    // "Add to Page…" opens the layouts with the widget waiting for a section; a full page says
+    // how to make room.
+    store->setSettingsTab(SettingsTab::packages);
+    click(library.installedTab());
+    library.searchField()->setText("Agenda");
+    EXPECT_TRUE(tap("package-add-to-page"));
+    LayoutEditorView& layouts = *view->layouts();
+    EXPECT_EQ(store->settingsTab(), SettingsTab::layouts);
+    EXPECT_EQ(layouts.editing().placing(), "agenda");
+    EXPECT_TRUE(layouts.hint()->text().startsWith(
+            QString::fromUtf8("Every section of this page holds a widget. To make room for "
+                              "“Agenda”, select a section and split it")))
+            << layouts.hint()->text().toStdString();
+    const QString last = layouts.editing().layout().sections.last().id;
+    layouts.editing().select(last);
+    click(layouts.arrangementButton(0)); // side by side: a new empty section beside it
+    const PageLayout split = layouts.editing().layout();
+    const auto empty = std::find_if(split.sections.begin(), split.sections.end(),
+                                    [](const WidgetSection& s) { return !s.widget; });
+    ASSERT_NE(empty, split.sections.end());
+    EXPECT_TRUE(tap("layout-section-" + empty->id));
+    EXPECT_EQ(layouts.editing().placing(), std::nullopt);
+    EXPECT_TRUE(layouts.editing().selection()->widget->rawValue().startsWith("agenda@"));
+    EXPECT_FALSE(layouts.cancelPlacingButton()->isVisibleTo(&layouts));
 }
 
 TEST_F(SettingsViewTest, ALargeLibraryCostsAScreenfulAndChangesElsewhereLeaveItAlone) {

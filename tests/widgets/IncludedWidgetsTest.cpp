@@ -1,6 +1,7 @@
 // The included widgets for sessions, projects, automations, sound, activity, the agenda and music,
-// as real pages offscreen: every recorded state draws without a script error or a sideways
-// overflow, and a tap on a reported control reaches the service behind the widget.
+// as real pages offscreen: every included widget reads well in every recorded state at every
+// section size the layout editor allows, and a tap on a reported control reaches the service
+// behind the widget.
 #include "integrations/linux/ArtworkFetcher.h"
 #include "integrations/linux/AutomationsFolder.h"
 #include "integrations/linux/LibgitRepositoryReader.h"
@@ -182,7 +183,103 @@ struct IncludedWidgetTest : StoreFixture {
 
 // ---- Every new package, every recorded state
 
-TEST_F(IncludedWidgetTest, NewPackagesValidateAndDrawEveryRecordedStateAtEverySize) {
+// What a reader of the tile cannot read, one line each: text smaller than 10 points, text cut short
+// (but for names that show a good part of themselves) or clipped by the tile or a box around it (a
+// list that scrolls aside), and text or controls that overlap.
+const char* const unreadable = R"(
+(() => {
+  const shown = e => {
+    const s = getComputedStyle(e);
+    return s.display !== 'none' && s.visibility !== 'hidden' && parseFloat(s.opacity) > 0 &&
+           e.getClientRects().length > 0;
+  };
+  const scrolls = s => /auto|scroll/.test(s.overflowX + s.overflowY);
+  const label = e => (e.id ? '#' + e.id : e.tagName.toLowerCase() +
+      (typeof e.className === 'string' && e.className.trim()
+           ? '.' + e.className.trim().split(/\s+/).join('.') : '')) +
+      ' "' + e.textContent.trim().replace(/\s+/g, ' ').slice(0, 24) + '"';
+  // At the size, and two frames later: the page's own resize handlers have run.
+  if (innerWidth !== %1 || innerHeight !== %2)
+    return null;
+  if (window.checkedSize !== '%1x%2') {
+    window.checkedSize = '%1x%2';
+    window.framesSince = 0;
+    requestAnimationFrame(() => requestAnimationFrame(() => { window.framesSince = 2; }));
+    return null;
+  }
+  if (window.framesSince !== 2)
+    return null;
+  // What users and programs name may end in "…" once a good part of it shows: a process, a
+  // track, a branch, an event.
+  const named = ['.process .name', '.disk-name', '#device', '.outputs .name', '#project',
+                 '.session .name', '#branch', '#subject', '#title', '#artist', '#album',
+                 '.event-title', '.row .title', '.shortcut .name', '#os'];
+  // Ends in "…" itself, or its box does after a few lines.
+  const elided = (e, s) => s.textOverflow === 'ellipsis' || s.webkitLineClamp !== 'none' ||
+      e.parentElement && getComputedStyle(e.parentElement).webkitLineClamp !== 'none';
+  const longEnough = (e, s) => elided(e, s) && named.some(n => e.matches(n)) &&
+                               e.getBoundingClientRect().width >= 4 * parseFloat(s.fontSize);
+  const problems = [];
+  const read = [];
+  for (const e of document.body.querySelectorAll('*')) {
+    if (e.closest('svg') || !shown(e))
+      continue;
+    const text = [...e.childNodes].some(n => n.nodeType === 3 && n.textContent.trim());
+    const control = e.matches('button, input, textarea, [data-tarn-control]');
+    if (!text && !control)
+      continue;
+    const r = e.getBoundingClientRect();
+    if (r.width < 1 || r.height < 1)
+      continue;
+    const s = getComputedStyle(e);
+    // A glyph stays inside its line even when the line is shorter than the font's full height.
+    const leading = Math.max(1, parseFloat(s.fontSize) * 0.3);
+    if (text && parseFloat(s.fontSize) < 10)
+      problems.push('too small: ' + label(e));
+    if (text && !scrolls(s) && !longEnough(e, s) &&
+        (e.scrollWidth > e.clientWidth + 1 && s.overflowX !== 'visible' ||
+         e.scrollHeight > e.clientHeight + leading && s.overflowY !== 'visible'))
+      problems.push('cut short: ' + label(e));
+    let box = { left: 0, top: 0, right: innerWidth, bottom: innerHeight };
+    let scrolled = false;
+    for (let a = e.parentElement; a && a !== document.documentElement; a = a.parentElement) {
+      const as = getComputedStyle(a);
+      if (as.overflowX === 'visible' && as.overflowY === 'visible')
+        continue;
+      scrolled = scrolled || scrolls(as);
+      const ar = a.getBoundingClientRect();
+      box = { left: Math.max(box.left, ar.left), top: Math.max(box.top, ar.top),
+              right: Math.min(box.right, ar.right), bottom: Math.min(box.bottom, ar.bottom) };
+    }
+    if (!scrolled && !longEnough(e, s) &&
+        (r.left < box.left - 1 || r.top < box.top - leading || r.right > box.right + 1 ||
+         r.bottom > box.bottom + leading))
+      problems.push('clipped: ' + label(e));
+    // What shows of the glyphs, line by line: a line box may be shorter than its font, a list
+    // scrolls.
+    const seen = [...e.getClientRects()].map(f => ({
+        left: Math.max(f.left, box.left), right: Math.min(f.right, box.right),
+        top: Math.max(f.top + leading, box.top), bottom: Math.min(f.bottom - leading, box.bottom)
+    })).filter(f => f.right > f.left && f.bottom > f.top);
+    if (seen.length)
+      read.push({ e, seen });
+  }
+  for (let i = 0; i < read.length; ++i) {
+    for (let j = i + 1; j < read.length; ++j) {
+      const a = read[i], b = read[j];
+      if (a.e.contains(b.e) || b.e.contains(a.e))
+        continue;
+      const meet = (p, q) => Math.min(p.right, q.right) - Math.max(p.left, q.left) > 2 &&
+                             Math.min(p.bottom, q.bottom) - Math.max(p.top, q.top) > 2;
+      if (a.seen.some(p => b.seen.some(q => meet(p, q))))
+        problems.push('overlap: ' + label(a.e) + ' / ' + label(b.e));
+    }
+  }
+  return problems;
+})()
+)";
+
+TEST_F(IncludedWidgetTest, EveryIncludedWidgetIsReadableInEveryStateAtEverySectionSize) {
     // Each state with a text that only that state brings to the screen.
     const QList<std::pair<QString, QString>> expected = {
             {"ai-working", "Running tests"},
@@ -212,10 +309,18 @@ TEST_F(IncludedWidgetTest, NewPackagesValidateAndDrawEveryRecordedStateAtEverySi
     QTextStream outStream(&out);
     QTextStream errStream(&err);
     WidgetTool tool(empty.path(), TABLORA_RESOURCES_DIRECTORY, outStream, errStream);
-    // A sixth, a third and all of the landscape page; a sixth of the portrait page; the smallest.
-    const QList<QSize> sizes = {{301, 502}, {617, 502}, {1878, 502}, {498, 302}, {192, 180}};
-    for (const QString& id : QStringList{"ai", "project-status", "automations", "audio", "activity",
-                                         "spotify-controls", "spotify-artwork"}) {
+    // The corners of what the layout editor allows: a tenth to all of the page's width and a
+    // third to all of its height on the landscape canvas (1892 x 516 points inside its margins,
+    // 7 points around each tile), a third to all of the width and a tenth to all of the height on
+    // the portrait one (512 x 1896).
+    const QList<QSize> sizes = {{175, 158}, {175, 502},  {1878, 158}, {1878, 502},
+                                {156, 175}, {156, 1882}, {498, 175},  {498, 1882}};
+    QStringList unreadableFound;
+    const QStringList ids = QDir(QString(TABLORA_RESOURCES_DIRECTORY) + "/Widgets")
+                                    .entryList({"*.tarnwidget"}, QDir::Dirs)
+                                    .replaceInStrings(".tarnwidget", "");
+    ASSERT_EQ(ids.size(), 19);
+    for (const QString& id : ids) {
         out.clear();
         EXPECT_EQ(tool.run({"validate", QString(TABLORA_RESOURCES_DIRECTORY) + "/Widgets/" + id +
                                                 ".tarnwidget"}),
@@ -223,25 +328,42 @@ TEST_F(IncludedWidgetTest, NewPackagesValidateAndDrawEveryRecordedStateAtEverySi
                 << err.toStdString();
         EXPECT_TRUE(out.startsWith("ok " + id + " ")) << out.toStdString();
         WebWidget& widget = show(id, id + "@test");
-        for (const auto& [name, text] : expected) {
-            if (!name.startsWith(id + "-"))
-                continue;
-            widget.setFixedState(state(name));
+        // Its recorded states; the others: the store's own (no readings, nothing connected),
+        // then every section busy.
+        QStringList names = QDir(states).entryList({id + "-*.json"}).replaceInStrings(".json", "");
+        if (names.isEmpty())
+            names = QStringList{"", "busy"};
+        for (const QString& name : names) {
+            if (!name.isEmpty())
+                widget.setFixedState(state(name));
+            const auto known = std::find_if(expected.begin(), expected.end(),
+                                            [&](const auto& e) { return e.first == name; });
+            const QString text = known == expected.end() ? QString() : known->second;
             for (const QSize& size : sizes) {
                 widget.resize(size);
+                QVariant problems;
                 EXPECT_TRUE(waitUntil([&] {
-                    return evaluate(widget, "window.innerWidth").toInt() == size.width();
+                    problems = evaluate(
+                            widget,
+                            QString::fromUtf8(unreadable).arg(size.width()).arg(size.height()));
+                    return problems.isValid() && !problems.isNull();
                 }));
-                if (size.width() >= 300) {
+                const QString where = QString("%1 (%2) at %3x%4: ")
+                                              .arg(id, name.isEmpty() ? "live" : name)
+                                              .arg(size.width())
+                                              .arg(size.height());
+                // Smaller tiles may leave secondary lines out, as long as what they show reads.
+                if (!text.isEmpty() && size.width() >= 300 && size.height() >= 300) {
                     EXPECT_TRUE(shows(widget, text))
-                            << name.toStdString() << " at " << size.width() << "x" << size.height();
+                            << where.toStdString() << "no " << text.toStdString();
                 }
-                EXPECT_LE(evaluate(widget, "document.documentElement.scrollWidth").toInt(),
-                          size.width())
-                        << name.toStdString() << " overflows sideways";
+                for (const QVariant& problem : problems.toList())
+                    unreadableFound.append(where + problem.toString());
             }
         }
     }
+    EXPECT_TRUE(unreadableFound.isEmpty()) << unreadableFound.size() << " unreadable:\n"
+                                           << unreadableFound.join("\n").toStdString();
     EXPECT_TRUE(scriptErrors.isEmpty()) << scriptErrors.join("\n").toStdString();
 }
 

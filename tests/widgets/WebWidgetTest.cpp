@@ -9,6 +9,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -541,6 +542,24 @@ TEST_F(WebWidgetTest, AStoppedPageShowsThePanelAndReloadBringsItBack) {
     EXPECT_TRUE(panel->isVisible());
     EXPECT_EQ(panel->message(), "The widget stopped. Reload it to continue.");
     EXPECT_EQ(panel->reloadButton()->text(), "Reload widget");
+    // It reads whole in the smallest sections the layout editor allows, as in the largest.
+    for (const QSize size :
+         {QSize(175, 158), QSize(156, 175), QSize(1878, 158), QSize(498, 1882)}) {
+        widget.resize(size);
+        QCoreApplication::processEvents();
+        for (QWidget* part : panel->findChildren<QWidget*>()) {
+            if (part->isHidden())
+                continue;
+            EXPECT_TRUE(panel->rect().contains(part->geometry()))
+                    << size.width() << "x" << size.height();
+            if (auto* label = qobject_cast<QLabel*>(part)) {
+                EXPECT_LE(label->heightForWidth(label->width()), label->height())
+                        << label->text().toStdString() << " at " << size.width() << "x"
+                        << size.height();
+            }
+        }
+    }
+    EXPECT_TRUE(panel->reloadButton()->isVisible());
 
     sent.clear();
     panel->reloadButton()->click();

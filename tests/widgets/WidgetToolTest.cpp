@@ -160,13 +160,15 @@ TEST_F(ToolTest, InstallListAndRemove) {
                                             PackageBuilder::validManifest("com.example.new"))}),
               0);
     EXPECT_EQ(out.rfind("installed com.example.new 1.0 (Clock) at ", 0), 0u);
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
+    // The next step: installing does not place the widget.
+    const std::string placing = "\nTo place it: in the settings’ Widgets tab (tablora --settings "
+                                "widgets), choose Clock, then “Add to Page…”.\n";
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
+    EXPECT_NE(out.find(placing), std::string::npos) << out;
     EXPECT_EQ(run({"install",
                    builder.write("mine.tarnwidget", PackageBuilder::validManifest("clock"))}),
               0);
-    const std::string notice = "\nIt replaces the included widget “Clock” (clock).\n";
-    EXPECT_TRUE(out.size() > notice.size() &&
-                out.compare(out.size() - notice.size(), notice.size(), notice) == 0)
+    EXPECT_NE(out.find("\nIt replaces the included widget “Clock” (clock).\n"), std::string::npos)
             << out;
     EXPECT_EQ(run({"remove", "clock"}), 0);
     EXPECT_TRUE(QFileInfo::exists(data + "/Widgets/com.example.new.tarnwidget/manifest.json"));
@@ -183,8 +185,18 @@ TEST_F(ToolTest, InstallListAndRemove) {
     EXPECT_EQ(err, "clock is included with Tablora and cannot be removed\n");
     EXPECT_EQ(run({"remove", "nothing"}), 1);
     EXPECT_EQ(err, "No installed widget has the ID nothing\n");
+    // Removing a widget that is placed says where its tiles become placeholders.
+    Preferences placed;
+    placed.pageLayouts["Focus"] = PageLayout::preset(
+            PageLayout::Preset::two, {WidgetKind::instance("com.example.new"),
+                                      *WidgetKind::named("com.example.new@second")});
+    placed.pageLayouts["System"] =
+            PageLayout::preset(PageLayout::Preset::single, {*WidgetKind::named("com.example.new")});
+    writeFile(data + "/preferences.json", placed.toJson());
     EXPECT_EQ(run({"remove", "com.example.new"}), 0);
-    EXPECT_EQ(out, "removed com.example.new\n");
+    EXPECT_EQ(out, "removed com.example.new\n"
+                   "It is placed on pages 2 and 3: those tiles show “Widget unavailable” until you "
+                   "install it again or replace it in the settings’ Layouts tab.\n");
     EXPECT_FALSE(QFileInfo::exists(data + "/Widgets/com.example.new.tarnwidget"));
 
     // An OSC 52 sequence in a name would set the clipboard; a folder's name is no safer.
@@ -281,6 +293,16 @@ TEST_F(ToolTest, TheIncludedWidgetsAndTheScaffoldPassWithoutWarnings) {
     options.author = "Ada Lovelace";
     const QString target = folder.filePath("hello.tarnwidget");
     EXPECT_EQ(run({"new", "com.example.hello-world", target}), 0);
+    // What to do next, with the folder as a shell takes it back.
+    EXPECT_NE(out.find("\n  tablora-widget dev " + target.toStdString() + " "), std::string::npos)
+            << out;
+    EXPECT_NE(out.find("\n  tablora-widget install " + target.toStdString() + " "),
+              std::string::npos)
+            << out;
+    EXPECT_EQ(run({"new", "com.example.spaced", folder.filePath("it's mine.tarnwidget")}), 0);
+    EXPECT_NE(out.find(" dev '" + folder.filePath("it'\\''s mine.tarnwidget").toStdString() + "' "),
+              std::string::npos)
+            << out;
     EXPECT_EQ(run({"validate", target}), 0);
     EXPECT_EQ(out, "ok com.example.hello-world Hello World\n");
     EXPECT_EQ(err, "");

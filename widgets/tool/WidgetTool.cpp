@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTimer>
 
 namespace {
@@ -45,6 +46,26 @@ bool writeFile(const QString& path, const QByteArray& contents) {
 QByteArray templateFile(const QString& name) {
     QFile source(QStringLiteral(":/widget-template/") + name);
     return source.open(QIODevice::ReadOnly) ? source.readAll() : QByteArray();
+}
+
+// A path as one word a shell takes back as it is.
+QString shellWord(const QString& path) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./@%+=:,-]+$"));
+    if (plain.match(path).hasMatch())
+        return path;
+    return QLatin1Char('\'') + QString(path).replace(QLatin1Char('\''), QStringLiteral("'\\''")) +
+           QLatin1Char('\'');
+}
+
+// "page 2", "pages 2 and 5", "pages 1, 2 and 5".
+QString pageList(const QList<int>& pages) {
+    QStringList numbers;
+    for (const int page : pages)
+        numbers.append(QString::number(page));
+    if (numbers.size() == 1)
+        return QStringLiteral("page ") + numbers[0];
+    const QString last = numbers.takeLast();
+    return QStringLiteral("pages %1 and %2").arg(numbers.join(QStringLiteral(", ")), last);
 }
 
 bool isHelp(const QString& argument) {
@@ -91,7 +112,7 @@ QString WidgetTool::usage() {
             "  --version        Show the version.\n"
             "\n"
             "Installed widgets live in $XDG_DATA_HOME/Tarn/Widgets (~/.local/share/Tarn/Widgets).\n"
-            "A running dashboard shows changes after \"Reload Widgets\" (Ctrl+R).\n"
+            "install and remove tell a running dashboard to read its widgets again.\n"
             "Exit status: 0 done, 1 the command failed, 2 a wrong command line.\n");
 }
 
@@ -219,6 +240,9 @@ int WidgetTool::install(const QString& given) {
               << shown(package.manifest.name) << ") at " << shown(package.root) << '\n';
         if (const auto notice = registry.replacementNotice(package.id()))
             m_out << shown(*notice) << '\n';
+        rescanDashboard();
+        m_out << "To place it: in the settings’ Widgets tab (tablora --settings widgets), choose "
+              << shown(package.manifest.name) << ", then “Add to Page…”.\n";
         m_err << warningLines(keys + PackageLint::webFiles(package, sdkDirectory()));
         return success;
     } catch (const WidgetError& error) {
@@ -237,13 +261,55 @@ int WidgetTool::remove(const QString& id) {
               << '\n';
         return failure;
     }
+    const QList<int> pages = pagesHolding(package->id());
     try {
         registry.remove(*package);
         m_out << "removed " << id << '\n';
+        if (!pages.isEmpty())
+            m_out << "It is placed on " << pageList(pages)
+                  << ": those tiles show “Widget unavailable” until you install it again or "
+                     "replace it in the settings’ Layouts tab.\n";
+        rescanDashboard();
         return success;
     } catch (const WidgetError& error) {
         m_err << shown(error.explained()) << '\n';
         return failure;
+    }
+}
+
+QList<int> WidgetTool::pagesHolding(const QString& packageID) const {
+    TarnStore::Environment environment;
+    environment.directory = m_dataDirectory;
+    environment.resources = m_resourcesDirectory;
+    environment.startTimer = false;
+    environment.readOnly = true;
+    const TarnStore store(std::move(environment));
+    QList<int> pages;
+    const QList<Board> boards = store.pages();
+    for (int index = 0; index < boards.size(); ++index) {
+        const QList<WidgetKind> widgets = store.layout(boards[index]).widgets();
+        if (std::any_of(widgets.begin(), widgets.end(),
+                        [&](const WidgetKind& widget) { return widget.packageID() == packageID; }))
+            pages.append(index + 1);
+    }
+    return pages;
+}
+
+void WidgetTool::rescanDashboard() {
+    if (!m_options.rescanDashboard)
+        return;
+    const DashboardRescan rescan = m_options.rescanDashboard();
+    switch (rescan.outcome) {
+    case DashboardRescan::Outcome::done:
+        m_out << "The running dashboard reloaded its widgets.\n";
+        break;
+    case DashboardRescan::Outcome::notRunning:
+        m_out << "Tablora is not running; it reads the widgets when it starts.\n";
+        break;
+    case DashboardRescan::Outcome::failed:
+        m_err << "The running dashboard couldn’t be told (" << shown(rescan.reason)
+              << "): press Ctrl+R on it to reload its widgets.\n";
+        break;
     }
 }
 
@@ -300,7 +366,11 @@ int WidgetTool::create(const QString& id, const QString& folder) {
         m_err << shown(error.explained()) << '\n';
         return failure;
     }
-    m_out << "created " << QDir(target).absolutePath() << '\n';
+    const QString word = shown(shellWord(target));
+    m_out << "created " << QDir(target).absolutePath() << '\n'
+          << "Next: edit its index.html, widget.js and widget.css, then\n"
+          << "  tablora-widget dev " << word << "       # see it live while you edit\n"
+          << "  tablora-widget install " << word << "   # put it in the dashboard's library\n";
     return success;
 }
 

@@ -10,10 +10,20 @@
 #include <functional>
 #include <variant>
 
+// What came of asking the running dashboard to read the packages again.
+struct DashboardRescan {
+    enum class Outcome { done, notRunning, failed };
+    Outcome outcome = Outcome::notRunning;
+    QString reason; // failed: why, in a few words
+};
+
 // What the tool takes from the user's session.
 struct WidgetToolOptions {
     QString author;        // written into new packages: the user's name
     bool terminal = false; // standard output is a terminal: JSON is printed for reading
+    // Asks a dashboard that runs on the data folder to read the packages again, after install
+    // and remove; none: nobody is asked.
+    std::function<DashboardRescan()> rescanDashboard = {};
 };
 
 // The command-line tool for widget authors and users: validate, install, remove, list and
@@ -58,6 +68,9 @@ private:
     int create(const QString& id, const QString& folder);
     int snapshot(const QStringList& arguments);
     static void refreshOnce(TarnStore& store, const QStringList& permissions, const QString& key);
+    // The pages, numbered from 1, that hold an instance of the package.
+    QList<int> pagesHolding(const QString& packageID) const;
+    void rescanDashboard();
     QString sdkDirectory() const;
 
     QString m_dataDirectory;

@@ -1,6 +1,8 @@
 #include "WidgetTool.h"
 #include "app/CommandLine.h"
+#include "app/InstanceLock.h"
 #include "app/linux/LinuxPlatform.h"
+#include "app/linux/SessionBusInstance.h"
 #include "app/linux/TerminationSignals.h"
 #include "store/ApplicationPaths.h"
 #include "widgets/tool/DevSession.h"
@@ -23,6 +25,24 @@ QString userName() {
             QString::fromLocal8Bit(account->pw_gecos).section(QLatin1Char(','), 0, 0);
     return fullName.trimmed().isEmpty() ? QString::fromLocal8Bit(account->pw_name)
                                         : fullName.trimmed();
+}
+
+// The dashboard that holds the data folder's lock, told over the session bus what
+// "tablora --reload-widgets" tells it.
+DashboardRescan rescanRunningDashboard(const QString& dataFolder) {
+    using Outcome = DashboardRescan::Outcome;
+    if (InstanceLock(dataFolder).look() != InstanceLock::State::heldElsewhere)
+        return {Outcome::notRunning, {}};
+    const InstanceChannel::Reply reply =
+            SessionBusChannel(dataFolder).send({QStringLiteral("--reload-widgets")});
+    switch (reply.status) {
+    case InstanceChannel::Reply::Status::done:
+        return {Outcome::done, {}};
+    case InstanceChannel::Reply::Status::noAnswer:
+        return {Outcome::failed, QStringLiteral("it didn’t answer")};
+    default:
+        return {Outcome::failed, reply.message};
+    }
 }
 
 void setApplicationNames() {
@@ -73,8 +93,10 @@ int main(int argc, char* argv[]) {
     WidgetToolOptions options;
     options.author = userName();
     options.terminal = ::isatty(STDOUT_FILENO) == 1;
+    const QString dataFolder = ApplicationPaths::dataDirectory();
+    options.rescanDashboard = [dataFolder] { return rescanRunningDashboard(dataFolder); };
     WidgetTool tool(
-            ApplicationPaths::dataDirectory(), ApplicationPaths::resourcesDirectory(), out, err,
+            dataFolder, ApplicationPaths::resourcesDirectory(), out, err,
             [] { return linuxEnvironment({}); }, options);
     return tool.run(arguments);
 }

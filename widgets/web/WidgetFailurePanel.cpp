@@ -11,6 +11,7 @@ WidgetFailurePanel::WidgetFailurePanel(const QString& name, QWidget* parent)
     : QWidget(parent), m_name(new QLabel(name, this)), m_message(new QLabel(this)),
       m_reload(new QPushButton(tr("Reload widget"), this)) {
     m_name->setAlignment(Qt::AlignCenter);
+    m_name->setWordWrap(true);
     m_message->setAlignment(Qt::AlignCenter);
     m_message->setWordWrap(true);
     m_reload->setCursor(Qt::PointingHandCursor);
@@ -32,6 +33,7 @@ QString WidgetFailurePanel::message() const {
 }
 
 void WidgetFailurePanel::setZoom(double zoom) {
+    m_zoom = zoom;
     const auto points = [zoom](double size) { return qMax(1, qRound(size * zoom)); };
     const QString text = ThemeColors::text.to<QColor>().name();
     const QString muted = ThemeColors::muted.to<QColor>().name();
@@ -50,8 +52,23 @@ void WidgetFailurePanel::setZoom(double zoom) {
                     .arg(points(16))
                     .arg(points(9))
                     .arg(points(20)));
-    layout()->setContentsMargins(points(20), points(20), points(20), points(20));
-    layout()->setSpacing(points(10));
+    fit();
+}
+
+void WidgetFailurePanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fit();
+}
+
+// A tile as small as the layout editor allows keeps what went wrong and the button: its name is
+// the tile's widget anyway.
+void WidgetFailurePanel::fit() {
+    const QSizeF tile = QSizeF(size()) / m_zoom;
+    const bool small = tile.width() < 300;
+    const int margin = qRound((small ? 12 : 20) * m_zoom);
+    layout()->setContentsMargins(margin, margin, margin, margin);
+    layout()->setSpacing(qRound((small ? 8 : 10) * m_zoom));
+    m_name->setVisible(!small || tile.height() >= 260);
 }
 
 void WidgetFailurePanel::paintEvent(QPaintEvent*) {

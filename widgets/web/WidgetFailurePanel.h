@@ -19,9 +19,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void fit();
+
     QLabel* m_name;
     QLabel* m_message;
     QPushButton* m_reload;
+    double m_zoom = 1;
 };

@@ -33,7 +33,7 @@
     const top = Math.max(100, ...busiest.map(entry => entry.cpu));
     Kit.rows($('processes'), busiest.map(entry => ({
       name: typeof entry.name === 'string' && entry.name ? entry.name : 'Process ' + entry.pid,
-      cpu: (entry.cpu < 10 ? entry.cpu.toFixed(1) : String(Math.round(entry.cpu))) + ' %',
+      cpu: (entry.cpu < 10 ? entry.cpu.toFixed(1) : String(Math.round(entry.cpu))) + '\u00a0%',
       memory: Kit.joined(Kit.memory(entry.memory)),
       share: Math.round(Math.min(1, Math.max(0, entry.cpu / top)) * 100),
     })), processRow);
@@ -115,17 +115,13 @@
       return;
     }
     view.content();
-    renderProcesses(activity);
+    // The processes last: their rows are those that fit in what the disks and the probe leave.
     renderDisks(activity);
     renderLatency(activity);
+    renderProcesses(activity);
   }
 
   probe.addEventListener('click', () => Kit.act(probe, toast, 'activity.latency'));
-  window.addEventListener('resize', () => {
-    if (window.Tarn && window.Tarn.state) {
-      render(window.Tarn.state);
-    }
-  });
 
   Kit.start(render);
 })();

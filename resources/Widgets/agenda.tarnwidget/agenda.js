@@ -273,6 +273,7 @@
   function fit() {
     const all = [panels.events, panels.reminders];
     for (const p of all) {
+      p.panel.hidden = false;
       Array.from(p.list.children).forEach((row) => { row.hidden = false; });
       updateMore(p);
     }
@@ -291,6 +292,19 @@
         break;
       }
       hideLast(target);
+    }
+    // On the smallest tiles even one row each may not fit. Rather than show a row cut in half,
+    // the reminders keep only their "+N more", then give their room to the next event; last,
+    // the events too keep only their count.
+    const tooFull = (p) => (sideBySide ? overflows(p.panel) : overflows(columns));
+    while (visibleRows(panels.reminders).length > 0 && tooFull(panels.reminders)) {
+      hideLast(panels.reminders);
+    }
+    if (!sideBySide && tooFull(panels.events)) {
+      panels.reminders.panel.hidden = true;
+    }
+    while (visibleRows(panels.events).length > 0 && tooFull(panels.events)) {
+      hideLast(panels.events);
     }
   }
 

@@ -166,7 +166,7 @@
       .map(limit => ({
         name: windowName(limit.minutes),
         used: Math.min(100, Math.max(0, limit.used)),
-        figure: [Kit.percent(limit.used) + ' %', resetText(limit.resets, now)].filter(Boolean).join(' · '),
+        figure: [Kit.percent(limit.used) + '\u00a0%', resetText(limit.resets, now)].filter(Boolean).join(' · '),
       }));
     Kit.rows($('limits'), limits, limitRow);
     Kit.show($('limits'), limits.length > 0);

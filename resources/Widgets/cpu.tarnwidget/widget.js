@@ -13,7 +13,7 @@
     const total = history.reduce((sum, value) => sum + value, 0);
     const average = Kit.percent(total / history.length);
     const peak = Kit.percent(Math.max(...history));
-    return 'Avg ' + average + ' % · Peak ' + peak + ' %';
+    return 'Avg ' + average + '\u00a0% · Peak ' + peak + '\u00a0%';
   }
 
   function render(state) {

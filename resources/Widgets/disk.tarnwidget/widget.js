@@ -95,7 +95,7 @@
     Kit.text($('name'), name);
     pair('free', Kit.storage(free));
     Kit.text($('capacity'), free !== null && size
-      ? 'free of ' + Kit.joined(Kit.storage(size, true)) + ' · ' + Kit.percent(used * 100) + ' % used'
+      ? 'free of ' + Kit.joined(Kit.storage(size, true)) + ' · ' + Kit.percent(used * 100) + '\u00a0% used'
       : capacityText(free, size));
     Kit.fill($('bar'), used);
     renderVolumes(volumes);

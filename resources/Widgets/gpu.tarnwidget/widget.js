@@ -17,7 +17,7 @@
     const total = history.reduce((sum, value) => sum + value, 0);
     const average = Kit.percent(total / history.length);
     const peak = Kit.percent(Math.max(...history));
-    return 'Avg ' + average + ' % · Peak ' + peak + ' %';
+    return 'Avg ' + average + '\u00a0% · Peak ' + peak + '\u00a0%';
   }
 
   function render(state) {
@@ -30,7 +30,10 @@
     }
     const load = Kit.number(metrics.gpu);
     const history = Kit.numbers(metrics.gpuHistory);
-    const name = typeof metrics.gpuName === 'string' ? metrics.gpuName.trim() : '';
+    // The driver's details in brackets after the model ("…7800 XT (navi32, LLVM 15.0.6, …)")
+    // would crowd the model out of the title.
+    const name = typeof metrics.gpuName === 'string'
+      ? metrics.gpuName.replace(/\s*\(.*\)\s*$/, '').trim() : '';
     Kit.text($('model'), name);
 
     // A reading that drops out for a moment keeps the graph; one that never came shows why.

@@ -39,7 +39,7 @@
     const cores = Kit.amount(metrics.cores);
     Kit.text($('cores'), cores === null ? Kit.NONE : String(Math.round(cores)));
     const load = Kit.number(metrics.cpu);
-    Kit.text($('cores-detail'), load === null ? 'active cores' : Kit.percent(load) + ' % busy');
+    Kit.text($('cores-detail'), load === null ? 'active cores' : Kit.percent(load) + '\u00a0% busy');
 
     const total = Kit.amount(metrics.memoryTotal);
     const used = Kit.amount(metrics.memoryUsed);

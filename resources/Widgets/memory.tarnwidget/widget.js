@@ -6,6 +6,8 @@
   const $ = id => document.getElementById(id);
   const view = Kit.panel($('notice'), $('content'));
   const graph = Kit.spark($('graph'));
+  // On Linux the snapshot's wired memory is the kernel's unevictable (locked) memory and its
+  // compressed memory what zswap holds: the labels say so.
   const kinds = {
     active: 'memoryActive',
     wired: 'memoryWired',
@@ -29,7 +31,7 @@
     Kit.text($('used'), reading.value);
     Kit.text($('used-unit'), reading.unit);
     Kit.text($('total'), total ? 'of ' + Kit.joined(Kit.memory(total, true)) : 'Installed memory unknown');
-    Kit.text($('share'), share === null ? '' : Kit.percent(share * 100) + ' % used');
+    Kit.text($('share'), share === null ? '' : Kit.percent(share * 100) + '\u00a0% used');
     Kit.fill($('bar'), share);
 
     for (const [id, key] of Object.entries(kinds)) {
