@@ -72,6 +72,7 @@ TarnStore::TarnStore(Environment environment, QObject* parent)
     : QObject(parent), m_directory(environment.directory.value_or(defaultDirectory())),
       m_resources(environment.resources.value_or(ApplicationPaths::resourcesDirectory())),
       m_clock(std::move(environment.clock)),
+      m_tasks(environment.tasks ? std::move(environment.tasks) : std::make_shared<TimerTasks>()),
       m_launcher(environment.launcher ? std::move(environment.launcher)
                                       : std::make_shared<NoApplications>()),
       m_sound(std::move(environment.sound)), m_startAtLogin(std::move(environment.startAtLogin)),

@@ -12,6 +12,7 @@
 #include "model/Preferences.h"
 #include "store/CompletionSound.h"
 #include "store/StartAtLogin.h"
+#include "touch/DelayedTasks.h"
 #include "widgets/WidgetRegistry.h"
 
 #include <QDateTime>
@@ -61,6 +62,8 @@ public:
         std::optional<QString> resources; // default: the application's resources folder
         bool startTimer = true;           // false: no first sample and no heartbeat
         std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
+        // Work that runs later (a stopped widget's reload); none: timers of the event loop.
+        std::shared_ptr<DelayedTasks> tasks;
         std::shared_ptr<AppLauncher> launcher;      // none: no application can be found
         std::shared_ptr<CompletionSound> sound;     // none: silent
         std::shared_ptr<StartAtLogin> startAtLogin; // none: starting at login is not offered
@@ -88,6 +91,7 @@ public:
     // The general settings' "Start Tablora when you log in"; none when not offered.
     StartAtLogin* startAtLogin() const { return m_startAtLogin.get(); }
     const Clock& clock() const { return *m_clock; }
+    DelayedTasks& tasks() const { return *m_tasks; }
 
     // Published state
     const Preferences& preferences() const { return m_preferences; }
@@ -193,6 +197,7 @@ private:
     QString m_directory;
     QString m_resources;
     std::shared_ptr<const Clock> m_clock;
+    std::shared_ptr<DelayedTasks> m_tasks;
     std::shared_ptr<AppLauncher> m_launcher;
     std::shared_ptr<CompletionSound> m_sound;
     std::shared_ptr<StartAtLogin> m_startAtLogin;
