@@ -290,6 +290,7 @@ void TarnStore::notify(const QString& message) {
 // ---- Heartbeat
 
 void TarnStore::tick(const QDateTime& date) {
+    followTimeJumps();
     m_now = date;
     emit nowChanged();
     if (m_watched)
@@ -300,6 +301,38 @@ void TarnStore::tick(const QDateTime& date) {
     takeSample();
     completeFocusCopies();
     completeMainFocus();
+}
+
+void TarnStore::followTimeJumps() {
+    const TimeJumps::Since since = m_timeJumps.read(*m_clock);
+    // Counters that moved across a sleep would show as a burst in the first second after it.
+    if (since.slept > 0) {
+        m_sampler.startOver();
+        m_services->startRatesOver();
+    }
+    if (since.stepped != 0)
+        keepTimersThroughStep(since.stepped);
+}
+
+void TarnStore::keepTimersThroughStep(double seconds) {
+    // A countdown lasts as long as it was set for, whatever the wall clock was set to meanwhile.
+    const qint64 shift = std::llround(seconds * 1000);
+    if (m_focus.endsAt) {
+        m_focus.endsAt = m_focus.endsAt->addMSecs(shift);
+        emit focusChanged();
+        saveFocus();
+    }
+    bool shifted = false;
+    for (FocusSession& copy : m_focusCopies) {
+        if (copy.endsAt) {
+            copy.endsAt = copy.endsAt->addMSecs(shift);
+            shifted = true;
+        }
+    }
+    if (shifted) {
+        emit focusCopiesChanged();
+        saveFocusCopies();
+    }
 }
 
 // Throughput first, so the widgets' next states, which the new machine sample sends, hold both.

@@ -10,6 +10,7 @@
 #include "model/FocusSession.h"
 #include "model/PageLayout.h"
 #include "model/Preferences.h"
+#include "model/TimeJumps.h"
 #include "store/CompletionSound.h"
 #include "store/StartAtLogin.h"
 #include "touch/DelayedTasks.h"
@@ -189,6 +190,8 @@ private:
     void scheduleSave();
     void takeFirstReading();
     void takeSample();
+    void followTimeJumps();
+    void keepTimersThroughStep(double seconds);
     void completeFocusCopies();
     void completeMainFocus();
     FocusSession freshFocus() const;
@@ -223,6 +226,7 @@ private:
     bool m_readOnly = false;
 
     QTimer m_heartbeat;
+    TimeJumps m_timeJumps;
     QTimer m_saveWork;
     std::chrono::milliseconds m_saveDelay;
     std::chrono::milliseconds m_longestSaveDelay;

@@ -507,6 +507,44 @@ TEST_F(TarnStoreHeartbeat, TheFirstReadingsArriveWellBeforeTheFirstHeartbeat) {
     EXPECT_NEAR(disks.first().toObject().value("read").toDouble(), 3000 / 0.3, 1e-6);
 }
 
+TEST_F(TarnStoreHeartbeat, AfterASleepTheClockAndTimersAreRightAtOnceAndNoRateSpansIt) {
+    auto* disk = new ScriptedDisk;
+    customize = [&](TarnStore::Environment& environment) {
+        environment.integrations.activity.reset(disk);
+    };
+    TarnStore& store = open();
+    store.toggleFocus(); // 25 minutes
+    const auto second = [&](quint64 bytes) {
+        readings->counters = MachineReadings::NetworkCounters{bytes, 0};
+        const auto ticks = quint64(readings->now);
+        readings->cpuReading = CPUReading{ticks * 10, 0, ticks * 30, 0};
+        disk->read = bytes;
+        store.services().snapshot("activity", "activity"); // a widget shows it
+        readings->now += 1;
+        clock->advance(1);
+        store.tick(clock->now());
+    };
+    second(0);
+    second(100);
+    ASSERT_EQ(store.downloadHistory(), QList<double>{100});
+    ASSERT_EQ(store.cpuHistory().size(), 1);
+
+    // Half an hour asleep: what the counters gained around it shows in no rate, and the timer
+    // that ran out meanwhile completes at the first beat.
+    clock->sleep(1800);
+    second(5e9);
+    EXPECT_EQ(store.now(), clock->now());
+    EXPECT_EQ(store.downloadHistory(), QList<double>{100});
+    EXPECT_EQ(store.cpuHistory().size(), 1);
+    EXPECT_TRUE(store.services().activity().disks().first().toObject().value("read").isNull());
+    EXPECT_TRUE(store.focus().completed);
+    EXPECT_EQ(sound->plays, 1);
+    second(5e9 + 200);
+    EXPECT_EQ(store.downloadHistory(), (QList<double>{100, 200}));
+    EXPECT_EQ(store.cpuHistory().size(), 2);
+    EXPECT_EQ(store.services().activity().disks().first().toObject().value("read"), 200);
+}
+
 TEST_F(TarnStoreHeartbeat, WhileNobodyLooksOnlyTheClockTimersAndHistoriesGoOn) {
     TarnStore& store = open();
     QSignalSpy watched(&store, &TarnStore::watchedChanged);
