@@ -222,17 +222,28 @@ void TarnStore::scheduleSave() {
     m_saveWork.start(std::clamp(left, std::chrono::milliseconds(0), m_saveDelay));
 }
 
+bool TarnStore::isNewFailure(const QString& name, const std::optional<QString>& error) {
+    if (!error) {
+        m_failingFiles.remove(name);
+        return false;
+    }
+    const bool first = !m_failingFiles.contains(name);
+    m_failingFiles.insert(name);
+    return first;
+}
+
 void TarnStore::save() {
     m_saveWork.stop();
-    if (const auto error = writeState(preferencesFile, m_preferences.toJson())) {
+    const auto error = writeState(preferencesFile, m_preferences.toJson());
+    if (isNewFailure(preferencesFile, error))
         notify(QStringLiteral("Couldn’t save settings: ") + *error);
-        return;
-    }
-    emit saved();
+    if (!error)
+        emit saved();
 }
 
 void TarnStore::saveFocus() {
-    if (const auto error = writeState(focusFile, m_focus.toJson()))
+    const auto error = writeState(focusFile, m_focus.toJson());
+    if (isNewFailure(focusFile, error))
         notify(QStringLiteral("Couldn’t save the timer: ") + *error);
 }
 

@@ -185,6 +185,9 @@ private:
     // moved aside and the user told where; an error when it could not be, and nothing is written.
     std::optional<QString> keepUnreadOriginal(const QString& name);
     std::optional<QString> writeState(const QString& name, const QByteArray& contents);
+    // Whether a failed write of the file is worth a toast: only the first while its writes fail
+    // (a full disk fails every save until there is room again), none until one succeeded again.
+    bool isNewFailure(const QString& name, const std::optional<QString>& error);
     void seedExamplePages();
     void afterPreferencesChange(LayoutOrientation previousOrientation);
     void scheduleSave();
@@ -232,5 +235,6 @@ private:
     std::chrono::milliseconds m_longestSaveDelay;
     QElapsedTimer m_unsavedSince;
     QSet<QString> m_unreadFiles;
+    QSet<QString> m_failingFiles;
     QTimer m_toastWork;
 };
