@@ -12,6 +12,7 @@
 #include "widgets/web/WidgetScript.h"
 
 #include <QChildEvent>
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -80,6 +81,11 @@ WebWidget::WebWidget(WidgetPackage package, TarnStore& store, std::optional<QStr
         connect(&m_store, signal, this, &WebWidget::schedulePublish);
     connect(&m_store, &TarnStore::watchedChanged, this, &WebWidget::followSeen);
     connect(&m_store, &TarnStore::nowChanged, this, &WebWidget::watchRenderer);
+    // At the end of the run the engine ends every page's process before the widgets go: that is
+    // no page ending by itself.
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+                [this] { m_tearingDown = true; });
     m_budgetClock.start();
 
     createPage();
