@@ -399,16 +399,15 @@ void PulseAudioBackend::startMicrophone(QObject* receiver, LevelHandler level,
     }
     m_meter = new Meter{
             this, ++meterGeneration, receiver, std::move(level), std::move(started), false, {}};
-    if (!openMeterStream()) {
+    if (const auto error = openMeterStream()) {
         const auto answer = m_meter->started;
-        const QString error = QString::fromUtf8(pa_strerror(pa_context_errno(m_context)));
         stopMicrophone();
         QTimer::singleShot(0, receiver,
-                           [answer, error] { answer(MicrophoneStart::failed, error); });
+                           [answer, error] { answer(MicrophoneStart::failed, *error); });
     }
 }
 
-bool PulseAudioBackend::openMeterStream() {
+std::optional<QString> PulseAudioBackend::openMeterStream() {
     pa_threaded_mainloop_lock(m_loop);
     const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, 48000, 1};
     m_stream = pa_stream_new(m_context, "Microphone level", &format, nullptr);
@@ -427,8 +426,11 @@ bool PulseAudioBackend::openMeterStream() {
         connected =
                 pa_stream_connect_record(m_stream, nullptr, &buffer, PA_STREAM_ADJUST_LATENCY) == 0;
     }
+    const std::optional<QString> error =
+            connected ? std::nullopt
+                      : std::optional(QString::fromUtf8(pa_strerror(pa_context_errno(m_context))));
     pa_threaded_mainloop_unlock(m_loop);
-    return connected;
+    return error;
 }
 
 void PulseAudioBackend::closeMeterStream() {

@@ -60,8 +60,8 @@ private:
     void disconnectFromServer();
     void serverReady();
     void serverLost();
-    // Records the default input for the meter; false when the stream could not be made.
-    bool openMeterStream();
+    // Records the default input for the meter; the reason when the stream could not be made.
+    std::optional<QString> openMeterStream();
     void closeMeterStream();
     const Sink* defaultSink() const;
     // Runs `start` with libpulse's lock held; it returns the operation or nothing.
