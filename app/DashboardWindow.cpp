@@ -61,6 +61,15 @@ void DashboardWindow::enterFullScreen(const QString& title, const ScreenInfo& ta
         QTimer::singleShot(0, this, &DashboardWindow::fullScreenFailed);
 }
 
+void DashboardWindow::fillScreen(const ScreenInfo& screen) {
+    // A window manager resizes a full-screen window with its display; without one (a kiosk
+    // session) nobody else does.
+    // The native window's geometry: the widget's own setter would end full screen.
+    const QRect frame = screen.frame.toRect();
+    if (windowHandle() && geometry() != frame)
+        windowHandle()->setGeometry(frame);
+}
+
 void DashboardWindow::exitFullScreen() {
     showNormal();
 }

@@ -17,6 +17,7 @@ public:
     void setMinimumContentSize(const QSizeF& size) override;
     void showWindowed(const QString& title, const QRectF& contentFrame) override;
     void enterFullScreen(const QString& title, const ScreenInfo& screen) override;
+    void fillScreen(const ScreenInfo& screen) override;
     void exitFullScreen() override;
 
 signals:

@@ -78,6 +78,7 @@ void WindowPlacement::place() {
     }
     if (target && m_window.currentDisplay() == target->displayNumber.value_or(0)) {
         m_host.setDisplayName(target->name);
+        m_window.fillScreen(*target);
         return;
     }
     m_repositionAfterTransition = true;

@@ -21,6 +21,8 @@ public:
     virtual void showWindowed(const QString& title, const QRectF& contentFrame) = 0;
     // Moves to the screen, in front and focused, and starts entering full screen.
     virtual void enterFullScreen(const QString& title, const ScreenInfo& screen) = 0;
+    // In full screen: covers the screen as it is now (its resolution may have changed).
+    virtual void fillScreen(const ScreenInfo& screen) = 0;
     virtual void exitFullScreen() = 0;
 };
 

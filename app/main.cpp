@@ -219,6 +219,11 @@ int runDashboard(int argc, char* argv[], const CommandLine& command, const QStri
     followViewing(viewing, delegate);
     SleepWatcher sleep;
     QObject::connect(&sleep, &SleepWatcher::woke, &delegate, &AppDelegate::displaysChanged);
+    // Pages count on the heartbeat for the time, and their own clocks stood still in the sleep:
+    // the time of now at once, not at the next beat.
+    TarnStore& store = delegate.store();
+    QObject::connect(&sleep, &SleepWatcher::woke, &store,
+                     [&store] { store.tick(store.clock().now()); });
     const int status = QApplication::exec();
     running = nullptr;
     qCInfo(tabloraLog) << "Quit";

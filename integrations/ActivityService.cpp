@@ -60,6 +60,11 @@ void ActivityService::sample() {
     sampleNetwork(now);
 }
 
+void ActivityService::startOver() {
+    m_diskPrevious.clear();
+    m_networkPrevious.clear();
+}
+
 void ActivityService::sampleDisks(double now) {
     const auto disks = m_readings->disks();
     QList<QJsonObject> entries;

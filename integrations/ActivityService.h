@@ -44,6 +44,9 @@ public:
 
     // Disk and network rates since the previous call. Cheap; every second.
     void sample();
+    // The next sample measures no rates (the computer slept since the previous one); the
+    // histories stay.
+    void startOver();
     // Reads the processes in the background; each one's CPU share is its share since the
     // previous reading. `done` runs when the reading finished, or at once when none was started.
     void refreshProcesses(std::function<void()> done = {});

@@ -308,6 +308,10 @@ void IntegrationServices::sampleActivity() {
     m_activity->sample();
 }
 
+void IntegrationServices::startRatesOver() {
+    m_activity->startOver();
+}
+
 void IntegrationServices::rest() {
     if (!m_inUseAtRest)
         m_inUseAtRest = recentPermissions();

@@ -65,6 +65,8 @@ public:
     // widgets in use read, only histories go on (the disks' and interfaces' rates), so their
     // graphs have no gap when somebody looks again.
     void rest();
+    // The computer slept: rates measured across the sleep are not taken.
+    void startRatesOver();
 
     ProjectService& projectFor(const QString& instanceID);
     static QString instanceFolderName(const QString& instanceID);

@@ -36,6 +36,11 @@ MachineSnapshot MetricsSampler::sample() {
     return snapshot;
 }
 
+void MetricsSampler::startOver() {
+    m_previousCPU.reset();
+    m_previousNetwork.reset();
+}
+
 void MetricsSampler::sampleDisks(MachineSnapshot& snapshot, double uptime) {
     if (!m_lastDiskSample || uptime - *m_lastDiskSample >= diskPeriod) {
         m_disks = disksFrom(m_readings->volumes(), m_readings->startupVolumePath());

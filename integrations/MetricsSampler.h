@@ -15,6 +15,9 @@ public:
     explicit MetricsSampler(std::unique_ptr<MachineReadings> readings);
 
     MachineSnapshot sample();
+    // The next sample measures no rates: the previous readings are too far behind it (the
+    // computer slept in between).
+    void startOver();
 
     // A GPU load value is accepted only as a finite number from 0 to 100.
     static std::optional<double> gpuUtilization(const QVariant& value);

@@ -72,6 +72,7 @@ TarnStore::TarnStore(Environment environment, QObject* parent)
     : QObject(parent), m_directory(environment.directory.value_or(defaultDirectory())),
       m_resources(environment.resources.value_or(ApplicationPaths::resourcesDirectory())),
       m_clock(std::move(environment.clock)),
+      m_tasks(environment.tasks ? std::move(environment.tasks) : std::make_shared<TimerTasks>()),
       m_launcher(environment.launcher ? std::move(environment.launcher)
                                       : std::make_shared<NoApplications>()),
       m_sound(std::move(environment.sound)), m_startAtLogin(std::move(environment.startAtLogin)),
@@ -221,17 +222,28 @@ void TarnStore::scheduleSave() {
     m_saveWork.start(std::clamp(left, std::chrono::milliseconds(0), m_saveDelay));
 }
 
+bool TarnStore::isNewFailure(const QString& name, const std::optional<QString>& error) {
+    if (!error) {
+        m_failingFiles.remove(name);
+        return false;
+    }
+    const bool first = !m_failingFiles.contains(name);
+    m_failingFiles.insert(name);
+    return first;
+}
+
 void TarnStore::save() {
     m_saveWork.stop();
-    if (const auto error = writeState(preferencesFile, m_preferences.toJson())) {
+    const auto error = writeState(preferencesFile, m_preferences.toJson());
+    if (isNewFailure(preferencesFile, error))
         notify(QStringLiteral("Couldn’t save settings: ") + *error);
-        return;
-    }
-    emit saved();
+    if (!error)
+        emit saved();
 }
 
 void TarnStore::saveFocus() {
-    if (const auto error = writeState(focusFile, m_focus.toJson()))
+    const auto error = writeState(focusFile, m_focus.toJson());
+    if (isNewFailure(focusFile, error))
         notify(QStringLiteral("Couldn’t save the timer: ") + *error);
 }
 
@@ -289,6 +301,7 @@ void TarnStore::notify(const QString& message) {
 // ---- Heartbeat
 
 void TarnStore::tick(const QDateTime& date) {
+    followTimeJumps();
     m_now = date;
     emit nowChanged();
     if (m_watched)
@@ -299,6 +312,38 @@ void TarnStore::tick(const QDateTime& date) {
     takeSample();
     completeFocusCopies();
     completeMainFocus();
+}
+
+void TarnStore::followTimeJumps() {
+    const TimeJumps::Since since = m_timeJumps.read(*m_clock);
+    // Counters that moved across a sleep would show as a burst in the first second after it.
+    if (since.slept > 0) {
+        m_sampler.startOver();
+        m_services->startRatesOver();
+    }
+    if (since.stepped != 0)
+        keepTimersThroughStep(since.stepped);
+}
+
+void TarnStore::keepTimersThroughStep(double seconds) {
+    // A countdown lasts as long as it was set for, whatever the wall clock was set to meanwhile.
+    const qint64 shift = std::llround(seconds * 1000);
+    if (m_focus.endsAt) {
+        m_focus.endsAt = m_focus.endsAt->addMSecs(shift);
+        emit focusChanged();
+        saveFocus();
+    }
+    bool shifted = false;
+    for (FocusSession& copy : m_focusCopies) {
+        if (copy.endsAt) {
+            copy.endsAt = copy.endsAt->addMSecs(shift);
+            shifted = true;
+        }
+    }
+    if (shifted) {
+        emit focusCopiesChanged();
+        saveFocusCopies();
+    }
 }
 
 // Throughput first, so the widgets' next states, which the new machine sample sends, hold both.

@@ -10,8 +10,10 @@
 #include "model/FocusSession.h"
 #include "model/PageLayout.h"
 #include "model/Preferences.h"
+#include "model/TimeJumps.h"
 #include "store/CompletionSound.h"
 #include "store/StartAtLogin.h"
+#include "touch/DelayedTasks.h"
 #include "widgets/WidgetRegistry.h"
 
 #include <QDateTime>
@@ -61,6 +63,8 @@ public:
         std::optional<QString> resources; // default: the application's resources folder
         bool startTimer = true;           // false: no first sample and no heartbeat
         std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
+        // Work that runs later (a stopped widget's reload); none: timers of the event loop.
+        std::shared_ptr<DelayedTasks> tasks;
         std::shared_ptr<AppLauncher> launcher;      // none: no application can be found
         std::shared_ptr<CompletionSound> sound;     // none: silent
         std::shared_ptr<StartAtLogin> startAtLogin; // none: starting at login is not offered
@@ -88,6 +92,7 @@ public:
     // The general settings' "Start Tablora when you log in"; none when not offered.
     StartAtLogin* startAtLogin() const { return m_startAtLogin.get(); }
     const Clock& clock() const { return *m_clock; }
+    DelayedTasks& tasks() const { return *m_tasks; }
 
     // Published state
     const Preferences& preferences() const { return m_preferences; }
@@ -180,11 +185,16 @@ private:
     // moved aside and the user told where; an error when it could not be, and nothing is written.
     std::optional<QString> keepUnreadOriginal(const QString& name);
     std::optional<QString> writeState(const QString& name, const QByteArray& contents);
+    // Whether a failed write of the file is worth a toast: only the first while its writes fail
+    // (a full disk fails every save until there is room again), none until one succeeded again.
+    bool isNewFailure(const QString& name, const std::optional<QString>& error);
     void seedExamplePages();
     void afterPreferencesChange(LayoutOrientation previousOrientation);
     void scheduleSave();
     void takeFirstReading();
     void takeSample();
+    void followTimeJumps();
+    void keepTimersThroughStep(double seconds);
     void completeFocusCopies();
     void completeMainFocus();
     FocusSession freshFocus() const;
@@ -193,6 +203,7 @@ private:
     QString m_directory;
     QString m_resources;
     std::shared_ptr<const Clock> m_clock;
+    std::shared_ptr<DelayedTasks> m_tasks;
     std::shared_ptr<AppLauncher> m_launcher;
     std::shared_ptr<CompletionSound> m_sound;
     std::shared_ptr<StartAtLogin> m_startAtLogin;
@@ -218,10 +229,12 @@ private:
     bool m_readOnly = false;
 
     QTimer m_heartbeat;
+    TimeJumps m_timeJumps;
     QTimer m_saveWork;
     std::chrono::milliseconds m_saveDelay;
     std::chrono::milliseconds m_longestSaveDelay;
     QElapsedTimer m_unsavedSince;
     QSet<QString> m_unreadFiles;
+    QSet<QString> m_failingFiles;
     QTimer m_toastWork;
 };

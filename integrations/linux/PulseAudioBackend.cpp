@@ -66,20 +66,11 @@ struct PulseCallbacks {
                                              nullptr, nullptr))
                 pa_operation_unref(op);
             update(backend, context);
-            onMainThread(backend, [backend] { backend->m_ready = true; });
+            onMainThread(backend, [backend] { backend->serverReady(); });
             break;
         case PA_CONTEXT_FAILED:
         case PA_CONTEXT_TERMINATED:
-            onMainThread(backend, [backend] {
-                backend->m_ready = false;
-                backend->m_sinks.clear();
-                backend->m_defaultSink.clear();
-                backend->m_defaultSource.clear();
-                emit backend->serverChanged();
-                // The server may come back (a restart, a login): look again later.
-                QTimer::singleShot(PulseAudioBackend::reconnectMilliseconds, backend,
-                                   [backend] { backend->connectToServer(); });
-            });
+            onMainThread(backend, [backend] { backend->serverLost(); });
             break;
         default:
             break;
@@ -242,10 +233,36 @@ void PulseAudioBackend::connectToServer() {
     if (m_context) {
         pa_context_set_state_callback(m_context, PulseCallbacks::contextState, this);
         // The server named by PULSE_SERVER, else the user's own. A failure arrives through the
-        // state callback like any later one.
-        pa_context_connect(m_context, nullptr, PA_CONTEXT_NOFLAGS, nullptr);
+        // state callback like any later one. A server the user stopped is not started again
+        // by looking for it.
+        pa_context_connect(m_context, nullptr,
+                           m_everConnected ? PA_CONTEXT_NOAUTOSPAWN : PA_CONTEXT_NOFLAGS, nullptr);
     }
     pa_threaded_mainloop_unlock(m_loop);
+}
+
+void PulseAudioBackend::serverReady() {
+    m_ready = true;
+    m_everConnected = true;
+    m_reconnectDelay = firstReconnectMilliseconds;
+    // A meter that was on when the server went away records again.
+    if (m_meter && !m_stream)
+        openMeterStream();
+}
+
+void PulseAudioBackend::serverLost() {
+    m_ready = false;
+    m_sinks.clear();
+    m_defaultSink.clear();
+    m_defaultSource.clear();
+    closeMeterStream();
+    // Silence until the server is back, rather than the last level heard.
+    if (m_meter && m_meter->answered && m_meter->receiver)
+        m_meter->level(AudioLevel::decibels(nullptr, 0));
+    emit serverChanged();
+    // The server may come back (a restart, a login): look again later.
+    QTimer::singleShot(m_reconnectDelay, this, [this] { connectToServer(); });
+    m_reconnectDelay = std::min(m_reconnectDelay * 2, lastReconnectMilliseconds);
 }
 
 void PulseAudioBackend::disconnectFromServer() {
@@ -382,11 +399,21 @@ void PulseAudioBackend::startMicrophone(QObject* receiver, LevelHandler level,
     }
     m_meter = new Meter{
             this, ++meterGeneration, receiver, std::move(level), std::move(started), false, {}};
+    if (const auto error = openMeterStream()) {
+        const auto answer = m_meter->started;
+        stopMicrophone();
+        QTimer::singleShot(0, receiver,
+                           [answer, error] { answer(MicrophoneStart::failed, *error); });
+    }
+}
+
+std::optional<QString> PulseAudioBackend::openMeterStream() {
     pa_threaded_mainloop_lock(m_loop);
     const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, 48000, 1};
     m_stream = pa_stream_new(m_context, "Microphone level", &format, nullptr);
     bool connected = false;
     if (m_stream) {
+        m_meter->samples.clear();
         pa_stream_set_state_callback(m_stream, PulseCallbacks::streamState, m_meter);
         pa_stream_set_read_callback(m_stream, PulseCallbacks::streamRead, m_meter);
         pa_buffer_attr buffer;
@@ -399,26 +426,27 @@ void PulseAudioBackend::startMicrophone(QObject* receiver, LevelHandler level,
         connected =
                 pa_stream_connect_record(m_stream, nullptr, &buffer, PA_STREAM_ADJUST_LATENCY) == 0;
     }
-    const QString error = QString::fromUtf8(pa_strerror(pa_context_errno(m_context)));
+    const std::optional<QString> error =
+            connected ? std::nullopt
+                      : std::optional(QString::fromUtf8(pa_strerror(pa_context_errno(m_context))));
     pa_threaded_mainloop_unlock(m_loop);
-    if (!connected) {
-        const auto answer = m_meter->started;
-        stopMicrophone();
-        QTimer::singleShot(0, receiver,
-                           [answer, error] { answer(MicrophoneStart::failed, error); });
-    }
+    return error;
+}
+
+void PulseAudioBackend::closeMeterStream() {
+    if (!m_stream)
+        return;
+    pa_threaded_mainloop_lock(m_loop);
+    pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+    pa_stream_set_read_callback(m_stream, nullptr, nullptr);
+    pa_stream_disconnect(m_stream);
+    pa_stream_unref(m_stream);
+    m_stream = nullptr;
+    pa_threaded_mainloop_unlock(m_loop);
 }
 
 void PulseAudioBackend::stopMicrophone() {
-    if (m_stream) {
-        pa_threaded_mainloop_lock(m_loop);
-        pa_stream_set_state_callback(m_stream, nullptr, nullptr);
-        pa_stream_set_read_callback(m_stream, nullptr, nullptr);
-        pa_stream_disconnect(m_stream);
-        pa_stream_unref(m_stream);
-        m_stream = nullptr;
-        pa_threaded_mainloop_unlock(m_loop);
-    }
+    closeMeterStream();
     delete m_meter;
     m_meter = nullptr;
 }

@@ -17,7 +17,11 @@ class PulseAudioBackend : public QObject, public AudioBackend {
 
 public:
     static constexpr int meterFrames = 2048;
-    static constexpr int reconnectMilliseconds = 5000;
+    // A server that went away is looked for again after the first delay, then after twice as
+    // long each time up to the last: a restart is followed at once, a server that stays away
+    // costs a connection attempt every few seconds.
+    static constexpr int firstReconnectMilliseconds = 500;
+    static constexpr int lastReconnectMilliseconds = 4000;
 
     explicit PulseAudioBackend(QObject* parent = nullptr);
     ~PulseAudioBackend() override;
@@ -54,6 +58,11 @@ public:
 private:
     void connectToServer();
     void disconnectFromServer();
+    void serverReady();
+    void serverLost();
+    // Records the default input for the meter; the reason when the stream could not be made.
+    std::optional<QString> openMeterStream();
+    void closeMeterStream();
     const Sink* defaultSink() const;
     // Runs `start` with libpulse's lock held; it returns the operation or nothing.
     void request(QObject* receiver, Completion completion,
@@ -64,6 +73,8 @@ private:
     pa_stream* m_stream = nullptr;
     Meter* m_meter = nullptr;
     bool m_ready = false;
+    bool m_everConnected = false;
+    int m_reconnectDelay = firstReconnectMilliseconds;
     QList<Sink> m_sinks;
     QString m_defaultSink;
     QString m_defaultSource;

@@ -320,6 +320,40 @@
     return node;
   }
 
+  // A formatter keeps the time zone it was made in; the computer's may change while the page
+  // lives (a journey, a new setting). dateFormat(options) formats like
+  // new Intl.DateTimeFormat(undefined, options), in the zone in force when it is asked: the
+  // zone is looked up at most once a second and the formatter made again when it changed.
+  let zone = null;
+  let zoneCheckedAt = -Infinity;
+
+  function currentZone() {
+    const now = performance.now();
+    if (now - zoneCheckedAt >= 1000) {
+      zone = new Intl.DateTimeFormat().resolvedOptions().timeZone;
+      zoneCheckedAt = now;
+    }
+    return zone;
+  }
+
+  function dateFormat(options) {
+    let madeIn = null;
+    let format = null;
+    const current = () => {
+      const inForce = currentZone();
+      if (format === null || madeIn !== inForce) {
+        format = new Intl.DateTimeFormat(undefined, Object.assign({}, options, { timeZone: inForce }));
+        madeIn = inForce;
+      }
+      return format;
+    };
+    return {
+      format: (date) => current().format(date),
+      formatToParts: (date) => current().formatToParts(date),
+      formatRange: (start, end) => current().formatRange(start, end),
+    };
+  }
+
   // Without the dashboard (a page opened on its own) the widget simply keeps waiting.
   // Renders every new state, and the last one again when the tile changes size: what fits (rows
   // of a list, for one) is measured at rendering.
@@ -343,6 +377,6 @@
   window.Kit = {
     NONE, number, amount, numbers, memory, storage, rate, joined, percent, count, duration,
     text, show, flag, fill, ceiling, sum, spark, panel, metrics, flash, start, ago, compact,
-    rows, act, element,
+    rows, act, element, dateFormat,
   };
 })();

@@ -51,6 +51,50 @@ bool setEdid(quint16 vendor, quint16 product) {
     return found;
 }
 
+// Gives the server's only output a mode of this size (made when the output has none such) and
+// the screen that size, as a change of the display's resolution does.
+bool setResolution(int width, int height) {
+    Display* x = XOpenDisplay(display.toLatin1().constData());
+    if (!x)
+        return false;
+    const Window root = DefaultRootWindow(x);
+    XRRScreenResources* resources = XRRGetScreenResources(x, root);
+    RROutput output = resources->outputs[0];
+    XRROutputInfo* info = XRRGetOutputInfo(x, resources, output);
+    RRMode mode = 0;
+    for (int i = 0; i < resources->nmode; ++i) {
+        if (int(resources->modes[i].width) == width && int(resources->modes[i].height) == height)
+            mode = resources->modes[i].id;
+    }
+    if (!mode) {
+        QByteArray name = QByteArray::number(width) + 'x' + QByteArray::number(height);
+        XRRModeInfo created{};
+        created.width = unsigned(width);
+        created.height = unsigned(height);
+        created.dotClock = 60ul * unsigned(width) * unsigned(height);
+        created.hTotal = unsigned(width);
+        created.vTotal = unsigned(height);
+        created.name = name.data();
+        created.nameLength = unsigned(name.size());
+        mode = XRRCreateMode(x, root, &created);
+        XRRAddOutputMode(x, output, mode);
+    }
+    // Smaller: the output first, then the screen; larger: the other way round.
+    const bool smaller = width < DisplayWidth(x, 0);
+    const auto resizeScreen = [&] { XRRSetScreenSize(x, root, width, height, 0, 0); };
+    if (!smaller)
+        resizeScreen();
+    const Status status = XRRSetCrtcConfig(x, resources, info->crtc, CurrentTime, 0, 0, mode,
+                                           RR_Rotate_0, &output, 1);
+    if (smaller)
+        resizeScreen();
+    XRRFreeOutputInfo(info);
+    XRRFreeScreenResources(resources);
+    XSync(x, False);
+    XCloseDisplay(x);
+    return status == Success;
+}
+
 struct TouchscreenDisplayTest : testing::Test {
     QTemporaryDir folder;
     X11ScreenDirectory* directory = nullptr;
@@ -88,15 +132,20 @@ TEST_F(TouchscreenDisplayTest, TheOutputsEdidNamesTheTouchscreen) {
     EXPECT_FALSE(findTouchscreen(screens).has_value());
 }
 
-TEST_F(TouchscreenDisplayTest, TheDashboardGoesFullScreenOnTheTouchscreenAndBackToPreview) {
-    AppDelegate& app = start({"tablora"});
+TEST_F(TouchscreenDisplayTest, TheDashboardGoesBackToPreviewWhileTheTouchscreenIsAwayAndReturns) {
+    FakeTouchscreen touchscreen;
+    touchscreen.add("hidraw0", {"event3"});
+    AppDelegate& app = start({"tablora"}, {touchscreen.source(), std::make_unique<FakeServices>(),
+                                           nullptr, nullptr});
     ASSERT_TRUE(settled(app));
     EXPECT_TRUE(app.window().isFullScreen());
     EXPECT_EQ(app.window().windowTitle(), "Tablora");
     EXPECT_EQ(app.store().displayName(), QGuiApplication::primaryScreen()->name());
-    EXPECT_TRUE(waitUntil([&] { return app.directTouchRunning(); }));
+    EXPECT_TRUE(waitUntil([&] { return app.touch().status() == "Direct touch connected"; }));
 
-    // The display stops being the touchscreen: the window leaves full screen for the preview.
+    // Unplugged: the USB device goes and the display stops being the touchscreen. The window
+    // leaves full screen for the preview.
+    touchscreen.remove("hidraw0");
     ASSERT_TRUE(setEdid(0x10AC, 0x0001));
     app.displaysChanged();
     EXPECT_TRUE(waitUntil([&] { return !app.window().isFullScreen(); }, 10000));
@@ -104,6 +153,61 @@ TEST_F(TouchscreenDisplayTest, TheDashboardGoesFullScreenOnTheTouchscreenAndBack
     EXPECT_EQ(app.window().windowTitle(), QString::fromUtf8("Tablora — Preview"));
     EXPECT_EQ(app.store().displayName(), "Window preview");
     EXPECT_FALSE(app.directTouchRunning());
+
+    // Plugged in again: full screen on it, and direct touch takes the device back.
+    ASSERT_TRUE(setEdid(0x0E58, 0xED00));
+    app.displaysChanged();
+    EXPECT_TRUE(waitUntil([&] { return app.window().isFullScreen(); }, 10000));
+    ASSERT_TRUE(settled(app));
+    EXPECT_EQ(app.window().windowTitle(), "Tablora");
+    EXPECT_TRUE(waitUntil([&] { return app.directTouchRunning(); }));
+    touchscreen.add("hidraw1", {"event4"});
+    ASSERT_TRUE(waitUntil([&] { return app.touch().status() == "Direct touch connected"; }));
+    EXPECT_TRUE(touchscreen.nodes->grabbed.contains(touchscreen.dev("input/event4")));
+    const QRectF frame = findTouchscreen(*directory)->frame;
+    for (int step = 0; step <= 6; ++step) {
+        touchscreen.send("hidraw1",
+                         FakeTouchscreen::touching(
+                                 frame.topLeft() + QPointF(1800 - step * 100, 400), frame));
+        ASSERT_TRUE(touchscreen.drain("hidraw1"));
+    }
+    touchscreen.send("hidraw1", FakeTouchscreen::report(false));
+    ASSERT_TRUE(touchscreen.drain("hidraw1"));
+    EXPECT_EQ(app.store().preferences().board, Board::focus);
+}
+
+TEST_F(TouchscreenDisplayTest, AChangeOfResolutionTakesTheWindowAndTheTouchesAlongAtOnce) {
+    FakeTouchscreen touchscreen;
+    touchscreen.add("hidraw0", {"event3"});
+    AppDelegate& app = start({"tablora"}, {touchscreen.source(), std::make_unique<FakeServices>(),
+                                           nullptr, nullptr});
+    ASSERT_TRUE(settled(app));
+    ASSERT_TRUE(waitUntil([&] { return app.touch().status() == "Direct touch connected"; }));
+
+    ASSERT_TRUE(setResolution(1920, 540));
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_TRUE(waitUntil([&] { return screen->geometry() == QRect(0, 0, 1920, 540); }));
+    // A finger near the new bottom-right corner is there, not where that corner used to be.
+    const QRectF frame = findTouchscreen(*directory)->frame;
+    EXPECT_EQ(frame, QRectF(0, 0, 1920, 540));
+    const QPointF corner(1880, 520);
+    const QByteArray down = FakeTouchscreen::touching(corner, frame);
+    touchscreen.send("hidraw0", down);
+    ASSERT_TRUE(touchscreen.drain("hidraw0"));
+    ASSERT_TRUE(app.touch().feedback().has_value());
+    const QPointF expected = app.dashboard().mapFromGlobal(FakeTouchscreen::decoded(down, frame));
+    EXPECT_NEAR(app.touch().feedback()->point.x(), expected.x(), 1);
+    EXPECT_NEAR(app.touch().feedback()->point.y(), expected.y(), 1);
+    touchscreen.send("hidraw0", FakeTouchscreen::report(false));
+    ASSERT_TRUE(touchscreen.drain("hidraw0"));
+    // The full-screen window fills the display as it is now.
+    EXPECT_TRUE(waitUntil([&] { return app.window().geometry() == QRect(0, 0, 1920, 540); }))
+            << app.window().geometry().width() << "x" << app.window().geometry().height();
+    EXPECT_TRUE(app.window().isFullScreen());
+    EXPECT_TRUE(app.directTouchRunning());
+
+    ASSERT_TRUE(setResolution(2560, 720));
+    EXPECT_TRUE(waitUntil([&] { return app.window().geometry() == QRect(0, 0, 2560, 720); }));
 }
 
 TEST_F(TouchscreenDisplayTest, TheFullScreenDashboardReactsToTouchesFromTheTouchscreen) {

@@ -58,6 +58,7 @@ public:
         requested = screen;
         calls.append("enter " + screen.name);
     }
+    void fillScreen(const ScreenInfo& screen) override { frame = screen.frame; }
     void exitFullScreen() override { calls.append("exit"); }
 };
 

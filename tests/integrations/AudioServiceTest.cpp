@@ -4,6 +4,7 @@
 #include "support/EventLoop.h"
 #include "support/PulseServer.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QTimer>
 #include <cmath>
@@ -218,6 +219,34 @@ TEST_F(PulseTest, TheMeterHearsAToneAtMinus30dBFS) {
             << "level " << service.level();
     service.stopMicrophone();
     EXPECT_EQ(service.level(), 0);
+}
+
+TEST_F(PulseTest, ARestartOfTheServerIsFollowedAndTheMeterCarriesOn) {
+    EXPECT_EQ(call([&](auto done) { service.microphone(done); }), std::nullopt);
+    server.playTone(-30, 10);
+    ASSERT_TRUE(waitUntil([&] { return std::abs(service.level() - 0.5) < 0.05; }, 8000));
+    // Gone: no outputs, and silence rather than the last level heard.
+    server.stop();
+    EXPECT_TRUE(waitUntil([&] {
+        service.refresh();
+        return service.state()["outputs"].toArray().isEmpty();
+    }));
+    EXPECT_EQ(service.level(), 0);
+
+    QElapsedTimer restarted;
+    server.start();
+    restarted.start();
+    ASSERT_TRUE(waitUntil(
+            [&] {
+                service.refresh();
+                return service.state()["outputs"].toArray().size() == 2;
+            },
+            10000));
+    EXPECT_LT(restarted.elapsed(), 5000);
+    EXPECT_TRUE(service.isMicrophoneOn());
+    server.playTone(-30, 4);
+    EXPECT_TRUE(waitUntil([&] { return std::abs(service.level() - 0.5) < 0.05; }, 8000))
+            << "level " << service.level();
 }
 
 TEST(PulseAbsent, NoServerMeansNoOutputs) {

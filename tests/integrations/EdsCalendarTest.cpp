@@ -5,6 +5,7 @@
 #include "support/EventLoop.h"
 
 #include <QJsonArray>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <libecal/libecal.h>
 
@@ -72,6 +73,29 @@ private:
     ESourceRegistry* m_registry = nullptr;
     ECalClient* m_client = nullptr;
 };
+
+// Ends the calendar services running on the test's bus, as a restart of them would; the bus
+// starts them again when they are next asked for.
+void endCalendarServices() {
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    ASSERT_NE(bus, nullptr);
+    for (const char* name :
+         {"org.gnome.evolution.dataserver.Calendar8", "org.gnome.evolution.dataserver.Sources5"}) {
+        GVariant* reply = g_dbus_connection_call_sync(
+                bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                "GetConnectionUnixProcessID", g_variant_new("(s)", name), G_VARIANT_TYPE("(u)"),
+                G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+        ASSERT_NE(reply, nullptr) << name;
+        guint32 pid = 0;
+        g_variant_get(reply, "(u)", &pid);
+        g_variant_unref(reply);
+        ASSERT_EQ(::kill(pid_t(pid), SIGTERM), 0);
+        // Gone from the bus before the next question.
+        for (int i = 0; i < 100 && ::kill(pid_t(pid), 0) == 0; ++i)
+            g_usleep(50000);
+    }
+    g_object_unref(bus);
+}
 
 QByteArray event(const char* uid, const QByteArray& fields) {
     return "BEGIN:VEVENT\r\nUID:" + QByteArray(uid) + "\r\n" + fields + "END:VEVENT\r\n";
@@ -168,6 +192,20 @@ TEST_F(EdsTest, EventsOfTheComingWeek) {
     EXPECT_NE(standups[0], standups[1]);
     EXPECT_EQ(call([&](auto done) { service.join(standups[1], done); }), std::nullopt);
     EXPECT_EQ(opened, QList<QUrl>({QUrl("https://teams.microsoft.com/l/meetup-join/19abc")}));
+}
+
+TEST_F(EdsTest, ARestartOfTheCalendarServiceIsFollowed) {
+    PersonalClient calendar(false);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    calendar.create(event("kept", "SUMMARY:Kept\r\nDTSTART:" + icalTime(now.addDays(1)) +
+                                          "\r\nDTEND:" + icalTime(now.addDays(1).addSecs(600)) +
+                                          "\r\n"));
+    refresh(OrganizerService::Kind::events);
+    ASSERT_FALSE(eventTitled("Kept").isEmpty());
+    endCalendarServices();
+    refresh(OrganizerService::Kind::events);
+    EXPECT_EQ(service.calendarState()["authorized"], true);
+    EXPECT_FALSE(eventTitled("Kept").isEmpty());
 }
 
 TEST_F(EdsTest, ThirtyOfFortyUpcomingEvents) {

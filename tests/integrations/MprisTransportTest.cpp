@@ -208,6 +208,20 @@ TEST_F(MprisTest, TheServiceThroughTheBus) {
     ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
     EXPECT_FALSE(*result);
     EXPECT_EQ(service.state()["volume"], 20);
+
+    // The player's process ends without a word (its connection closes), and starts again.
+    QDBusConnection::disconnectFromBus("player");
+    playerBus = bus.connect("player again");
+    EXPECT_TRUE(waitUntil([&] {
+        refresh();
+        return service.state()["connected"] == false;
+    }));
+    ASSERT_TRUE(playerBus.registerObject("/org/mpris/MediaPlayer2", &player));
+    ASSERT_TRUE(playerBus.registerService(MprisPlayerTransport::service));
+    EXPECT_TRUE(waitUntil([&] {
+        refresh();
+        return service.state()["title"] == "Song";
+    }));
 }
 
 TEST_F(MprisTest, TheChoiceFollowsSpotifyThenThePlayerThatStartedLastThenTheLatestChange) {

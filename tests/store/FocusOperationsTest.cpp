@@ -169,3 +169,46 @@ TEST_F(FocusCompletion, MainTimerAndCopyInTheSameHeartbeat) {
     EXPECT_EQ(sound->plays, 1);
     EXPECT_EQ(toasts, 2);
 }
+
+TEST_F(FocusCompletion, TimersKeepTheirLengthWhenTheWallClockIsSetAndCompleteOnce) {
+    TarnStore& store = open();
+    store.toggleFocus();
+    store.controlFocusCopy("timer@A", "focus.toggle", std::nullopt);
+    int toasts = 0;
+    QObject::connect(&store, &TarnStore::toastChanged, [&] {
+        if (store.toast())
+            ++toasts;
+    });
+    const auto beat = [&] {
+        clock->advance(1);
+        store.tick(clock->now());
+    };
+    const auto secondsLeft = [&] { return store.focus().secondsLeft(store.now()); };
+    beat();
+    ASSERT_EQ(secondsLeft(), 1499);
+
+    // A time server sets the clock an hour on, then two back: the timers still have their
+    // 25 minutes, and the clock shows the time set at once.
+    clock->set(clock->now().addSecs(3600));
+    beat();
+    EXPECT_EQ(store.now(), clock->now());
+    EXPECT_EQ(secondsLeft(), 1498);
+    EXPECT_FALSE(store.focus().completed);
+    EXPECT_EQ(store.focusCopies().value("timer@A").secondsLeft(store.now()), 1498);
+    clock->set(clock->now().addSecs(-7200));
+    beat();
+    EXPECT_EQ(secondsLeft(), 1497);
+    EXPECT_EQ(readSession(readFile("focus.json")), store.focus());
+
+    for (int i = 0; i < 1497; ++i)
+        beat();
+    EXPECT_TRUE(store.focus().completed);
+    EXPECT_EQ(sound->plays, 1);
+    EXPECT_EQ(toasts, 2);
+    // Back to before the end: nothing completes again.
+    clock->set(clock->now().addSecs(-600));
+    beat();
+    beat();
+    EXPECT_EQ(sound->plays, 1);
+    EXPECT_EQ(toasts, 2);
+}

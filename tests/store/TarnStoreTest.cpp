@@ -5,6 +5,8 @@
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -236,6 +238,48 @@ TEST_F(TarnStoreStartup, AFolderThatCannotBeWrittenGivesToastsAndKeepsTheState) 
     store.controlFocusCopy("timer@A", "focus.toggle", std::nullopt);
     EXPECT_EQ(store.toast(), "last"); // copies fail silently
     EXPECT_TRUE(store.focusCopies().value("timer@A").isRunning());
+}
+
+TEST_F(TarnStoreStartup, AFullDiskIsToldOnceDamagesNothingAndTheNextChangeSavesWhenItCan) {
+    TarnStore& store = open();
+    store.updatePreferences([](Preferences& p) { p.note = "kept"; });
+    store.save();
+    const QByteArray saved = readFile("preferences.json");
+    QStringList toasts;
+    QObject::connect(&store, &TarnStore::toastChanged, [&] {
+        if (store.toast())
+            toasts.append(*store.toast());
+    });
+
+    // No room for more than a few bytes in any file, as on a full disk.
+    rlimit unlimited{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit full = unlimited;
+    full.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    for (const char* note : {"lost for now", "still lost"}) {
+        store.updatePreferences([note](Preferences& p) { p.note = note; });
+        store.save();
+        store.toggleFocus();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &unlimited);
+    std::signal(SIGXFSZ, previousHandler);
+    ASSERT_EQ(toasts.size(), 2);
+    EXPECT_TRUE(toasts[0].startsWith(QString::fromUtf8("Couldn’t save settings: ")));
+    EXPECT_TRUE(toasts[1].startsWith(QString::fromUtf8("Couldn’t save the timer: ")));
+    EXPECT_EQ(readFile("preferences.json"), saved);
+    EXPECT_EQ(QDir(directory()).entryList(QDir::Files), QStringList({"preferences.json"}));
+
+    // Room again: the next change is saved; a data folder deleted meanwhile is made again.
+    store.updatePreferences([](Preferences& p) { p.note = "saved"; });
+    store.save();
+    EXPECT_EQ(Preferences::fromJson(readFile("preferences.json")).note, "saved");
+    ASSERT_TRUE(QDir(directory()).removeRecursively());
+    store.updatePreferences([](Preferences& p) { p.note = "in a new folder"; });
+    store.save();
+    EXPECT_EQ(Preferences::fromJson(readFile("preferences.json")).note, "in a new folder");
+    EXPECT_EQ(toasts.size(), 2);
 }
 
 using TarnStoreToasts = StoreFixture;
@@ -505,6 +549,44 @@ TEST_F(TarnStoreHeartbeat, TheFirstReadingsArriveWellBeforeTheFirstHeartbeat) {
     const QJsonArray disks = store.services().activity().disks();
     ASSERT_EQ(disks.size(), 1);
     EXPECT_NEAR(disks.first().toObject().value("read").toDouble(), 3000 / 0.3, 1e-6);
+}
+
+TEST_F(TarnStoreHeartbeat, AfterASleepTheClockAndTimersAreRightAtOnceAndNoRateSpansIt) {
+    auto* disk = new ScriptedDisk;
+    customize = [&](TarnStore::Environment& environment) {
+        environment.integrations.activity.reset(disk);
+    };
+    TarnStore& store = open();
+    store.toggleFocus(); // 25 minutes
+    const auto second = [&](quint64 bytes) {
+        readings->counters = MachineReadings::NetworkCounters{bytes, 0};
+        const auto ticks = quint64(readings->now);
+        readings->cpuReading = CPUReading{ticks * 10, 0, ticks * 30, 0};
+        disk->read = bytes;
+        store.services().snapshot("activity", "activity"); // a widget shows it
+        readings->now += 1;
+        clock->advance(1);
+        store.tick(clock->now());
+    };
+    second(0);
+    second(100);
+    ASSERT_EQ(store.downloadHistory(), QList<double>{100});
+    ASSERT_EQ(store.cpuHistory().size(), 1);
+
+    // Half an hour asleep: what the counters gained around it shows in no rate, and the timer
+    // that ran out meanwhile completes at the first beat.
+    clock->sleep(1800);
+    second(5e9);
+    EXPECT_EQ(store.now(), clock->now());
+    EXPECT_EQ(store.downloadHistory(), QList<double>{100});
+    EXPECT_EQ(store.cpuHistory().size(), 1);
+    EXPECT_TRUE(store.services().activity().disks().first().toObject().value("read").isNull());
+    EXPECT_TRUE(store.focus().completed);
+    EXPECT_EQ(sound->plays, 1);
+    second(5e9 + 200);
+    EXPECT_EQ(store.downloadHistory(), (QList<double>{100, 200}));
+    EXPECT_EQ(store.cpuHistory().size(), 2);
+    EXPECT_EQ(store.services().activity().disks().first().toObject().value("read"), 200);
 }
 
 TEST_F(TarnStoreHeartbeat, WhileNobodyLooksOnlyTheClockTimersAndHistoriesGoOn) {

@@ -31,6 +31,17 @@ public:
                      "set-default-sink sinkA\n"
                      "set-default-source sinkA.monitor\n");
         config.close();
+        qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(socket()));
+        start();
+    }
+
+    ~PulseServer() {
+        stop();
+        qunsetenv("PULSE_SERVER");
+    }
+
+    // Starts the daemon (again), and waits for its socket.
+    void start() {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("HOME", m_folder.filePath("state"));
         environment.insert("XDG_CONFIG_HOME", m_folder.filePath("state"));
@@ -45,22 +56,24 @@ public:
             QThread::msleep(50);
         if (!QFile::exists(socket()))
             ADD_FAILURE() << "pulseaudio did not start: " << m_daemon.readAll().toStdString();
-        qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(socket()));
         // A null sink renders in two-second blocks until something records its monitor.
         m_recorder.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_recorder.setStandardOutputFile(QProcess::nullDevice());
         m_recorder.start("pacat", {"--record", "--latency-msec=10", "-d", "sinkA.monitor"});
     }
 
-    ~PulseServer() {
-        m_player.kill();
-        m_player.waitForFinished(2000);
-        m_recorder.kill();
-        m_recorder.waitForFinished(2000);
+    // Ends the daemon as a user's session would, and whatever plays or records on it.
+    void stop() {
+        for (QProcess* client : {&m_player, &m_recorder}) {
+            client->kill();
+            client->waitForFinished(2000);
+        }
+        if (m_daemon.state() == QProcess::NotRunning)
+            return;
         m_daemon.terminate();
         if (!m_daemon.waitForFinished(3000))
             m_daemon.kill();
-        qunsetenv("PULSE_SERVER");
+        m_daemon.waitForFinished(2000);
     }
 
     QString socket() const { return m_folder.filePath("native"); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/EventLoop.h"
+#include "support/ManualTasks.h"
 #include "support/PackageBuilder.h"
 #include "support/StoreFixture.h"
 #include "widgets/web/WebWidget.h"
@@ -16,10 +17,13 @@ struct WebWidgetFixture : StoreFixture {
 
     std::vector<std::unique_ptr<WebWidget>> widgets;
     QList<QByteArray> sent;
+    // Delays of the widgets (a stopped page's reload) wait for the test.
+    std::shared_ptr<ManualTasks> tasks = std::make_shared<ManualTasks>(clock);
 
     void SetUp() override {
-        customize = [](TarnStore::Environment& environment) {
+        customize = [this](TarnStore::Environment& environment) {
             environment.resources = TABLORA_RESOURCES_DIRECTORY;
+            environment.tasks = tasks;
         };
     }
 

@@ -637,6 +637,29 @@ TEST_F(IncludedWidgetTest, TheMusicWidgetsFollowAnyPlayerAndShowItsCoverThroughT
 
 // ---- Agenda
 
+TEST_F(IncludedWidgetTest, TheClockFollowsTheWallClockBeingSetAndTheTimeZoneChangingAtOnce) {
+    WebWidget& widget = show("today", "today");
+    // The zone the page finds in force, as the web engine reports it after the computer's
+    // changed; looked up again a second later.
+    const auto zone = [&](const QString& name) {
+        evaluate(widget,
+                 QString("(() => { const real = Intl.DateTimeFormat.prototype.resolvedOptions;"
+                         " Intl.DateTimeFormat.prototype.resolvedOptions = function () {"
+                         " return Object.assign(real.call(this), {timeZone: '%1'}); };"
+                         " })()")
+                         .arg(name));
+        spin(1100);
+    };
+    zone("UTC");
+    tickUntil(widget, "9:00");
+    clock->set(clock->now().addSecs(2 * 3600));
+    tickUntil(widget, "11:00");
+    zone("Asia/Tokyo");
+    tickUntil(widget, "8:00");
+    EXPECT_TRUE(pageText(widget).contains("PM"));
+    EXPECT_TRUE(scriptErrors.isEmpty()) << scriptErrors.join("\n").toStdString();
+}
+
 TEST_F(IncludedWidgetTest, TheAgendaJoinsAMeetingAndCompletesATaskWithATap) {
     auto calendar = std::make_shared<FakeCalendar>();
     QList<QUrl> opened;

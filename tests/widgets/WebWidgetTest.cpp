@@ -514,6 +514,8 @@ TEST_F(WebWidgetTest, APageThatNeverStopsPostingIsStopped) {
                                  "{type: 'ready'});");
     ASSERT_TRUE(waitUntil([&] { return widget.failure().has_value(); }, 60000));
     EXPECT_EQ(*widget.failure(), "This widget sent too many messages");
+    // Stopped on purpose: it waits for the user.
+    EXPECT_FALSE(widget.isRecovering());
     widget.reload();
     EXPECT_TRUE(waitUntil([&] { return widget.isReady(); }, 30000));
     // Heard again after the reload: the channel is back.
@@ -522,15 +524,18 @@ TEST_F(WebWidgetTest, APageThatNeverStopsPostingIsStopped) {
     EXPECT_TRUE(waitUntil([&] { return !sent.isEmpty(); }));
 }
 
-TEST_F(WebWidgetTest, AStoppedPageShowsThePanelAndReloadBringsItBack) {
+TEST_F(WebWidgetTest, APageWhoseProcessEndsComesBackByItselfOnceThenWaitsForReload) {
     writePackage("com.example.crash", {});
     writePackage("com.example.neighbour", {});
     WebWidget& neighbour = show("com.example.neighbour");
     WebWidget& widget = show("com.example.crash");
-    const qint64 pid = widget.page()->renderProcessPid();
-    ASSERT_GT(pid, 0);
-    ::kill(pid_t(pid), SIGKILL);
-    ASSERT_TRUE(waitUntil([&] { return widget.failure().has_value(); }));
+    const auto killRenderer = [&](WebWidget& which) {
+        const qint64 pid = which.page()->renderProcessPid();
+        ASSERT_GT(pid, 0);
+        ::kill(pid_t(pid), SIGKILL);
+        ASSERT_TRUE(waitUntil([&] { return which.failure().has_value(); }));
+    };
+    killRenderer(widget);
     // The other widget carries on.
     EXPECT_FALSE(neighbour.failure().has_value());
     evaluate(neighbour, "window.updates = []");
@@ -561,12 +566,46 @@ TEST_F(WebWidgetTest, AStoppedPageShowsThePanelAndReloadBringsItBack) {
     }
     EXPECT_TRUE(panel->reloadButton()->isVisible());
 
+    // About two seconds later it loads again by itself and shows live state.
+    tasks->advance(1.5);
+    EXPECT_TRUE(panel->isVisible());
+    sent.clear();
+    tasks->advance(0.5);
+    EXPECT_FALSE(widget.failure().has_value());
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(waitUntil([&] { return widget.isReady() && !sent.isEmpty(); }, 10000));
+    EXPECT_TRUE(becomes(widget, "window.updates.length > 0", true));
+
+    // Ending again within a minute: it stays on its panel, however long nobody comes.
+    tasks->advance(50);
+    killRenderer(widget);
+    EXPECT_FALSE(widget.isRecovering());
+    tasks->advance(120);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->message(), "The widget stopped. Reload it to continue.");
+
     sent.clear();
     panel->reloadButton()->click();
     EXPECT_FALSE(widget.failure().has_value());
     EXPECT_FALSE(panel->isVisible());
     EXPECT_TRUE(waitUntil([&] { return widget.isReady() && !sent.isEmpty(); }, 30000));
     EXPECT_TRUE(becomes(widget, "window.updates.length > 0", true));
+
+    // A widget on a page not shown comes back the same way, and rests again unseen.
+    neighbour.setShown(false);
+    killRenderer(neighbour);
+    tasks->advance(WebWidget::recoveryDelay);
+    EXPECT_TRUE(waitUntil(
+            [&] {
+                return neighbour.page()->lifecycleState() == QWebEnginePage::LifecycleState::Frozen;
+            },
+            30000));
+    EXPECT_FALSE(neighbour.failure().has_value());
+    EXPECT_FALSE(neighbour.page()->isVisible());
+    sent.clear();
+    neighbour.setShown(true);
+    EXPECT_TRUE(waitUntil([&] { return neighbour.isReady() && !sent.isEmpty(); }));
+    EXPECT_TRUE(becomes(neighbour, "window.updates.length > 0", true));
 }
 
 TEST_F(WebWidgetTest, AMainDocumentThatCannotBeServedShowsWhy) {

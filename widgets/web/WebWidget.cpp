@@ -12,6 +12,7 @@
 #include "widgets/web/WidgetScript.h"
 
 #include <QChildEvent>
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -80,6 +81,11 @@ WebWidget::WebWidget(WidgetPackage package, TarnStore& store, std::optional<QStr
         connect(&m_store, signal, this, &WebWidget::schedulePublish);
     connect(&m_store, &TarnStore::watchedChanged, this, &WebWidget::followSeen);
     connect(&m_store, &TarnStore::nowChanged, this, &WebWidget::watchRenderer);
+    // At the end of the run the engine ends every page's process before the widgets go: that is
+    // no page ending by itself.
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+                [this] { m_tearingDown = true; });
     m_budgetClock.start();
 
     createPage();
@@ -92,6 +98,7 @@ WebWidget::WebWidget(WidgetPackage package, TarnStore& store, std::optional<QStr
 WebWidget::~WebWidget() {
     // Pages go before their profile; the view must not outlive its page either.
     m_tearingDown = true;
+    m_store.tasks().cancel(m_recovery);
     m_page->triggerAction(QWebEnginePage::Stop);
     delete m_view;
     m_page.reset();
@@ -154,11 +161,8 @@ void WebWidget::createPage() {
     connect(m_page.get(), &WidgetPage::navigationRefused, this,
             [this](const QUrl& url) { m_refusedNavigation = url; });
     connect(m_page.get(), &QWebEnginePage::renderProcessTerminated, this,
-            [this](QWebEnginePage::RenderProcessTerminationStatus, int) {
-                if (m_tearingDown)
-                    return;
-                m_ready = false;
-                setFailure(m_stopReason.value_or(stoppedMessage));
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
+                processEnded(status);
             });
 
     m_view = new QWebEngineView(this);
@@ -270,6 +274,8 @@ void WebWidget::setFailure(const std::optional<QString>& failure) {
 }
 
 void WebWidget::reload() {
+    m_store.tasks().cancel(m_recovery);
+    m_recovery = 0;
     setFailure(std::nullopt);
     m_stopReason.reset();
     m_failedRequests.clear();
@@ -322,6 +328,45 @@ void WebWidget::stopPage(Stop reason) {
         ::kill(pid_t(process), SIGKILL);
     else
         setFailure(m_stopReason);
+}
+
+void WebWidget::processEnded(QWebEnginePage::RenderProcessTerminationStatus status) {
+    if (m_tearingDown)
+        return;
+    m_ready = false;
+    // A page the dashboard stopped comes back only when the user asks.
+    if (m_stopReason) {
+        setFailure(m_stopReason);
+        return;
+    }
+    setFailure(stoppedMessage);
+    const QString how =
+            status == QWebEnginePage::KilledTerminationStatus    ? QStringLiteral("was killed")
+            : status == QWebEnginePage::CrashedTerminationStatus ? QStringLiteral("crashed")
+                                                                 : QStringLiteral("ended");
+    // Nobody may be there to press "Reload widget" (the kernel ends the largest process when
+    // memory runs out): the page loads again by itself, once, so a page that cannot live
+    // never loops.
+    const double now = m_store.clock().uptime();
+    if (m_recoveredAt && now - *m_recoveredAt < recoveryWindow) {
+        writeLog(QStringLiteral("the page's process %1 again within a minute: the widget stays "
+                                "stopped until it is reloaded")
+                         .arg(how),
+                 LineKind::stopped);
+        return;
+    }
+    m_recoveredAt = now;
+    writeLog(QStringLiteral("the page's process %1: the page loads again in %2 s")
+                     .arg(how)
+                     .arg(recoveryDelay),
+             LineKind::stopped);
+    const QPointer<WebWidget> self(this);
+    m_recovery = m_store.tasks().schedule(recoveryDelay, [self] {
+        if (!self)
+            return;
+        self->m_recovery = 0;
+        self->reload();
+    });
 }
 
 void WebWidget::setRendererLimits(const RendererLimits& limits) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "touch/DelayedTasks.h"
 #include "touch/views/TouchControls.h"
 #include "widgets/SnapshotFeed.h"
 #include "widgets/UserGesture.h"
@@ -12,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
+#include <QWebEnginePage>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -36,6 +38,10 @@ class WebWidget : public QWidget, public TouchRegionSource, public TouchScrollTa
 public:
     // A page that loaded but never said it is ready rests this long after its load.
     static constexpr int settleMilliseconds = 3000;
+    // A page whose process ended by itself loads again this long after, once: ending again
+    // within the window leaves it on its failure panel.
+    static constexpr double recoveryDelay = 2.0;
+    static constexpr double recoveryWindow = 60.0;
     WebWidget(WidgetPackage package, TarnStore& store, std::optional<QString> instanceID,
               QWidget* parent = nullptr);
     ~WebWidget() override;
@@ -63,6 +69,8 @@ public:
     void scroll(const QPointF& point, double delta) override;
     // The failure panel's button: load the page again.
     void reload();
+    // Whether the page is to load again by itself shortly.
+    bool isRecovering() const { return m_recovery != 0; }
     // Sends the page the current state unless it already has exactly that, or nobody can see it.
     void publish();
     // Whether the widget's page of the dashboard is the one shown; a widget is seen when it is
@@ -114,6 +122,7 @@ private:
     void logBlockedRequest(const QString& origin);
     bool withinBudget(qint64 characters);
     void stopPage(Stop reason);
+    void processEnded(QWebEnginePage::RenderProcessTerminationStatus status);
     void watchRenderer();
     void setFailure(const std::optional<QString>& failure);
     void loadingChanged(const QWebEngineLoadingInfo& info);
@@ -156,6 +165,9 @@ private:
     RateBudget m_messageBudget{PageBudget::messagesPerSecond};
     RateBudget m_characterBudget{PageBudget::charactersPerSecond};
     std::optional<QString> m_stopReason;
+    // Uptime of the last ending that was followed by a reload of its own, and that reload.
+    std::optional<double> m_recoveredAt;
+    DelayedTasks::Handle m_recovery = 0;
     std::shared_ptr<RendererUsage> m_usage = RendererUsage::system();
     RendererWatch m_watch;
     qint64 m_watchedProcess = 0;

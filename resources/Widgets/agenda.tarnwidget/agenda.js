@@ -9,10 +9,10 @@
   const CHECK_ICON = '<svg viewBox="0 0 18 18" fill="none" stroke="#0c0e0f" stroke-width="2.4" ' +
                      'stroke-linecap="round" stroke-linejoin="round"><path d="M4 9.5l3.2 3.2L14 5.8"/></svg>';
 
-  const dayFormat = new Intl.DateTimeFormat(undefined, { weekday: 'long', month: 'long', day: 'numeric' });
-  const shortDateFormat = new Intl.DateTimeFormat(undefined, { weekday: 'short', month: 'short', day: 'numeric' });
-  const shortDayFormat = new Intl.DateTimeFormat(undefined, { weekday: 'short' });
-  const timeFormat = new Intl.DateTimeFormat(undefined, { hour: 'numeric', minute: '2-digit' });
+  const dayFormat = Kit.dateFormat({ weekday: 'long', month: 'long', day: 'numeric' });
+  const shortDateFormat = Kit.dateFormat({ weekday: 'short', month: 'short', day: 'numeric' });
+  const shortDayFormat = Kit.dateFormat({ weekday: 'short' });
+  const timeFormat = Kit.dateFormat({ hour: 'numeric', minute: '2-digit' });
 
   const panels = {
     events: { panel: $('eventsPanel'), list: $('events'), more: $('eventsMore'), extra: 0 },

@@ -7,8 +7,8 @@
   const $ = id => document.getElementById(id);
   const view = Kit.panel($('notice'), $('content'));
   const PROVIDERS = { codex: 'Codex', claude: 'Claude Code' };
-  const timeFormat = new Intl.DateTimeFormat(undefined, { hour: 'numeric', minute: '2-digit' });
-  const dayFormat = new Intl.DateTimeFormat(undefined, { weekday: 'short', hour: 'numeric', minute: '2-digit' });
+  const timeFormat = Kit.dateFormat({ hour: 'numeric', minute: '2-digit' });
+  const dayFormat = Kit.dateFormat({ weekday: 'short', hour: 'numeric', minute: '2-digit' });
 
   let chosen = null; // the session id tapped in the list, while it is listed
 

@@ -5,8 +5,8 @@
 
   const $ = id => document.getElementById(id);
   const view = Kit.panel($('notice'), $('content'));
-  const clock = new Intl.DateTimeFormat(undefined, { weekday: 'short', hour: '2-digit', minute: '2-digit' });
-  const calendar = new Intl.DateTimeFormat(undefined, { day: 'numeric', month: 'short' });
+  const clock = Kit.dateFormat({ weekday: 'short', hour: '2-digit', minute: '2-digit' });
+  const calendar = Kit.dateFormat({ day: 'numeric', month: 'short' });
   const WEEK = 6 * 24 * 3600;
 
   function label(value, fallback) {

@@ -10,7 +10,7 @@
   const resetButton = $('reset');
 
   const CIRCUMFERENCE = 2 * Math.PI * 90;
-  const endFormat = new Intl.DateTimeFormat(undefined, { hour: 'numeric', minute: '2-digit' });
+  const endFormat = Kit.dateFormat({ hour: 'numeric', minute: '2-digit' });
 
   let state = null;
   let receivedAt = 0;

@@ -16,11 +16,11 @@
   let eventsKey = '';
   let tickTimer = 0;
 
-  const weekdayFormat = new Intl.DateTimeFormat(undefined, { weekday: 'long', month: 'long', day: 'numeric' });
-  const compactDateFormat = new Intl.DateTimeFormat(undefined, { weekday: 'short', month: 'short', day: 'numeric' });
-  const shortDayFormat = new Intl.DateTimeFormat(undefined, { weekday: 'short' });
-  const timeFormat = new Intl.DateTimeFormat(undefined, { hour: 'numeric', minute: '2-digit' });
-  const secondsFormat = new Intl.DateTimeFormat(undefined, { hour: 'numeric', minute: '2-digit', second: '2-digit' });
+  const weekdayFormat = Kit.dateFormat({ weekday: 'long', month: 'long', day: 'numeric' });
+  const compactDateFormat = Kit.dateFormat({ weekday: 'short', month: 'short', day: 'numeric' });
+  const shortDayFormat = Kit.dateFormat({ weekday: 'short' });
+  const timeFormat = Kit.dateFormat({ hour: 'numeric', minute: '2-digit' });
+  const secondsFormat = Kit.dateFormat({ hour: 'numeric', minute: '2-digit', second: '2-digit' });
 
   // The dashboard's clock is the reference; between two states we only add the time elapsed
   // since the last one, so a stalled host never shows a wrong minute for long.
