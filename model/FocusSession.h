@@ -9,6 +9,13 @@
 // A focus countdown. It runs exactly while `endsAt` is present; `remaining` is the time left while
 // it is paused or stopped.
 struct FocusSession {
+    // The lengths a user can choose, in whole minutes.
+    static constexpr int shortestMinutes = 1;
+    static constexpr int longestMinutes = 120;
+    static bool isChoosableLength(int minutes) {
+        return minutes >= shortestMinutes && minutes <= longestMinutes;
+    }
+
     double duration = 1500; // seconds
     double remaining = 1500;
     std::optional<QDateTime> endsAt;

@@ -12,14 +12,17 @@
 #include "model/Preferences.h"
 #include "model/TimeJumps.h"
 #include "store/CompletionSound.h"
+#include "store/FocusTimers.h"
+#include "store/MetricHistories.h"
+#include "store/Pages.h"
+#include "store/SaveSchedule.h"
 #include "store/StartAtLogin.h"
+#include "store/StateFiles.h"
 #include "touch/DelayedTasks.h"
 #include "widgets/WidgetRegistry.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QObject>
-#include <QSet>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -38,11 +41,11 @@ class TarnStore : public QObject {
     Q_PROPERTY(FocusSession focus READ focus NOTIFY focusChanged)
     Q_PROPERTY(QDateTime now READ now NOTIFY nowChanged)
     Q_PROPERTY(MachineSnapshot machine READ machine NOTIFY machineChanged)
-    Q_PROPERTY(QList<double> cpuHistory READ cpuHistory NOTIFY cpuHistoryChanged)
-    Q_PROPERTY(QList<double> gpuHistory READ gpuHistory NOTIFY gpuHistoryChanged)
-    Q_PROPERTY(QList<double> memoryHistory READ memoryHistory NOTIFY memoryHistoryChanged)
-    Q_PROPERTY(QList<double> uploadHistory READ uploadHistory NOTIFY uploadHistoryChanged)
-    Q_PROPERTY(QList<double> downloadHistory READ downloadHistory NOTIFY downloadHistoryChanged)
+    Q_PROPERTY(QList<double> cpuHistory READ cpuHistory NOTIFY historiesChanged)
+    Q_PROPERTY(QList<double> gpuHistory READ gpuHistory NOTIFY historiesChanged)
+    Q_PROPERTY(QList<double> memoryHistory READ memoryHistory NOTIFY historiesChanged)
+    Q_PROPERTY(QList<double> uploadHistory READ uploadHistory NOTIFY historiesChanged)
+    Q_PROPERTY(QList<double> downloadHistory READ downloadHistory NOTIFY historiesChanged)
     Q_PROPERTY(std::optional<QString> toast READ toast NOTIFY toastChanged)
     Q_PROPERTY(bool settingsOpen READ settingsOpen WRITE setSettingsOpen NOTIFY settingsOpenChanged)
     Q_PROPERTY(
@@ -51,10 +54,8 @@ class TarnStore : public QObject {
     Q_PROPERTY(bool watched READ watched WRITE setWatched NOTIFY watchedChanged)
 
 public:
-    static constexpr int historyLength = 90;
+    static constexpr int historyLength = MetricHistories::length;
     static constexpr int firstReadingDelay = 300; // milliseconds after start
-    static constexpr double rowWidth = 1892;
-    static constexpr double rowSpacing = 14;
 
     // What the store works with. The application passes the user's folders and the Linux
     // facilities; tests pass temporary folders and fakes.
@@ -63,7 +64,8 @@ public:
         std::optional<QString> resources; // default: the application's resources folder
         bool startTimer = true;           // false: no first sample and no heartbeat
         std::shared_ptr<const Clock> clock = std::make_shared<SystemClock>();
-        // Work that runs later (a stopped widget's reload); none: timers of the event loop.
+        // Work that runs later (saves, the toast's end, a stopped widget's reload); none: timers
+        // of the event loop.
         std::shared_ptr<DelayedTasks> tasks;
         std::shared_ptr<AppLauncher> launcher;      // none: no application can be found
         std::shared_ptr<CompletionSound> sound;     // none: silent
@@ -100,15 +102,20 @@ public:
     // after the first unsaved one.
     void setPreferences(const Preferences& preferences);
     void updatePreferences(const std::function<void(Preferences&)>& change);
-    const FocusCopies& focusCopies() const { return m_focusCopies; }
-    const FocusSession& focus() const { return m_focus; }
+    const FocusCopies& focusCopies() const { return m_focusTimers.copies(); }
+    const FocusSession& focus() const { return m_focusTimers.main(); }
     QDateTime now() const { return m_now; }
     const MachineSnapshot& machine() const { return m_machine; }
-    const QList<double>& cpuHistory() const { return m_cpuHistory; }
-    const QList<double>& gpuHistory() const { return m_gpuHistory; }
-    const QList<double>& memoryHistory() const { return m_memoryHistory; }
-    const QList<double>& uploadHistory() const { return m_uploadHistory; }
-    const QList<double>& downloadHistory() const { return m_downloadHistory; }
+    const QList<double>& cpuHistory() const { return history(MetricHistories::Metric::cpu); }
+    const QList<double>& gpuHistory() const { return history(MetricHistories::Metric::gpu); }
+    const QList<double>& memoryHistory() const { return history(MetricHistories::Metric::memory); }
+    const QList<double>& uploadHistory() const { return history(MetricHistories::Metric::upload); }
+    const QList<double>& downloadHistory() const {
+        return history(MetricHistories::Metric::download);
+    }
+    const QList<double>& history(MetricHistories::Metric metric) const {
+        return m_histories.of(metric);
+    }
     std::optional<QString> toast() const { return m_toast; }
     bool settingsOpen() const { return m_settingsOpen; }
     void setSettingsOpen(bool open);
@@ -162,11 +169,7 @@ signals:
     void focusChanged();
     void nowChanged();
     void machineChanged();
-    void cpuHistoryChanged();
-    void gpuHistoryChanged();
-    void memoryHistoryChanged();
-    void uploadHistoryChanged();
-    void downloadHistoryChanged();
+    void historiesChanged();
     void toastChanged();
     void settingsOpenChanged();
     void settingsTabChanged();
@@ -178,27 +181,19 @@ signals:
     void saved();
 
 private:
+    void connectFocusTimers();
     void loadState();
-    // A state file's contents; a file that exists but cannot be read is noted as unread.
     std::optional<QByteArray> readState(const QString& name);
-    // Before the first write of a file that was unread (or read only in part), the original is
-    // moved aside and the user told where; an error when it could not be, and nothing is written.
-    std::optional<QString> keepUnreadOriginal(const QString& name);
-    std::optional<QString> writeState(const QString& name, const QByteArray& contents);
-    // Whether a failed write of the file is worth a toast: only the first while its writes fail
-    // (a full disk fails every save until there is room again), none until one succeeded again.
-    bool isNewFailure(const QString& name, const std::optional<QString>& error);
+    // Writes a state file; the error when it could not be written. The user is told of a failure
+    // once until the file saves again, under `failure` unless it is empty.
+    std::optional<QString> writeState(const QString& name, const QByteArray& contents,
+                                      const QString& failure);
     void seedExamplePages();
     void afterPreferencesChange(LayoutOrientation previousOrientation);
-    void scheduleSave();
     void takeFirstReading();
     void takeSample();
     void followTimeJumps();
-    void keepTimersThroughStep(double seconds);
-    void completeFocusCopies();
-    void completeMainFocus();
-    FocusSession freshFocus() const;
-    std::optional<double> preferredWidth(const WidgetKind& widget, Board board) const;
+    void hideToast();
 
     QString m_directory;
     QString m_resources;
@@ -210,31 +205,23 @@ private:
     MetricsSampler m_sampler;
     std::unique_ptr<IntegrationServices> m_services;
     std::unique_ptr<WidgetRegistry> m_widgets;
+    std::unique_ptr<Pages> m_pages;
+    StateFiles m_files;
+    SaveSchedule m_preferencesSave;
 
     Preferences m_preferences;
-    FocusCopies m_focusCopies;
-    FocusSession m_focus;
+    FocusTimers m_focusTimers;
     QDateTime m_now;
     MachineSnapshot m_machine;
-    QList<double> m_cpuHistory;
-    QList<double> m_gpuHistory;
-    QList<double> m_memoryHistory;
-    QList<double> m_uploadHistory;
-    QList<double> m_downloadHistory;
+    MetricHistories m_histories;
     std::optional<QString> m_toast;
     bool m_settingsOpen = false;
     SettingsTab m_settingsTab = SettingsTab::general;
     QString m_displayName = QStringLiteral("Preview");
     bool m_watched = true;
-    bool m_readOnly = false;
 
     QTimer m_heartbeat;
     TimeJumps m_timeJumps;
-    QTimer m_saveWork;
-    std::chrono::milliseconds m_saveDelay;
-    std::chrono::milliseconds m_longestSaveDelay;
-    QElapsedTimer m_unsavedSince;
-    QSet<QString> m_unreadFiles;
-    QSet<QString> m_failingFiles;
-    QTimer m_toastWork;
+    std::chrono::milliseconds m_toastDuration;
+    DelayedTasks::Handle m_toastEnd = 0;
 };

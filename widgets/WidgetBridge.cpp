@@ -119,7 +119,7 @@ void performFocus(const QString& method, const QJsonObject& arguments, TarnStore
     } else if (method == QStringLiteral("focus.reset")) {
         store.resetFocus();
     } else {
-        if (!minutes || *minutes < 1 || *minutes > 120 || store.focus().isRunning())
+        if (!minutes || !FocusSession::isChoosableLength(*minutes) || store.focus().isRunning())
             throw WidgetError::invalid(QStringLiteral("Invalid duration or timer is running"));
         store.setFocusMinutes(*minutes);
     }

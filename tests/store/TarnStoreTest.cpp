@@ -36,11 +36,14 @@ public:
 
 } // namespace
 
-using TarnStoreStartup = StoreFixture;
+// Saves and toasts on the fake clock: the test moves time on.
+struct ManualTimeStore : StoreFixture {
+    ManualTimeStore() { tasks = std::make_shared<ManualTasks>(clock); }
+};
+
+using TarnStoreStartup = ManualTimeStore;
 
 TEST_F(TarnStoreStartup, FirstStartSeedsThreeExamplePagesAndWritesThemShortlyAfter) {
-    QElapsedTimer clock;
-    clock.start();
     TarnStore& store = open();
     QSignalSpy saved(&store, &TarnStore::saved);
     EXPECT_EQ(store.pages(), QList<Board>({Board::overview, Board::focus, Board::system}));
@@ -50,9 +53,11 @@ TEST_F(TarnStoreStartup, FirstStartSeedsThreeExamplePagesAndWritesThemShortlyAft
     EXPECT_FALSE(fileExists("preferences.json"));
     EXPECT_FALSE(store.toast());
 
-    ASSERT_TRUE(waitUntil([&] { return saved.count() > 0; }, 3000));
-    EXPECT_GE(clock.elapsed(), 350);
-    spin(600);
+    tasks->advance(0.35);
+    EXPECT_EQ(saved.count(), 0);
+    tasks->advance(0.1);
+    EXPECT_EQ(saved.count(), 1);
+    tasks->advance(5);
     EXPECT_EQ(saved.count(), 1);
     EXPECT_EQ(Preferences::fromJson(readFile("preferences.json")), store.preferences());
     // The timer starts from the default length; no timer file is written yet.
@@ -63,12 +68,13 @@ TEST_F(TarnStoreStartup, FirstStartSeedsThreeExamplePagesAndWritesThemShortlyAft
 TEST_F(TarnStoreStartup, ABurstOfChangesIsWrittenOnce) {
     TarnStore& store = open(std::chrono::milliseconds(150));
     QSignalSpy saved(&store, &TarnStore::saved);
-    ASSERT_TRUE(waitUntil([&] { return saved.count() == 1; }));
+    tasks->advance(1);
+    ASSERT_EQ(saved.count(), 1);
     for (int i = 0; i < 10; ++i) {
         store.updatePreferences([i](Preferences& p) { p.note = QString::number(i); });
-        spin(20);
+        tasks->advance(0.02);
     }
-    spin(500);
+    tasks->advance(1);
     EXPECT_EQ(saved.count(), 2);
     EXPECT_EQ(Preferences::fromJson(readFile("preferences.json")).note, "9");
 }
@@ -116,7 +122,8 @@ TEST_F(TarnStoreStartup, WhatCouldNotBeReadIsKeptAsideBeforeTheFirstSave) {
     writeFile("focus-copies.json", "{\"timer@A\": 3}");
     TarnStore& store = open(std::chrono::milliseconds(50));
     QSignalSpy saved(&store, &TarnStore::saved);
-    ASSERT_TRUE(waitUntil([&] { return saved.count() == 1; }));
+    tasks->advance(0.05);
+    ASSERT_EQ(saved.count(), 1);
     const QString copy = "preferences.json.unreadable-" +
                          clock->now().toLocalTime().toString("yyyy-MM-dd-HHmmss");
     EXPECT_EQ(readFile(copy), truncated);
@@ -201,19 +208,20 @@ TEST_F(TarnStoreStartup, ChangesThatNeverStopAreStillSaved) {
     };
     TarnStore& store = open(std::chrono::milliseconds(150));
     QSignalSpy saved(&store, &TarnStore::saved);
-    ASSERT_TRUE(waitUntil([&] { return saved.count() == 1; }));
-    QElapsedTimer elapsed;
-    elapsed.start();
-    qint64 firstSave = -1;
-    for (int i = 0; elapsed.elapsed() < 1600; ++i) {
+    tasks->advance(1);
+    ASSERT_EQ(saved.count(), 1);
+    // A change every 30 ms for 1.6 s: saved every half second, the first after 0.5 s.
+    std::optional<int> firstSave;
+    for (int i = 0; i * 30 < 1600; ++i) {
         store.updatePreferences([i](Preferences& p) { p.note = QString::number(i); });
-        spin(30);
-        if (firstSave < 0 && saved.count() > 1)
-            firstSave = elapsed.elapsed();
+        tasks->advance(0.03);
+        if (!firstSave && saved.count() > 1)
+            firstSave = (i + 1) * 30;
     }
-    EXPECT_GE(saved.count(), 1 + 3);
-    EXPECT_GE(firstSave, 400);
-    EXPECT_LE(firstSave, 700);
+    EXPECT_EQ(saved.count(), 1 + 3);
+    ASSERT_TRUE(firstSave);
+    EXPECT_GE(*firstSave, 500);
+    EXPECT_LE(*firstSave, 530);
 }
 
 TEST_F(TarnStoreStartup, AFolderThatCannotBeWrittenGivesToastsAndKeepsTheState) {
@@ -282,20 +290,20 @@ TEST_F(TarnStoreStartup, AFullDiskIsToldOnceDamagesNothingAndTheNextChangeSavesW
     EXPECT_EQ(toasts.size(), 2);
 }
 
-using TarnStoreToasts = StoreFixture;
+using TarnStoreToasts = ManualTimeStore;
 
 TEST_F(TarnStoreToasts, ANewerMessageReplacesTheShownOneAndRestartsItsTime) {
-    TarnStore& store = open(std::chrono::milliseconds(400), std::chrono::milliseconds(1000));
+    TarnStore& store = open();
     store.notify("first");
     EXPECT_EQ(store.toast(), "first");
-    spin(600);
+    tasks->advance(3);
     store.notify("second");
-    QElapsedTimer shown;
-    shown.start();
-    spin(600); // past the first message's five seconds, scaled
+    tasks->advance(4); // past the first message's five seconds
     EXPECT_EQ(store.toast(), "second");
-    ASSERT_TRUE(waitUntil([&] { return !store.toast(); }, 3000));
-    EXPECT_GE(shown.elapsed(), 950);
+    tasks->advance(0.9);
+    EXPECT_EQ(store.toast(), "second");
+    tasks->advance(0.2);
+    EXPECT_FALSE(store.toast());
 }
 
 using TarnStorePages = StoreFixture;

@@ -2,6 +2,7 @@
 
 #include "store/TarnStore.h"
 #include "support/FakeClock.h"
+#include "support/ManualTasks.h"
 #include "support/ScriptedReadings.h"
 
 #include <QDir>
@@ -48,6 +49,8 @@ struct StoreFixture : testing::Test {
     std::shared_ptr<FakeSound> sound = std::make_shared<FakeSound>();
     ScriptedReadings* readings = nullptr;
     std::unique_ptr<TarnStore> store;
+    // When set, the store's saves and toasts wait for the test to move the clock on.
+    std::shared_ptr<ManualTasks> tasks;
     // Adds what a test needs to the environment before the store is made.
     std::function<void(TarnStore::Environment&)> customize;
 
@@ -84,6 +87,8 @@ struct StoreFixture : testing::Test {
         environment.readings = std::move(scripted);
         environment.saveDelay = saveDelay;
         environment.toastDuration = toastDuration;
+        if (tasks)
+            environment.tasks = tasks;
         environment.integrations.settings =
                 std::make_shared<QSettings>(folder.filePath("settings.ini"), QSettings::IniFormat);
         environment.integrations.homeFolder = folder.filePath("home");
