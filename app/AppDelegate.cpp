@@ -25,8 +25,6 @@
 
 namespace {
 
-constexpr int maximumPages = 8;
-
 // One of the product's drawings at the sizes panels and window lists ask for.
 QIcon drawnIcon(const QString& drawingFile) {
     QSvgRenderer drawing(drawingFile);
@@ -222,7 +220,7 @@ void AppDelegate::setupMenu() {
              [this, index] { showPage(index); });
     }
     QAction* add = item(view, tr("Add Page"), {}, &AppDelegate::addPage);
-    add->setEnabled(pages.size() < maximumPages);
+    add->setEnabled(pages.size() < Preferences::maximumPages);
     // The same shortcut on two items would make both dead: the first one carries it.
     item(view, tr("Settings…"), {}, &AppDelegate::showSettings);
     item(view, tr("Edit Layouts…"), ctrl(Qt::Key_L), &AppDelegate::showWidgets);
@@ -307,7 +305,7 @@ void AppDelegate::showPage(int index) {
 }
 
 void AppDelegate::addPage() {
-    if (m_store->pages().size() < maximumPages)
+    if (m_store->pages().size() < Preferences::maximumPages)
         m_store->addPage();
 }
 

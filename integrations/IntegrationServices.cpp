@@ -1,5 +1,6 @@
 #include "IntegrationServices.h"
 
+#include "model/JsonCoding.h"
 #include "model/WidgetError.h"
 
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <QTimer>
 
 namespace {
+
+using Json::orNull;
 
 // ---- Stand-ins for a platform that offers nothing
 
@@ -109,14 +112,6 @@ std::optional<double> numberArgument(const QJsonObject& arguments, const char* k
 std::optional<QString> optionalString(const QJsonObject& arguments, const char* key) {
     const QJsonValue value = arguments.value(QLatin1String(key));
     return value.isString() ? std::optional(value.toString()) : std::nullopt;
-}
-
-QJsonValue orNull(const std::optional<QString>& text) {
-    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
-}
-
-QJsonValue orNull(const std::optional<double>& number) {
-    return number ? QJsonValue(*number) : QJsonValue(QJsonValue::Null);
 }
 
 } // namespace

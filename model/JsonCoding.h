@@ -48,4 +48,9 @@ QByteArray compact(const QJsonValue& value);
 // whole numbers as integers, others in the shortest form that reads back exactly.
 QByteArray fastCompact(const QJsonValue& value);
 
+// A value for a state key that may be absent: JSON null when it is.
+template <typename T> QJsonValue orNull(const std::optional<T>& value) {
+    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
+}
+
 } // namespace Json

@@ -26,8 +26,8 @@
 namespace {
 
 constexpr int focusStep = 5;
-constexpr int focusMinimum = 1;
-constexpr int focusMaximum = 120;
+constexpr int focusMinimum = FocusSession::shortestMinutes;
+constexpr int focusMaximum = FocusSession::longestMinutes;
 
 QIcon swatch(const QColor& colour) {
     QPixmap pixmap(36, 36);

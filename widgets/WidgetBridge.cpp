@@ -19,13 +19,7 @@ namespace {
 
 const QString unavailable = QStringLiteral("Action is unavailable or permission was not declared");
 
-QJsonValue orNull(const std::optional<double>& value) {
-    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
-}
-
-QJsonValue orNull(const std::optional<QString>& value) {
-    return value ? QJsonValue(*value) : QJsonValue(QJsonValue::Null);
-}
+using Json::orNull;
 
 QJsonArray numbers(const QList<double>& values) {
     QJsonArray array;

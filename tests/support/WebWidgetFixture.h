@@ -18,12 +18,11 @@ struct WebWidgetFixture : StoreFixture {
     std::vector<std::unique_ptr<WebWidget>> widgets;
     QList<QByteArray> sent;
     // Delays of the widgets (a stopped page's reload) wait for the test.
-    std::shared_ptr<ManualTasks> tasks = std::make_shared<ManualTasks>(clock);
+    WebWidgetFixture() { tasks = std::make_shared<ManualTasks>(clock); }
 
     void SetUp() override {
-        customize = [this](TarnStore::Environment& environment) {
+        customize = [](TarnStore::Environment& environment) {
             environment.resources = TABLORA_RESOURCES_DIRECTORY;
-            environment.tasks = tasks;
         };
     }
 

@@ -2,6 +2,7 @@
 // TCP port that one widget declares as its HTTPS origin, and a UDP port. Widgets try every route
 // out of the page; nothing undeclared may reach a listener, and the declared origin must. And
 // widgets that try to make the dashboard's process, which all widgets share, pay for them.
+#include "support/TestPages.h"
 #include "support/WebWidgetFixture.h"
 #include "widgets/RequestPolicy.h"
 
@@ -65,90 +66,8 @@ struct UdpListener {
     quint16 port() const { return socket.localPort(); }
 };
 
-// Every route out of a page, each to a path naming itself. HOST is the undeclared HTTP listener,
-// DECLARED the raw TCP port, UDP the UDP port.
-const char* const attackScript = R"JS(
-const H = 'http://127.0.0.1:HOST', HS = 'https://127.0.0.1:HOST';
-const attempt = f => { try { const p = f(); if (p && p.catch) p.catch(() => {}); } catch (e) {} };
-function peers(Peer) {
-  const peer = new Peer({ iceServers: [{ urls: 'stun:127.0.0.1:UDP' },
-      { urls: 'turn:127.0.0.1:HOST?transport=tcp', username: 'u', credential: 'p' },
-      { urls: 'turn:127.0.0.1:UDP?transport=udp', username: 'u', credential: 'p' }] });
-  peer.createDataChannel('leak');
-  return peer.createOffer().then(offer => peer.setLocalDescription(offer));
-}
-function everyRoute(where) {
-  attempt(() => fetch(H + '/leak/fetch-' + where));
-  attempt(() => fetch(HS + '/leak/https-' + where));
-  attempt(() => fetch('http://127.0.0.1:DECLARED/leak/plain-to-declared-port-' + where));
-  attempt(() => { const x = new XMLHttpRequest(); x.open('GET', H + '/leak/xhr-' + where); x.send(); });
-  attempt(() => new WebSocket('ws://127.0.0.1:HOST/leak/websocket-' + where));
-  attempt(() => new WebSocket('wss://127.0.0.1:DECLARED/leak/websocket-' + where));
-  attempt(() => new EventSource(H + '/leak/eventsource-' + where));
-  attempt(() => new WebTransport('https://127.0.0.1:UDP/leak/' + where));
-}
-everyRoute('page');
-attempt(() => navigator.sendBeacon(H + '/leak/beacon', 'x'));
-attempt(() => { new Image().src = H + '/leak/image'; });
-attempt(() => peers(RTCPeerConnection));
-attempt(() => peers(webkitRTCPeerConnection));
-attempt(() => {
-  const frame = document.createElement('iframe');
-  document.body.appendChild(frame);
-  return peers(frame.contentWindow.RTCPeerConnection);
-});
-attempt(() => new Worker('worker.js'));
-attempt(() => new Worker('module.js', { type: 'module' }));
-attempt(() => new SharedWorker('worker.js'));
-attempt(() => {
-  const link = document.createElement('a');
-  link.href = 'page.htm';
-  link.ping = H + '/leak/ping';
-  document.body.appendChild(link);
-  link.click();
-});
-window.attacked = true;
-)JS";
-
-const char* const workerScript = R"JS(
-everyRoute('worker');
-try { importScripts(H + '/leak/import-scripts'); } catch (e) {}
-try {
-  const blob = new Blob(["fetch('" + H + "/leak/nested-blob-worker')"]);
-  new Worker(URL.createObjectURL(blob));
-} catch (e) {}
-)JS";
-
-// Markup that loads from the listener without any script.
-const char* const attackPage = R"HTML(<html><head>
-<link rel="stylesheet" href="http://127.0.0.1:HOST/leak/stylesheet">
-<link rel="preconnect" href="http://127.0.0.1:HOST">
-<link rel="dns-prefetch" href="http://127.0.0.1:HOST">
-<link rel="prefetch" href="http://127.0.0.1:HOST/leak/prefetch">
-<link rel="preload" as="fetch" href="http://127.0.0.1:HOST/leak/preload">
-<link rel="icon" href="http://127.0.0.1:HOST/leak/icon">
-<style>
-@import url(http://127.0.0.1:HOST/leak/import);
-@font-face { font-family: leak; src: url(http://127.0.0.1:HOST/leak/font); }
-body { background: url(http://127.0.0.1:HOST/leak/background); font-family: leak; }
-</style></head><body><p>hostile</p>
-<img src="http://127.0.0.1:HOST/leak/img">
-<audio src="http://127.0.0.1:HOST/leak/audio" autoplay></audio>
-<video src="http://127.0.0.1:HOST/leak/video" preload="auto"></video>
-<iframe src="page.htm"></iframe><object data="image.svg"></object>
-<script src="attack.js"></script></body></html>)HTML";
-
 // Documents that are not HTML files but would run script if they opened as the page.
-const QList<QPair<QString, QByteArray>> otherDocuments = {
-        {"page.htm",
-         "<html><body><script src=\"doc.js\"></script>"
-         "<script>fetch('http://127.0.0.1:HOST/leak/htm-inline')</script></body></html>"},
-        {"page.xhtml", "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><script>"
-                       "fetch('http://127.0.0.1:HOST/leak/xhtml')</script></body></html>"},
-        {"image.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\"><script>"
-                      "fetch('http://127.0.0.1:HOST/leak/svg')</script></svg>"},
-        {"data.xml", "<root><script xmlns=\"http://www.w3.org/1999/xhtml\">"
-                     "fetch('http://127.0.0.1:HOST/leak/xml')</script></root>"}};
+const QStringList otherDocuments = {"page.htm", "page.xhtml", "image.svg", "data.xml"};
 
 struct HostileWidgetTest : StoreFixture {
     TcpListener host{true};
@@ -184,20 +103,17 @@ struct HostileWidgetTest : StoreFixture {
         }
         const QString root = id + ".tarnwidget/";
         builder.write(id + ".tarnwidget", manifest);
-        builder.file(root + "index.html", withPorts(attackPage));
-        builder.file(root + "attack.js", withPorts(attackScript));
-        builder.file(
-                root + "worker.js",
-                withPorts(QByteArray(attackScript)
-                                  .left(QByteArray(attackScript).indexOf("everyRoute('page')")) +
-                          workerScript));
+        for (const QString& name : QDir(testPagePath("hostile")).entryList(QDir::Files))
+            builder.file(root + name, withPorts(testPage("hostile/" + name)));
+        const QByteArray attack = testPage("hostile/attack.js");
+        builder.file(root + "worker.js",
+                     withPorts(attack.left(attack.indexOf("everyRoute('page')")) +
+                               testPage("hostile/worker-routes.js")));
         builder.file(root + "doc.js", withPorts("fetch('http://127.0.0.1:HOST/leak/htm')"));
         // A module's imports run before its own first line.
         builder.file(root + "module.js", "import './imported.js';");
         builder.file(root + "imported.js",
                      withPorts("new WebSocket('ws://127.0.0.1:HOST/leak/module-import');"));
-        for (const auto& [name, contents] : otherDocuments)
-            builder.file(root + name, withPorts(contents));
         open();
         store->widgets().reload();
         widget = std::make_unique<WebWidget>(*store->widgets().package(id), *store, std::nullopt);
@@ -218,11 +134,10 @@ struct HostileWidgetTest : StoreFixture {
 
     // The page opens each other document itself, as a hostile entry page would.
     void openOtherDocuments() {
-        for (const auto& entry : otherDocuments) {
-            evaluate(QString("location.href = '%1'").arg(entry.first));
+        for (const QString& name : otherDocuments) {
+            evaluate(QString("location.href = '%1'").arg(name));
             spin(400);
-            EXPECT_TRUE(widget->page()->url().path().endsWith(".html"))
-                    << entry.first.toStdString();
+            EXPECT_TRUE(widget->page()->url().path().endsWith(".html")) << name.toStdString();
         }
     }
 
@@ -237,66 +152,17 @@ struct HostileWidgetTest : StoreFixture {
 };
 
 // A neighbour that measures its round trips to the dashboard while another widget floods it.
-const char* const roundTrips = R"JS(
-window.trips = [];
-async function trip() {
-  const start = performance.now();
-  await Tarn.command('storage.set', {key: 'k', value: String(start)});
-  window.trips.push(performance.now() - start);
-}
-setInterval(trip, 50);
-)JS";
+const QByteArray roundTrips = testPage("round-trips.js");
 
 // Commands of about 1 MB, under the size of one message, 19 every 100 ms.
-const char* const messageFlood = R"JS(
-const big = 'x'.repeat(990000);
-let started = false;
-Tarn.onUpdate(() => {
-  if (started) return;
-  started = true;
-  setInterval(() => {
-    for (let i = 0; i < 19; ++i) Tarn.command('notes.set', {text: big}).catch(() => {});
-  }, 100);
-});
-)JS";
+const QByteArray messageFlood = testPage("message-flood.js");
 
 // Files that do not exist, 4,000 a second.
-const char* const requestFlood = R"JS(
-let n = 0, started = false;
-Tarn.onUpdate(() => {
-  if (started) return;
-  started = true;
-  setInterval(() => { for (let i = 0; i < 40; ++i) new Image().src = 'missing-' + n++ + '.png'; }, 10);
-});
-)JS";
+const QByteArray requestFlood = testPage("request-flood.js");
 
 // The web storage a page could fill, blobs and history it could pile up, and windows it could
 // open, everywhere it could look.
-const char* const storageAndWindows = R"JS(
-window.hoard = () => {
-  const kept = [];
-  try {
-    for (let i = 0; i < 10; ++i) kept.push(new Blob([new Uint8Array(16 << 20)]));
-  } catch (e) {
-    return e.name + ' after ' + kept.length;
-  }
-  return 'all of them';
-};
-window.remember = size => {
-  try { history.pushState({text: 'z'.repeat(size)}, ''); return 'kept'; } catch (e) { return e.name; }
-};
-const names = ['indexedDB', 'caches', 'openDatabase', 'webkitRequestFileSystem'];
-const look = w => names.map(name => typeof w[name]).concat(typeof w.navigator.storage).join(',');
-const frame = document.createElement('iframe');
-document.body.appendChild(frame);
-window.seen = look(window) + '|' + look(frame.contentWindow);
-new Worker('worker.js').onmessage = event => window.seen += '|' + event.data;
-document.addEventListener('click', () => {
-  window.opened = [window.open(''), document.open('', 'x', ''), frame.contentWindow.open('')]
-      .map(String).join(',');
-  console.log('C'.repeat(10 * 1024 * 1024));
-});
-)JS";
+const QByteArray storageAndWindows = testPage("storage-and-windows.js");
 
 // The sanitizers' build keeps freed memory aside and runs the dashboard's side many times slower:
 // there, what a flood costs is not measured, only what it does.

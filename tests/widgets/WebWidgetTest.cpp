@@ -3,6 +3,7 @@
 #include "widgets/web/WebWidget.h"
 
 #include "model/JsonCoding.h"
+#include "support/TestPages.h"
 #include "support/WebWidgetFixture.h"
 #include "widgets/web/WidgetFailurePanel.h"
 #include "widgets/web/WidgetPage.h"
@@ -20,17 +21,7 @@
 
 namespace {
 
-const char* const pageScript = R"JS(
-window.updates = [];
-window.replies = [];
-Tarn.onUpdate(state => window.updates.push(state));
-// Pages may wrap the functions the dashboard calls.
-const reply = Tarn._reply;
-Tarn._reply = answer => { window.replies.push(answer); reply(answer); };
-document.getElementById('go').addEventListener('click', () => {
-    window.clicked = (window.clicked || 0) + 1;
-});
-)JS";
+const QByteArray pageScript = testPage("web-widget.js");
 
 const char* const pageHTML =
         "<html><body>"
