@@ -54,14 +54,20 @@ SettingsView::SettingsView(SettingsContext context, QWidget* parent)
         auto* button = new QPushButton(QString::fromUtf8(tabs[index].label), header);
         button->setIconSize(QSize(18, 18));
         button->setAccessibleName(button->text());
+        button->setShortcut(QKeyCombination(Qt::CTRL, Qt::Key(Qt::Key_1 + index)));
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(
+                button->text(), button->shortcut().toString(QKeySequence::NativeText)));
         // Room between the symbol and the name.
         button->setText(QStringLiteral(" ") + button->text());
         button->setCheckable(true);
         button->setCursor(Qt::PointingHandCursor);
         SettingsStyle::setRole(button, "tab");
         const SettingsTab tab = tabs[index].tab;
-        connect(button, &QPushButton::clicked, this,
-                [this, tab] { m_context.store.setSettingsTab(tab); });
+        // The check marks the store's tab: a click on the current one must not clear it.
+        connect(button, &QPushButton::clicked, this, [this, tab] {
+            m_context.store.setSettingsTab(tab);
+            tabChanged();
+        });
         headerLayout->addWidget(button);
         m_tabs.append(button);
     }
