@@ -50,6 +50,8 @@ public:
 QAccessibleInterface* tileAccessible(const QString& className, QObject* object) {
     if (className == QStringLiteral("SectionTile"))
         return new SectionTileAccessible(static_cast<SectionTile*>(object));
+    if (className == QStringLiteral("DisplayMap"))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Grouping);
     return nullptr;
 }
 
@@ -60,6 +62,7 @@ DisplayMap::DisplayMap(LayoutEditing& editing, QWidget* parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     // Only to hold the tiles' place in the Tab chain: a click on the bezel passes the focus on.
     setFocusPolicy(Qt::ClickFocus);
+    setAccessibleName(QStringLiteral("Sections of the page"));
     static const bool accessible = [] {
         QAccessible::installFactory(tileAccessible);
         return true;

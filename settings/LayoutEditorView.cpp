@@ -473,6 +473,7 @@ QWidget* LayoutEditorView::libraryCard() {
     m_libraryEmpty->setAlignment(Qt::AlignCenter);
     layout->addWidget(m_libraryEmpty);
     m_library = new PackageList(card);
+    m_library->setAccessibleName(QStringLiteral("Widget library"));
     m_library->setRowToolTip(QStringLiteral("Click to fill an empty section. Drag onto an "
                                             "occupied section to replace it."));
     m_library->setDragPrefix(QStringLiteral("tarn-package:"));

@@ -54,11 +54,12 @@ SettingsView::SettingsView(SettingsContext context, QWidget* parent)
         auto* button = new QPushButton(QString::fromUtf8(tabs[index].label), header);
         button->setIconSize(QSize(18, 18));
         button->setAccessibleName(button->text());
-        button->setShortcut(QKeyCombination(Qt::CTRL, Qt::Key(Qt::Key_1 + index)));
-        button->setToolTip(QStringLiteral("%1 (%2)").arg(
-                button->text(), button->shortcut().toString(QKeySequence::NativeText)));
         // Room between the symbol and the name.
         button->setText(QStringLiteral(" ") + button->text());
+        // After the text, which would set a shortcut of its own.
+        button->setShortcut(QKeyCombination(Qt::CTRL, Qt::Key(Qt::Key_1 + index)));
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(
+                button->accessibleName(), button->shortcut().toString(QKeySequence::NativeText)));
         button->setCheckable(true);
         button->setCursor(Qt::PointingHandCursor);
         SettingsStyle::setRole(button, "tab");

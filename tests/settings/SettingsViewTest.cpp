@@ -231,6 +231,66 @@ TEST_F(SettingsViewTest, TabsFollowTheStoreAndTheStoreFollowsTheTabs) {
     EXPECT_EQ(store->settingsTab(), SettingsTab::layouts);
     EXPECT_TRUE(settings.layouts()->isVisibleTo(&settings));
     EXPECT_TRUE(settings.tabButton(1)->isChecked());
+    click(settings.tabButton(1));
+    EXPECT_TRUE(settings.tabButton(1)->isChecked()) << "a click on the current tab keeps its mark";
+
+    // Ctrl with the tab's number switches by keyboard, in the window that has the focus.
+    window->hide();
+    window->setAttribute(Qt::WA_DontShowOnScreen, false);
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_3, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return store->settingsTab() == SettingsTab::packages; }));
+    QTest::keyClick(window.get(), Qt::Key_1, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return store->settingsTab() == SettingsTab::general; }));
+}
+
+// What assistive technology reads of every control it can focus: Qt's accessibility interfaces,
+// walked from the window down as a screen reader does.
+void unnamedControls(QAccessibleInterface* node, QStringList& problems) {
+    const QAccessible::State state = node->state();
+    if (state.focusable && !state.invisible) {
+        static const QList<QAccessible::Role> roles = {
+                QAccessible::Button,   QAccessible::CheckBox,     QAccessible::RadioButton,
+                QAccessible::ComboBox, QAccessible::EditableText, QAccessible::Slider,
+                QAccessible::List,     QAccessible::ListItem,     QAccessible::ButtonMenu,
+                QAccessible::Grouping, QAccessible::StaticText};
+        const QString name = node->text(QAccessible::Name);
+        const QString what = node->object() ? node->object()->metaObject()->className()
+                                            : QStringLiteral("an item");
+        if (name.trimmed().isEmpty())
+            problems.append(what + " without a name");
+        if (!roles.contains(node->role()))
+            problems.append(
+                    QStringLiteral("%1 \"%2\" with role %3").arg(what, name).arg(node->role()));
+    }
+    for (int index = 0; index < node->childCount(); ++index) {
+        if (QAccessibleInterface* child = node->child(index))
+            unnamedControls(child, problems);
+    }
+}
+
+TEST_F(SettingsViewTest, EveryControlOfTheThreeTabsHasANameAndARole) {
+    SettingsView& settings = openSettings();
+    for (const SettingsTab tab :
+         {SettingsTab::general, SettingsTab::layouts, SettingsTab::packages}) {
+        store->setSettingsTab(tab);
+        if (tab == SettingsTab::layouts) {
+            // A stacked section shows the whole inspector: both sliders.
+            LayoutEditing& editing = settings.layouts()->editing();
+            editing.select(editing.layout().sections[0].id);
+            editing.arrange(true, 2);
+        }
+        QCoreApplication::processEvents();
+        QStringList problems;
+        unnamedControls(QAccessible::queryAccessibleInterface(&settings), problems);
+        EXPECT_TRUE(problems.isEmpty()) << int(tab) << ": " << problems.join("; ").toStdString();
+    }
+    // A slider says its value as the percentage shown beside it.
+    QSlider* height = settings.layouts()->slider(Axis::height);
+    ASSERT_TRUE(height->isVisibleTo(settings.layouts()));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(height)->text(QAccessible::Description), "50%");
 }
 
 TEST_F(SettingsViewTest, LayoutEditorControlsByMouseAndByTouch) {
@@ -439,7 +499,7 @@ TEST_F(SettingsViewTest, TheLayoutEditorAnswersTheKeyboard) {
         press(key);
     EXPECT_NEAR(editing.selection()->height, 0.63, 1e-9);
     EXPECT_EQ(height->accessibleDescription(), "63%");
-    QTRY_COMPARE(editing.history().size(), before + 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return editing.history().size() == before + 1; }));
     QTest::qWait(500);
     EXPECT_EQ(saves.count(), 1);
     EXPECT_TRUE(layouts.savedShown());
