@@ -95,7 +95,9 @@ QScrollBar::handle:vertical { background: rgba(255, 255, 255, 0.18); border-radi
 QScrollBar::add-line, QScrollBar::sub-line { height: 0; width: 0; }
 QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }
 QToolTip { background: %RAISED%; color: %TEXT%; border: 1px solid %STRONGLINE%; padding: 4px; }
-QSlider::handle:horizontal:focus { background: %ACCENT%; border: 2px solid %TEXT%; margin: -7px 0; }
+QSlider { border: 1px solid transparent; border-radius: 6px; padding: 0 4px; min-height: 24px; }
+QSlider:focus { border-color: %TEXT%; }
+QSlider::handle:horizontal:focus { background: %ACCENT%; }
 QPushButton:focus:enabled, QToolButton:focus:enabled { border-color: %TEXT%; }
 )");
     const QList<std::pair<QString, QString>> values = {

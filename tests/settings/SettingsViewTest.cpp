@@ -83,6 +83,14 @@ struct SettingsViewTest : SettingsFixture {
         QCoreApplication::processEvents();
         return true;
     }
+    // Shows the window for real (offscreen) and makes it active: keys and shortcuts go to it.
+    void activate() {
+        window->hide();
+        window->setAttribute(Qt::WA_DontShowOnScreen, false);
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
     LayoutEditorView& editor() {
         store->setSettingsTab(SettingsTab::layouts);
         QCoreApplication::processEvents();
@@ -234,12 +242,8 @@ TEST_F(SettingsViewTest, TabsFollowTheStoreAndTheStoreFollowsTheTabs) {
     click(settings.tabButton(1));
     EXPECT_TRUE(settings.tabButton(1)->isChecked()) << "a click on the current tab keeps its mark";
 
-    // Ctrl with the tab's number switches by keyboard, in the window that has the focus.
-    window->hide();
-    window->setAttribute(Qt::WA_DontShowOnScreen, false);
-    window->show();
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    // Ctrl with the tab's number switches by keyboard.
+    activate();
     QTest::keyClick(window.get(), Qt::Key_3, Qt::ControlModifier);
     EXPECT_TRUE(QTest::qWaitFor([&] { return store->settingsTab() == SettingsTab::packages; }));
     QTest::keyClick(window.get(), Qt::Key_1, Qt::ControlModifier);
@@ -413,8 +417,7 @@ int sectionsAcross(const QIcon& icon, const QSize& size, bool stacked) {
 
 TEST_F(SettingsViewTest, TheLayoutEditorAnswersTheKeyboard) {
     openSettings();
-    // Keys go to the active window's focus.
-    QApplication::setActiveWindow(window.get());
+    activate();
     LayoutEditorView& layouts = editor();
     LayoutEditing& editing = layouts.editing();
     // A tall section on the left, two stacked on the right.
