@@ -5,8 +5,10 @@
 #include "store/TarnStore.h"
 #include "touch/views/TouchControls.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QDrag>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -16,11 +18,56 @@ namespace {
 constexpr double tileInset = 4;
 constexpr double bezel = 8;
 
+std::optional<Qt::Edge> sideOf(int key) {
+    switch (key) {
+    case Qt::Key_Left:
+        return Qt::LeftEdge;
+    case Qt::Key_Right:
+        return Qt::RightEdge;
+    case Qt::Key_Up:
+        return Qt::TopEdge;
+    case Qt::Key_Down:
+        return Qt::BottomEdge;
+    default:
+        return std::nullopt;
+    }
+}
+
+// A tile is announced as one of a group of radio buttons: one of them is the selected section.
+class SectionTileAccessible : public QAccessibleWidget {
+public:
+    explicit SectionTileAccessible(SectionTile* tile)
+        : QAccessibleWidget(tile, QAccessible::RadioButton) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.checkable = true;
+        state.checked = static_cast<const SectionTile*>(widget())->isSelected();
+        return state;
+    }
+};
+
+QAccessibleInterface* tileAccessible(const QString& className, QObject* object) {
+    if (className == QStringLiteral("SectionTile"))
+        return new SectionTileAccessible(static_cast<SectionTile*>(object));
+    if (className == QStringLiteral("DisplayMap"))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Grouping);
+    return nullptr;
+}
+
 } // namespace
 
 DisplayMap::DisplayMap(LayoutEditing& editing, QWidget* parent)
     : QWidget(parent), m_editing(editing), m_accent(TarnTheme::color(QStringLiteral("#5ee0b5"))) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // Only to hold the tiles' place in the Tab chain: a click on the bezel passes the focus on.
+    setFocusPolicy(Qt::ClickFocus);
+    setAccessibleName(QStringLiteral("Sections of the page"));
+    static const bool accessible = [] {
+        QAccessible::installFactory(tileAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     connect(&editing, &LayoutEditing::changed, this, &DisplayMap::rebuild);
     rebuild();
 }
@@ -87,8 +134,45 @@ void DisplayMap::rebuild() {
         gone->deleteLater();
     }
     m_tiles = kept;
+    chainTiles();
     placeTiles();
     update();
+}
+
+// New tiles would join the Tab chain at the window's end: they follow the map, in page order.
+void DisplayMap::chainTiles() {
+    QWidget* previous = this;
+    for (SectionTile* tile : tiles()) {
+        setTabOrder(previous, tile);
+        previous = tile;
+    }
+    makeTabStop(tabStop());
+}
+
+SectionTile* DisplayMap::tabStop() const {
+    const QList<SectionTile*> ordered = tiles();
+    for (SectionTile* tile : ordered) {
+        if (tile->hasFocus())
+            return tile;
+    }
+    if (SectionTile* selected = m_editing.selected() ? tile(*m_editing.selected()) : nullptr)
+        return selected;
+    return ordered.value(0);
+}
+
+void DisplayMap::makeTabStop(SectionTile* stop) {
+    for (SectionTile* tile : std::as_const(m_tiles))
+        tile->setFocusPolicy(tile == stop ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void DisplayMap::focusSection(const QString& sectionID) {
+    if (SectionTile* tile = m_tiles.value(sectionID))
+        tile->setFocus(Qt::TabFocusReason);
+}
+
+void DisplayMap::focusInEvent(QFocusEvent* event) {
+    if (SectionTile* tile = tabStop())
+        tile->setFocus(event->reason());
 }
 
 void DisplayMap::placeTiles() {
@@ -123,6 +207,10 @@ SectionTile::SectionTile(LayoutEditing& editing, const QString& sectionID, QWidg
     : QWidget(parent), m_editing(editing), m_sectionID(sectionID) {
     setAcceptDrops(true);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::ClickFocus);
+    setAccessibleDescription(
+            QStringLiteral("Arrow keys choose a section, Control with an arrow moves its widget, "
+                           "Delete removes it"));
     TouchControls::setAction(this, QStringLiteral("layout-section-") + sectionID,
                              [this] { m_editing.select(m_sectionID); });
 }
@@ -153,6 +241,13 @@ void SectionTile::paintEvent(QPaintEvent*) {
     painter.setPen(outline);
     const double radius = std::min(10.0, std::min(frame.width(), frame.height()) / 4);
     painter.drawRoundedRect(frame, radius, radius);
+    if (hasFocus()) {
+        painter.setPen(QPen(TarnTheme::text(), 1.5));
+        painter.setBrush(Qt::NoBrush);
+        const double inset = 3.5;
+        painter.drawRoundedRect(frame.adjusted(inset, inset, -inset, -inset),
+                                std::max(0.0, radius - inset), std::max(0.0, radius - inset));
+    }
 
     const double pad = std::min(10.0, frame.width() / 8);
     const QRectF inner = frame.adjusted(pad, pad - 2, -pad, -pad + 2);
@@ -188,6 +283,51 @@ void SectionTile::paintEvent(QPaintEvent*) {
     painter.setPen(nameColour);
     painter.drawText(nameFrame, Qt::AlignLeft | Qt::AlignVCenter,
                      nameMetrics.elidedText(m_label, Qt::ElideRight, nameFrame.width()));
+}
+
+DisplayMap* SectionTile::map() const {
+    return qobject_cast<DisplayMap*>(parentWidget());
+}
+
+void SectionTile::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (DisplayMap* map = this->map())
+        map->makeTabStop(this);
+}
+
+void SectionTile::keyPressEvent(QKeyEvent* event) {
+    const auto side = sideOf(event->key());
+    const bool holdsWidget = !m_dragText.isEmpty();
+    const QString sectionID = m_sectionID;
+    LayoutEditing& editing = m_editing;
+    DisplayMap* map = this->map();
+    if (side && (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        if (holdsWidget) {
+            editing.select(sectionID);
+            editing.moveWidget(*side);
+        }
+    } else if (side) {
+        // While a package waits for a section, arrows only look: selecting would place it.
+        const auto next = editing.neighbour(sectionID, *side);
+        if (next && !editing.placing())
+            editing.select(*next);
+        if (next && map)
+            map->focusSection(*next);
+        return;
+    } else if (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) {
+        if (holdsWidget) {
+            editing.select(sectionID);
+            editing.removeWidget();
+        }
+    } else if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
+               event->key() == Qt::Key_Enter) {
+        editing.select(sectionID);
+    } else {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (map && editing.selected())
+        map->focusSection(*editing.selected());
 }
 
 void SectionTile::mousePressEvent(QMouseEvent* event) {

@@ -8,7 +8,8 @@ class SectionTile;
 
 // The touchscreen drawn at the orientation's aspect ratio with one numbered tile per section of
 // the edited page: a tap selects a tile, a tile with a widget can be dragged onto another, and
-// every tile takes dropped widgets and packages.
+// every tile takes dropped widgets and packages. The keyboard reaches the map as one stop of the
+// Tab chain (the tile in focus, else the selected one); arrow keys move between the tiles.
 class DisplayMap : public QWidget {
     Q_OBJECT
 
@@ -22,14 +23,20 @@ public:
     void setAccent(const QColor& accent);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    // Gives the keyboard focus to the section's tile, which becomes the map's Tab stop.
+    void focusSection(const QString& sectionID);
+    void makeTabStop(SectionTile* tile);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     void rebuild();
     void placeTiles();
+    void chainTiles();
+    SectionTile* tabStop() const;
 
     LayoutEditing& m_editing;
     QHash<QString, SectionTile*> m_tiles;
@@ -51,6 +58,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    // Arrows select the neighbouring section, Ctrl or Alt with an arrow moves the widget there,
+    // Delete removes it, Space or Enter selects the tile as a tap does.
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -59,6 +70,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    DisplayMap* map() const;
+
     LayoutEditing& m_editing;
     QString m_sectionID;
     int m_number = 0;

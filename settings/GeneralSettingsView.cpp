@@ -56,6 +56,8 @@ GeneralSettingsView::GeneralSettingsView(SettingsContext context, QWidget* paren
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Not a stop of its own: focusing a control scrolls it into view.
+    scroll->setFocusPolicy(Qt::NoFocus);
     outer->addWidget(scroll);
 
     auto* content = new QWidget(scroll);

@@ -2,6 +2,7 @@
 
 #include "store/TarnStore.h"
 
+#include <QRectF>
 #include <cmath>
 
 namespace {
@@ -26,6 +27,30 @@ bool sameLayout(const PageLayout& a, const PageLayout& b) {
     return true;
 }
 
+QRectF frameOf(const WidgetSection& section) {
+    return {section.x, section.y, section.width, section.height};
+}
+
+// How far `to` lies beyond `from` on that side (negative: not beyond it), and how much of the
+// two overlaps across that side.
+std::pair<double, double> separation(const QRectF& from, const QRectF& to, Qt::Edge side) {
+    switch (side) {
+    case Qt::LeftEdge:
+        return {from.left() - to.right(),
+                std::min(from.bottom(), to.bottom()) - std::max(from.top(), to.top())};
+    case Qt::RightEdge:
+        return {to.left() - from.right(),
+                std::min(from.bottom(), to.bottom()) - std::max(from.top(), to.top())};
+    case Qt::TopEdge:
+        return {from.top() - to.bottom(),
+                std::min(from.right(), to.right()) - std::max(from.left(), to.left())};
+    case Qt::BottomEdge:
+        break;
+    }
+    return {to.top() - from.bottom(),
+            std::min(from.right(), to.right()) - std::max(from.left(), to.left())};
+}
+
 } // namespace
 
 QString presetName(PageLayout::Preset preset) {
@@ -41,6 +66,9 @@ LayoutEditing::LayoutEditing(TarnStore& store, QObject* parent)
       m_pageCount(store.pages().size()), m_orientation(store.preferences().orientation) {
     connect(&store, &TarnStore::preferencesChanged, this, &LayoutEditing::preferencesChanged);
     connect(&store.widgets(), &WidgetRegistry::packagesChanged, this, &LayoutEditing::changed);
+    m_steps.setSingleShot(true);
+    m_steps.setInterval(stepsSettle);
+    connect(&m_steps, &QTimer::timeout, this, &LayoutEditing::settleSteps);
     reset();
 }
 
@@ -73,7 +101,7 @@ void LayoutEditing::reset() {
     m_selected.reset();
     m_history.clear();
     m_saved = false;
-    m_resizeStart.reset();
+    stopResizing();
     m_placing.reset();
     m_pageCount = m_store.pages().size();
     m_orientation = m_store.preferences().orientation;
@@ -81,12 +109,14 @@ void LayoutEditing::reset() {
 }
 
 void LayoutEditing::setBoard(Board board) {
+    settlePendingSteps();
     m_board = shownBoard(m_store, board);
     m_selected.reset();
     emit changed();
 }
 
 void LayoutEditing::select(const std::optional<QString>& sectionID) {
+    settlePendingSteps();
     m_selected = sectionID;
     const auto section = selection();
     if (m_placing && section && !section->widget) {
@@ -108,7 +138,7 @@ void LayoutEditing::preferencesChanged() {
     if (orientation != m_orientation) {
         m_orientation = orientation;
         m_history.clear();
-        m_resizeStart.reset();
+        stopResizing();
         m_selected.reset();
         m_placing.reset();
         m_saved = false;
@@ -134,6 +164,7 @@ bool LayoutEditing::change(const PageLayout& layout) {
     const PageLayout current = this->layout();
     if (layout == current)
         return false;
+    settlePendingSteps();
     push(m_board, current);
     m_store.setLayout(layout, m_board);
     finish();
@@ -141,6 +172,7 @@ bool LayoutEditing::change(const PageLayout& layout) {
 }
 
 void LayoutEditing::undo() {
+    settlePendingSteps();
     if (m_history.isEmpty())
         return;
     const Entry entry = m_history.takeLast();
@@ -256,6 +288,43 @@ void LayoutEditing::removeWidget() {
     change(next);
 }
 
+std::optional<QString> LayoutEditing::neighbour(const QString& sectionID, Qt::Edge side) const {
+    const PageLayout current = layout();
+    const qsizetype index = current.indexOf(sectionID);
+    if (index < 0)
+        return std::nullopt;
+    const QRectF from = frameOf(current.sections[index]);
+    const bool across = side == Qt::LeftEdge || side == Qt::RightEdge;
+    std::optional<QString> nearest;
+    std::pair<double, double> best;
+    for (const WidgetSection& section : current.sections) {
+        const QRectF to = frameOf(section);
+        const auto [gap, overlap] = separation(from, to, side);
+        if (section.id == sectionID || gap < -boundTolerance || overlap < boundTolerance)
+            continue;
+        const QPointF offset = to.center() - from.center();
+        const std::pair<double, double> distance(gap, std::abs(across ? offset.y() : offset.x()));
+        if (!nearest || distance.first < best.first - boundTolerance ||
+            (distance.first < best.first + boundTolerance &&
+             distance.second < best.second - boundTolerance)) {
+            nearest = section.id;
+            best = distance;
+        }
+    }
+    return nearest;
+}
+
+void LayoutEditing::moveWidget(Qt::Edge side) {
+    const auto section = selection();
+    const auto target = section ? neighbour(section->id, side) : std::nullopt;
+    if (!target || !section->widget)
+        return;
+    PageLayout next = layout();
+    next.place(*section->widget, *target);
+    change(next);
+    select(*target);
+}
+
 bool LayoutEditing::arrangementEnabled(bool stacked, int count) const {
     const auto section = selection();
     if (!section)
@@ -320,15 +389,19 @@ void LayoutEditing::resizeBy(const QString& sectionID, PageLayout::ResizeAxis ax
 }
 
 void LayoutEditing::beginResize() {
-    m_resizeStart = layout();
+    m_steps.stop();
+    if (!m_resizeStart)
+        m_resizeStart = layout();
 }
 
 void LayoutEditing::resizeLive(PageLayout::ResizeAxis axis, double value) {
     if (!m_selected)
         return;
-    if (!m_resizeStart) {
-        resizeBy(*m_selected, axis, value);
-        return;
+    const bool dragging = m_resizeStart && !m_steps.isActive();
+    if (!dragging) {
+        if (!m_resizeStart)
+            m_resizeStart = layout();
+        m_steps.start();
     }
     PageLayout next = layout();
     next.resize(*m_selected, axis, value, m_store.preferences().orientation);
@@ -337,6 +410,7 @@ void LayoutEditing::resizeLive(PageLayout::ResizeAxis axis, double value) {
 }
 
 void LayoutEditing::endResize() {
+    m_steps.stop();
     const auto start = std::exchange(m_resizeStart, std::nullopt);
     if (start && !sameLayout(*start, layout())) {
         push(m_board, *start);
@@ -344,6 +418,27 @@ void LayoutEditing::endResize() {
         return;
     }
     emit changed();
+}
+
+void LayoutEditing::settleSteps() {
+    m_steps.stop();
+    const auto start = std::exchange(m_resizeStart, std::nullopt);
+    if (start && !sameLayout(*start, layout())) {
+        push(m_board, *start);
+        m_saved = true;
+    }
+    emit changed();
+}
+
+// Another edit ends a burst of steps first, so that each undoes on its own.
+void LayoutEditing::settlePendingSteps() {
+    if (m_steps.isActive())
+        settleSteps();
+}
+
+void LayoutEditing::stopResizing() {
+    m_steps.stop();
+    m_resizeStart.reset();
 }
 
 bool LayoutEditing::presetEnabled(PageLayout::Preset preset) const {
@@ -386,7 +481,7 @@ bool LayoutEditing::deletePage() {
     m_board = shownBoard(m_store, m_store.preferences().board);
     m_selected.reset();
     m_history.clear();
-    m_resizeStart.reset();
+    stopResizing();
     m_saved = true;
     emit changed();
     return true;

@@ -8,6 +8,8 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <chrono>
 #include <optional>
 
 class TarnStore;
@@ -23,6 +25,8 @@ public:
     static constexpr double step = 0.01;
     // Values this close to an end of a range count as at the end.
     static constexpr double boundTolerance = 0.0001;
+    // Slider steps by key or wheel closer together than this are one change.
+    static constexpr std::chrono::milliseconds stepsSettle{600};
 
     struct Entry {
         Board board;
@@ -71,6 +75,12 @@ public:
     // A dropped "tarn-widget:" or "tarn-package:" text on a section; true when it was used.
     bool receive(const QString& text, const QString& sectionID);
     void removeWidget();
+    // The section beside this one on that side of it (the nearest, then the most in line); none
+    // at the page's edge.
+    std::optional<QString> neighbour(const QString& sectionID, Qt::Edge side) const;
+    // Exchanges the selected section's widget with the neighbouring section's, as dragging it
+    // there does; the selection follows the widget.
+    void moveWidget(Qt::Edge side);
 
     // Arrangements of the selected section: side by side (count 2) or stacked (2 or 3).
     bool arrangementEnabled(bool stacked, int count) const;
@@ -84,7 +94,8 @@ public:
     bool canIncrease(PageLayout::ResizeAxis axis) const;
     void resizeBy(const QString& sectionID, PageLayout::ResizeAxis axis, double value);
     // A slider drag: every value goes to the store at once, and the whole drag becomes one
-    // undo step when it ends.
+    // undo step when it ends. Values without a drag (keys, the wheel) go to the store at once
+    // too, and steps in quick succession become one undo step once they pause.
     void beginResize();
     void resizeLive(PageLayout::ResizeAxis axis, double value);
     void endResize();
@@ -117,6 +128,10 @@ private:
     void push(Board board, const PageLayout& layout);
     void preferencesChanged();
     void finish();
+    // Ends the steps of a key or wheel burst: one undo step, saved by the store's own delay.
+    void settleSteps();
+    void settlePendingSteps();
+    void stopResizing();
 
     TarnStore& m_store;
     Board m_board;
@@ -124,6 +139,7 @@ private:
     QList<Entry> m_history;
     bool m_saved = false;
     std::optional<PageLayout> m_resizeStart;
+    QTimer m_steps;
     std::optional<QString> m_placing;
     qsizetype m_pageCount;
     LayoutOrientation m_orientation;

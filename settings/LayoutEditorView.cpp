@@ -24,8 +24,10 @@ namespace {
 
 using Axis = PageLayout::ResizeAxis;
 
-// The slider works in ten-thousandths of the page.
+// The slider works in ten-thousandths of the page; a key moves it 1 %, a page key 10 %.
 constexpr double sliderScale = 10000;
+constexpr int sliderKeyStep = 100;
+constexpr int sliderPageStep = 1000;
 
 struct Arrangement {
     bool stacked;
@@ -91,12 +93,20 @@ QIcon arrangementIcon(bool stacked, int count, const QColor& colour) {
     });
 }
 
-QIcon presetIcon(PageLayout::Preset preset, const QColor& colour) {
-    return drawnIcon(QSize(30, 14), [&](QPainter& painter) {
+QSize presetIconSize(LayoutOrientation orientation) {
+    return orientation == LayoutOrientation::vertical ? QSize(14, 30) : QSize(30, 14);
+}
+
+QIcon presetIcon(PageLayout::Preset preset, LayoutOrientation orientation, const QColor& colour) {
+    const QSize size = presetIconSize(orientation);
+    return drawnIcon(size, [&](QPainter& painter) {
+        const QRectF area(1, 1, size.width() - 2, size.height() - 2);
         QList<QRectF> rects;
-        for (const WidgetSection& section : PageLayout::preset(preset, {}).sections)
-            rects.append(QRectF(1 + section.x * 28, 1 + section.y * 12, section.width * 28,
-                                section.height * 12));
+        for (const WidgetSection& section :
+             PageLayout::preset(preset, {}).oriented(orientation).sections)
+            rects.append(QRectF(area.x() + section.x * area.width(),
+                                area.y() + section.y * area.height(), section.width * area.width(),
+                                section.height * area.height()));
         drawRects(painter, rects, colour);
     });
 }
@@ -286,8 +296,12 @@ QWidget* LayoutEditorView::inspectorCard() {
         button->setAccessibleName(QString::fromUtf8(arrangement.label));
         button->setIconSize(QSize(26, 18));
         SettingsStyle::setRole(button, "arrangement");
-        connect(button, &QPushButton::clicked, this,
-                [this, arrangement] { m_editing.arrange(arrangement.stacked, arrangement.count); });
+        // The check mark is the layout's arrangement, not the click's: a click that changes
+        // nothing must not toggle it.
+        connect(button, &QPushButton::clicked, this, [this, arrangement] {
+            m_editing.arrange(arrangement.stacked, arrangement.count);
+            showInspector();
+        });
         arrangeButtons->addWidget(button);
         m_arrangements.append(button);
     }
@@ -339,6 +353,10 @@ QWidget* LayoutEditorView::axisRow(Axis axis) {
     for (QPushButton* button : {controls.less, controls.more})
         SettingsStyle::setRole(button, "step");
     controls.slider = new QSlider(Qt::Horizontal, controls.controls);
+    controls.slider->setSingleStep(sliderKeyStep);
+    controls.slider->setPageStep(sliderPageStep);
+    controls.slider->setAccessibleName(QStringLiteral("Section ") + axisName(axis));
+    name->setBuddy(controls.slider);
     controls.value = new QLabel(controls.controls);
     controls.value->setFixedWidth(40);
     controls.value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -373,7 +391,6 @@ QWidget* LayoutEditorView::presetsRow() {
     for (const PageLayout::Preset preset : allPresets) {
         auto* button = touchButton(presetName(preset), QString(), row);
         button->setAccessibleName(presetName(preset) + QStringLiteral(" section layout"));
-        button->setIconSize(QSize(30, 14));
         connect(button, &QPushButton::clicked, this,
                 [this, preset] { m_editing.applyPreset(preset); });
         m_presets.insert(int(preset), button);
@@ -414,6 +431,8 @@ void LayoutEditorView::fitOrientation() {
     m_inspectorPanel->setSpacing(vertical ? 12 : 18);
     m_inspectorCard->setMinimumWidth(vertical ? 300 : 600);
     m_inspectorCard->setMinimumHeight(vertical ? 0 : 126);
+    for (QPushButton* button : std::as_const(m_presets))
+        button->setIconSize(presetIconSize(m_context.store.preferences().orientation));
 
     m_presetGrid->removeWidget(m_presetsLabel);
     for (QPushButton* button : std::as_const(m_presets))
@@ -441,6 +460,7 @@ QWidget* LayoutEditorView::libraryCard() {
     layout->addWidget(title);
     m_search = new QLineEdit(card);
     m_search->setPlaceholderText(QStringLiteral("Find a widget"));
+    m_search->setAccessibleName(QStringLiteral("Find a widget"));
     m_search->setClearButtonEnabled(true);
     connect(m_search, &QLineEdit::textChanged, this, &LayoutEditorView::showLibrary);
     layout->addWidget(m_search);
@@ -453,6 +473,7 @@ QWidget* LayoutEditorView::libraryCard() {
     m_libraryEmpty->setAlignment(Qt::AlignCenter);
     layout->addWidget(m_libraryEmpty);
     m_library = new PackageList(card);
+    m_library->setAccessibleName(QStringLiteral("Widget library"));
     m_library->setRowToolTip(QStringLiteral("Click to fill an empty section. Drag onto an "
                                             "occupied section to replace it."));
     m_library->setDragPrefix(QStringLiteral("tarn-package:"));
@@ -497,12 +518,13 @@ void LayoutEditorView::showState() {
     showPages();
     showInspector();
     const QColor colour = accent();
+    const LayoutOrientation orientation = m_context.store.preferences().orientation;
     for (const PageLayout::Preset preset : allPresets) {
         QPushButton* button = m_presets.value(int(preset));
         const bool enabled = m_editing.presetEnabled(preset);
         button->setEnabled(enabled);
         button->setToolTip(m_editing.presetHelp(preset));
-        button->setIcon(presetIcon(preset, enabled ? colour : TarnTheme::muted()));
+        button->setIcon(presetIcon(preset, orientation, enabled ? colour : TarnTheme::muted()));
     }
     showLibrary();
 }
@@ -572,6 +594,7 @@ void LayoutEditorView::showAxis(Axis axis) {
     controls.less->setEnabled(m_editing.canDecrease(axis));
     controls.more->setEnabled(m_editing.canIncrease(axis));
     controls.value->setText(QStringLiteral("%1%").arg(percent(*value)));
+    controls.slider->setAccessibleDescription(controls.value->text());
     // A drag in progress keeps its own range and position.
     if (controls.slider->isSliderDown())
         return;

@@ -136,5 +136,6 @@ private:
 
 // The drawing on an arrangement button: `count` bars side by side or stacked.
 QIcon arrangementIcon(bool stacked, int count, const QColor& colour);
-// The drawing on a preset button: the preset's sections.
-QIcon presetIcon(PageLayout::Preset preset, const QColor& colour);
+// The drawing on a preset button: the preset's sections on a page of that orientation.
+QIcon presetIcon(PageLayout::Preset preset, LayoutOrientation orientation, const QColor& colour);
+QSize presetIconSize(LayoutOrientation orientation);

@@ -78,7 +78,8 @@ public:
         painter->setFont(option.font);
         paintPackageRow(*painter, rowFrame(option.rect),
                         {row.name, row.detail, m_model.accent, row.id == m_model.selectedID,
-                         bool(option.state & QStyle::State_MouseOver)});
+                         bool(option.state & QStyle::State_MouseOver),
+                         bool(option.state & QStyle::State_HasFocus)});
     }
 
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {

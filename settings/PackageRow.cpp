@@ -32,6 +32,11 @@ void paintPackageRow(QPainter& painter, const QRectF& frame, const PackageRowLoo
         painter.setPen(look.selected ? QPen(look.accent, 1) : Qt::NoPen);
         painter.drawRoundedRect(QRectF(0.5, 0.5, width - 1, height - 1), 10, 10);
     }
+    if (look.focused) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(TarnTheme::text(), 1.5));
+        painter.drawRoundedRect(QRectF(1, 1, width - 2, height - 2), 9.5, 9.5);
+    }
     const QFont base = painter.font();
     const double badge = height - 18;
     paintPackageBadge(painter, QRectF(9, 9, badge, badge), look.name, look.accent);

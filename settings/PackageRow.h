@@ -7,13 +7,15 @@
 class QPainter;
 
 // One package in a list, drawn into `frame`: its badge, its name and a line under it, on a tint
-// of the accent when selected and a faint one when the pointer is over it.
+// of the accent when selected and a faint one when the pointer is over it, ringed when it has
+// the keyboard focus.
 struct PackageRowLook {
     QString name;
     QString detail;
     QColor accent;
     bool selected = false;
     bool hovered = false;
+    bool focused = false;
 };
 void paintPackageRow(QPainter& painter, const QRectF& frame, const PackageRowLook& look);
 

@@ -95,6 +95,10 @@ QScrollBar::handle:vertical { background: rgba(255, 255, 255, 0.18); border-radi
 QScrollBar::add-line, QScrollBar::sub-line { height: 0; width: 0; }
 QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }
 QToolTip { background: %RAISED%; color: %TEXT%; border: 1px solid %STRONGLINE%; padding: 4px; }
+QSlider { border: 1px solid transparent; border-radius: 6px; padding: 0 4px; min-height: 24px; }
+QSlider:focus { border-color: %TEXT%; }
+QSlider::handle:horizontal:focus { background: %ACCENT%; }
+QPushButton:focus:enabled, QToolButton:focus:enabled { border-color: %TEXT%; }
 )");
     const QList<std::pair<QString, QString>> values = {
             {QStringLiteral("%TEXT%"), text},
@@ -149,6 +153,9 @@ QWidget* row(const QString& text, QWidget* control, QWidget* parent) {
     layout->setSpacing(12);
     auto* name = new QLabel(text, line);
     name->setWordWrap(true);
+    name->setBuddy(control);
+    if (control->accessibleName().isEmpty())
+        control->setAccessibleName(text);
     layout->addWidget(name, 1);
     control->setParent(line);
     layout->addWidget(control, 0, Qt::AlignRight | Qt::AlignVCenter);
@@ -188,11 +195,12 @@ void ToggleSwitch::paintEvent(QPaintEvent*) {
     const double x = isChecked() ? track.right() - 3 - knob : track.left() + 3;
     painter.setBrush(isEnabled() ? TarnTheme::text() : TarnTheme::muted());
     painter.drawEllipse(QRectF(x, track.top() + 3, knob, knob));
+    // Drawn in the text colour: an accent ring would vanish against a switch that is on.
     if (hasFocus()) {
-        painter.setPen(QPen(m_accent, 1));
+        painter.setPen(QPen(TarnTheme::text(), 1.5));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius + 1,
-                                radius + 1);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), radius + 0.25,
+                                radius + 0.25);
     }
 }
 

@@ -24,7 +24,8 @@ QFrame* card(const QString& title, QWidget* parent = nullptr);
 QVBoxLayout* cardLayout(QFrame* card);
 // A button in one of the roles "primary", "destructive", "quiet" (none: the plain look).
 void setRole(QWidget* widget, const char* role);
-// A horizontal row: the label on the left, the control on the right.
+// A horizontal row: the label on the left, the control on the right. The label is the control's
+// buddy and, unless it has one, its accessible name.
 QWidget* row(const QString& text, QWidget* control, QWidget* parent = nullptr);
 
 } // namespace SettingsStyle

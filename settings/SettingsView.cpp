@@ -56,12 +56,19 @@ SettingsView::SettingsView(SettingsContext context, QWidget* parent)
         button->setAccessibleName(button->text());
         // Room between the symbol and the name.
         button->setText(QStringLiteral(" ") + button->text());
+        // After the text, which would set a shortcut of its own.
+        button->setShortcut(QKeyCombination(Qt::CTRL, Qt::Key(Qt::Key_1 + index)));
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(
+                button->accessibleName(), button->shortcut().toString(QKeySequence::NativeText)));
         button->setCheckable(true);
         button->setCursor(Qt::PointingHandCursor);
         SettingsStyle::setRole(button, "tab");
         const SettingsTab tab = tabs[index].tab;
-        connect(button, &QPushButton::clicked, this,
-                [this, tab] { m_context.store.setSettingsTab(tab); });
+        // The check marks the store's tab: a click on the current one must not clear it.
+        connect(button, &QPushButton::clicked, this, [this, tab] {
+            m_context.store.setSettingsTab(tab);
+            tabChanged();
+        });
         headerLayout->addWidget(button);
         m_tabs.append(button);
     }

@@ -163,6 +163,7 @@ QWidget* WidgetLibraryView::filters() {
 
     m_search = new QLineEdit(row);
     m_search->setPlaceholderText(QStringLiteral("Find a widget"));
+    m_search->setAccessibleName(QStringLiteral("Find a widget"));
     m_search->setClearButtonEnabled(true);
     m_search->setFixedWidth(240);
     connect(m_search, &QLineEdit::textChanged, this, &WidgetLibraryView::filter);
@@ -186,6 +187,7 @@ QWidget* WidgetLibraryView::installedPanel() {
     QVBoxLayout* listLayout = SettingsStyle::cardLayout(listCard);
     listLayout->setContentsMargins(8, 8, 8, 8);
     m_packages = new PackageList(listCard);
+    m_packages->setAccessibleName(QStringLiteral("Installed widgets"));
     connect(m_packages, &PackageList::chosen, this, [this](const QString& id) {
         m_selectedID = id;
         showState();

@@ -104,12 +104,16 @@ TEST_F(LayoutEditingTest, SlidersAndStepsResizeWithinTheRange) {
     edit.undo();
     EXPECT_NEAR(edit.layout().sections[0].width, 0.5, 1e-9);
 
-    // A value without a drag (the keyboard) is an edit of its own.
+    // Values without a drag (keys, the wheel) reach the store at once and wait to become one
+    // edit; another edit ends them first.
     edit.select(left);
+    edit.resizeLive(Axis::width, 0.45);
     edit.resizeLive(Axis::width, 0.4);
-    EXPECT_EQ(edit.history().size(), steps + 1);
+    EXPECT_NEAR(store->layout(Board::overview).sections[0].width, 0.4, 1e-9);
+    EXPECT_EQ(edit.history().size(), steps);
 
     edit.resizeBy(left, Axis::width, 0.10005);
+    EXPECT_EQ(edit.history().size(), steps + 2) << "the steps, then the edit";
     EXPECT_FALSE(edit.canDecrease(Axis::width)) << "within 0.0001 of the bound";
     EXPECT_TRUE(edit.canIncrease(Axis::width));
     edit.resizeBy(left, Axis::width, 0.1002);

@@ -12,7 +12,9 @@
 #include "support/SettingsFixture.h"
 #include "touch/views/TouchSurface.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +22,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
@@ -79,6 +82,14 @@ struct SettingsViewTest : SettingsFixture {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
         QCoreApplication::processEvents();
         return true;
+    }
+    // Shows the window for real (offscreen) and makes it active: keys and shortcuts go to it.
+    void activate() {
+        window->hide();
+        window->setAttribute(Qt::WA_DontShowOnScreen, false);
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
     LayoutEditorView& editor() {
         store->setSettingsTab(SettingsTab::layouts);
@@ -228,6 +239,62 @@ TEST_F(SettingsViewTest, TabsFollowTheStoreAndTheStoreFollowsTheTabs) {
     EXPECT_EQ(store->settingsTab(), SettingsTab::layouts);
     EXPECT_TRUE(settings.layouts()->isVisibleTo(&settings));
     EXPECT_TRUE(settings.tabButton(1)->isChecked());
+    click(settings.tabButton(1));
+    EXPECT_TRUE(settings.tabButton(1)->isChecked()) << "a click on the current tab keeps its mark";
+
+    // Ctrl with the tab's number switches by keyboard.
+    activate();
+    QTest::keyClick(window.get(), Qt::Key_3, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return store->settingsTab() == SettingsTab::packages; }));
+    QTest::keyClick(window.get(), Qt::Key_1, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return store->settingsTab() == SettingsTab::general; }));
+}
+
+// What assistive technology reads of every control it can focus: Qt's accessibility interfaces,
+// walked from the window down as a screen reader does.
+void unnamedControls(QAccessibleInterface* node, QStringList& problems) {
+    const QAccessible::State state = node->state();
+    if (state.focusable && !state.invisible) {
+        static const QList<QAccessible::Role> roles = {
+                QAccessible::Button,   QAccessible::CheckBox,     QAccessible::RadioButton,
+                QAccessible::ComboBox, QAccessible::EditableText, QAccessible::Slider,
+                QAccessible::List,     QAccessible::ListItem,     QAccessible::ButtonMenu,
+                QAccessible::Grouping, QAccessible::StaticText};
+        const QString name = node->text(QAccessible::Name);
+        const QString what = node->object() ? node->object()->metaObject()->className()
+                                            : QStringLiteral("an item");
+        if (name.trimmed().isEmpty())
+            problems.append(what + " without a name");
+        if (!roles.contains(node->role()))
+            problems.append(
+                    QStringLiteral("%1 \"%2\" with role %3").arg(what, name).arg(node->role()));
+    }
+    for (int index = 0; index < node->childCount(); ++index) {
+        if (QAccessibleInterface* child = node->child(index))
+            unnamedControls(child, problems);
+    }
+}
+
+TEST_F(SettingsViewTest, EveryControlOfTheThreeTabsHasANameAndARole) {
+    SettingsView& settings = openSettings();
+    for (const SettingsTab tab :
+         {SettingsTab::general, SettingsTab::layouts, SettingsTab::packages}) {
+        store->setSettingsTab(tab);
+        if (tab == SettingsTab::layouts) {
+            // A stacked section shows the whole inspector: both sliders.
+            LayoutEditing& editing = settings.layouts()->editing();
+            editing.select(editing.layout().sections[0].id);
+            editing.arrange(true, 2);
+        }
+        QCoreApplication::processEvents();
+        QStringList problems;
+        unnamedControls(QAccessible::queryAccessibleInterface(&settings), problems);
+        EXPECT_TRUE(problems.isEmpty()) << int(tab) << ": " << problems.join("; ").toStdString();
+    }
+    // A slider says its value as the percentage shown beside it.
+    QSlider* height = settings.layouts()->slider(Axis::height);
+    ASSERT_TRUE(height->isVisibleTo(settings.layouts()));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(height)->text(QAccessible::Description), "50%");
 }
 
 TEST_F(SettingsViewTest, LayoutEditorControlsByMouseAndByTouch) {
@@ -329,6 +396,136 @@ TEST_F(SettingsViewTest, LayoutEditorControlsByMouseAndByTouch) {
 
     click(layouts.undoButton());
     EXPECT_FALSE(layouts.inspectorTitle()->isVisibleTo(&layouts)) << "undo clears the selection";
+}
+
+// Along the middle of the drawing, across `stacked` ones: how many sections it passes.
+int sectionsAcross(const QIcon& icon, const QSize& size, bool stacked) {
+    const QImage image = icon.pixmap(size).toImage();
+    const int length = stacked ? image.height() : image.width();
+    int runs = 0;
+    bool inside = false;
+    for (int step = 0; step < length; ++step) {
+        const QColor colour = stacked ? image.pixelColor(image.width() / 2, step)
+                                      : image.pixelColor(step, image.height() / 2);
+        // A section's fill, not its outline nor the gap between two.
+        const bool fill = colour.alpha() > 50 && colour.alpha() < 140;
+        runs += fill && !inside;
+        inside = fill;
+    }
+    return runs;
+}
+
+TEST_F(SettingsViewTest, TheLayoutEditorAnswersTheKeyboard) {
+    openSettings();
+    activate();
+    LayoutEditorView& layouts = editor();
+    LayoutEditing& editing = layouts.editing();
+    // A tall section on the left, two stacked on the right.
+    PageLayout layout;
+    layout.sections = {{"a", WidgetKind::named("cpu"), 0, 0, 0.5, 1},
+                       {"b", WidgetKind::named("gpu"), 0.5, 0, 0.5, 0.5},
+                       {"c", std::nullopt, 0.5, 0.5, 0.5, 0.5}};
+    ASSERT_TRUE(editing.change(layout));
+    const auto focused = [] { return qobject_cast<SectionTile*>(QApplication::focusWidget()); };
+    const auto press = [](int key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+        QCoreApplication::processEvents();
+    };
+
+    // The map is one stop of the Tab chain, in its place.
+    layouts.deletePageButton()->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Tab);
+    ASSERT_NE(focused(), nullptr);
+    EXPECT_EQ(focused()->sectionID(), "a");
+    press(Qt::Key_Tab);
+    EXPECT_EQ(focused(), nullptr) << "Tab leaves the map";
+    press(Qt::Key_Backtab);
+    ASSERT_NE(focused(), nullptr);
+
+    // Arrows go to the geometric neighbour and select it; the page's edge stops them.
+    press(Qt::Key_Right);
+    EXPECT_EQ(editing.selected(), "b");
+    EXPECT_EQ(focused()->sectionID(), "b");
+    press(Qt::Key_Down);
+    EXPECT_EQ(editing.selected(), "c");
+    press(Qt::Key_Left);
+    EXPECT_EQ(editing.selected(), "a");
+    press(Qt::Key_Left);
+    EXPECT_EQ(editing.selected(), "a");
+    EXPECT_EQ(focused()->sectionID(), "a");
+
+    // Ctrl+arrow moves the widget as a drag does, one undo step; the selection follows it.
+    const qsizetype steps = editing.history().size();
+    press(Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(editing.layout().sections[1].widget, WidgetKind::named("cpu"));
+    EXPECT_EQ(editing.layout().sections[0].widget, WidgetKind::named("gpu"));
+    EXPECT_EQ(editing.selected(), "b");
+    EXPECT_EQ(focused()->sectionID(), "b");
+    EXPECT_EQ(editing.history().size(), steps + 1);
+    editing.undo();
+    EXPECT_EQ(editing.layout().sections[0].widget, WidgetKind::named("cpu"));
+
+    // Delete empties the focused section.
+    layouts.map()->focusSection("b");
+    press(Qt::Key_Delete);
+    EXPECT_FALSE(editing.layout().sections[1].widget);
+
+    // Enter on a library widget fills the selected empty section; an occupied one is asked
+    // about first, as a click does.
+    PackageList* library = layouts.libraryList();
+    const auto enterOn = [&](const QString& name) {
+        const QList<PackageList::Row>& rows = library->rows();
+        const auto row = std::find_if(rows.begin(), rows.end(),
+                                      [&](const PackageList::Row& r) { return r.name == name; });
+        ASSERT_NE(row, rows.end());
+        library->setFocus(Qt::TabFocusReason);
+        library->setCurrentIndex(library->model()->index(int(row - rows.begin()), 0));
+        press(Qt::Key_Return);
+    };
+    enterOn("Notes");
+    EXPECT_EQ(editing.layout().sections[1].widget->packageID(), "notes");
+    editing.select("a");
+    enterOn("Agenda");
+    EXPECT_EQ(editing.layout().sections[0].widget, WidgetKind::named("cpu")) << "not yet";
+    EXPECT_TRUE(layouts.replaceButton()->isVisibleTo(&layouts));
+    editing.cancelPlacing();
+
+    // A burst of slider keys is one undo step and one save: 1 % a key, 10 % a page.
+    layouts.map()->focusSection("b");
+    press(Qt::Key_Space);
+    QSlider* height = layouts.slider(Axis::height);
+    ASSERT_TRUE(height->isVisibleTo(&layouts));
+    const qsizetype before = editing.history().size();
+    QSignalSpy saves(store.get(), &TarnStore::saved);
+    height->setFocus(Qt::TabFocusReason);
+    for (int key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Up, Qt::Key_PageUp})
+        press(key);
+    EXPECT_NEAR(editing.selection()->height, 0.63, 1e-9);
+    EXPECT_EQ(height->accessibleDescription(), "63%");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return editing.history().size() == before + 1; }));
+    QTest::qWait(500);
+    EXPECT_EQ(saves.count(), 1);
+    EXPECT_TRUE(layouts.savedShown());
+    editing.undo();
+    EXPECT_NEAR(editing.selection().value_or(WidgetSection{}).height, 0, 1e-9)
+            << "undo clears the selection";
+    EXPECT_NEAR(editing.layout().sections[1].height, 0.5, 1e-9);
+
+    // The arrangement's mark is the layout's: a click on the current one leaves it marked.
+    editing.select("b");
+    QPushButton* stackTwo = layouts.arrangementButton(1);
+    ASSERT_TRUE(stackTwo->isChecked());
+    click(stackTwo);
+    EXPECT_TRUE(stackTwo->isChecked());
+    EXPECT_EQ(editing.layout().sections.size(), 3);
+
+    // A tall display's presets are drawn tall: "Two" is two rows.
+    QPushButton* two = layouts.presetButton(PageLayout::Preset::two);
+    EXPECT_EQ(sectionsAcross(two->icon(), two->iconSize(), false), 2);
+    store->updatePreferences([](Preferences& p) { p.orientation = LayoutOrientation::vertical; });
+    QCoreApplication::processEvents();
+    EXPECT_GT(two->iconSize().height(), two->iconSize().width());
+    EXPECT_EQ(sectionsAcross(two->icon(), two->iconSize(), true), 2);
 }
 
 TEST_F(SettingsViewTest, PagesAreAddedResetAndDeletedThroughTheirAlerts) {
