@@ -1,7 +1,7 @@
 // Building and serialising the snapshot of a widget that declares every permission.
-#include "store/TarnStore.h"
 #include "integrations/linux/LinuxMachineReadings.h"
 #include "model/JsonCoding.h"
+#include "store/TarnStore.h"
 #include "widgets/WidgetBridge.h"
 
 #include <QJsonDocument>

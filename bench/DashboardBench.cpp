@@ -1,7 +1,7 @@
 // What the dashboard costs on the main thread when the preferences change without touching the
 // page (a note being typed saves on every pause), and when the page is laid out again.
-#include "store/TarnStore.h"
 #include "dashboard/Dashboard.h"
+#include "store/TarnStore.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

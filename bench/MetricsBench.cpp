@@ -1,8 +1,8 @@
 // Cost of the one-second heartbeat on this machine: one metrics sample between disk reads, and
 // one whole store tick (sample, histories, timer checks).
-#include "store/TarnStore.h"
 #include "integrations/MetricsSampler.h"
 #include "integrations/linux/LinuxMachineReadings.h"
+#include "store/TarnStore.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

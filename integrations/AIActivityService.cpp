@@ -1,7 +1,7 @@
 #include "AIActivityService.h"
 
-#include "model/linux/PlatformTexts.h"
 #include "integrations/Background.h"
+#include "model/linux/PlatformTexts.h"
 
 #include <QDir>
 #include <QFile>

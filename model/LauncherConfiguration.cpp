@@ -1,8 +1,8 @@
 #include "LauncherConfiguration.h"
 
-#include "model/linux/PlatformTexts.h"
 #include "model/JsonCoding.h"
 #include "model/WidgetError.h"
+#include "model/linux/PlatformTexts.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -122,7 +122,7 @@ void DisplayMap::rebuild() {
             const auto package = m_editing.store().widgets().package(*section.widget);
             label = package ? package->manifest.name : QStringLiteral("unavailable widget");
             muted = !package;
-            dragText = QStringLiteral("tarn-widget:") + section.widget->rawValue();
+            dragText = LayoutEditing::widgetDragPrefix + section.widget->rawValue();
         }
         tile->setContent(++number, label, dragText, m_editing.selected() == section.id, muted,
                          m_accent);

@@ -7,9 +7,6 @@
 
 namespace {
 
-const QString widgetPrefix = QStringLiteral("tarn-widget:");
-const QString packagePrefix = QStringLiteral("tarn-package:");
-
 // The same sections within rounding: a slider dragged back to where it began.
 bool sameLayout(const PageLayout& a, const PageLayout& b) {
     if (a.sections.size() != b.sections.size())
@@ -258,10 +255,10 @@ QString LayoutEditing::hint() const {
 }
 
 bool LayoutEditing::receive(const QString& text, const QString& sectionID) {
-    const bool isPackage = text.startsWith(packagePrefix);
-    if (!isPackage && !text.startsWith(widgetPrefix))
+    const bool isPackage = text.startsWith(packageDragPrefix);
+    if (!isPackage && !text.startsWith(widgetDragPrefix))
         return false;
-    const QString remainder = text.mid((isPackage ? packagePrefix : widgetPrefix).size());
+    const QString remainder = text.mid((isPackage ? packageDragPrefix : widgetDragPrefix).size());
     const auto named = WidgetKind::named(remainder);
     if (!named)
         return false;

@@ -21,6 +21,9 @@ class LayoutEditing : public QObject {
     Q_OBJECT
 
 public:
+    // What a drag carries: a placed widget (moved) or a package of the library (added).
+    static inline const QString widgetDragPrefix = QStringLiteral("tarn-widget:");
+    static inline const QString packageDragPrefix = QStringLiteral("tarn-package:");
     static constexpr int historyLimit = 30;
     static constexpr double step = 0.01;
     // Values this close to an end of a range count as at the end.
@@ -72,7 +75,7 @@ public:
     bool hasEmptySection() const;
     // The hint beside the map: how to place the waiting package, or how to make room.
     QString hint() const;
-    // A dropped "tarn-widget:" or "tarn-package:" text on a section; true when it was used.
+    // A dropped text of either drag prefix on a section; true when it was used.
     bool receive(const QString& text, const QString& sectionID);
     void removeWidget();
     // The section beside this one on that side of it (the nearest, then the most in line); none

@@ -476,7 +476,7 @@ QWidget* LayoutEditorView::libraryCard() {
     m_library->setAccessibleName(QStringLiteral("Widget library"));
     m_library->setRowToolTip(QStringLiteral("Click to fill an empty section. Drag onto an "
                                             "occupied section to replace it."));
-    m_library->setDragPrefix(QStringLiteral("tarn-package:"));
+    m_library->setDragPrefix(LayoutEditing::packageDragPrefix);
     m_library->setTouchPrefix(QStringLiteral("layout-library-"));
     connect(m_library, &PackageList::chosen, &m_editing, &LayoutEditing::choose);
     layout->addWidget(m_library, 1);
