@@ -42,7 +42,7 @@ QPropertyAnimation* slide(QWidget* widget, QPoint from, QPoint to, QObject* grou
 
 Dashboard::Dashboard(TarnStore& store, QWidget* parent)
     : QWidget(parent), m_store(store), m_leaving(new QLabel(this)),
-      m_overlay(new DashboardOverlay(this)) {
+      m_overlay(new DashboardOverlay(store.tasks(), this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_leaving->hide();
     m_leaving->setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -3,7 +3,6 @@
 #include "dashboard/TarnTheme.h"
 
 #include <QPainter>
-#include <QTimer>
 
 namespace {
 
@@ -16,18 +15,21 @@ void paintCapsule(QPainter& painter, const QRectF& box) {
 
 } // namespace
 
-DashboardOverlay::DashboardOverlay(QWidget* parent) : QWidget(parent), m_hold(new QTimer(this)) {
+DashboardOverlay::DashboardOverlay(DelayedTasks& tasks, QWidget* parent)
+    : QWidget(parent), m_tasks(tasks) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_TranslucentBackground);
     setAccessibleName(tr("Page indicator"));
-    m_hold->setSingleShot(true);
-    connect(m_hold, &QTimer::timeout, this, [this] { fade(0, 350); });
     m_fade.setEasingCurve(QEasingCurve::OutCubic);
     connect(&m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
         m_indicatorOpacity = value.toDouble();
         update();
     });
+}
+
+DashboardOverlay::~DashboardOverlay() {
+    m_tasks.cancel(m_hold);
 }
 
 void DashboardOverlay::setCanvas(const QRectF& frame, double scale) {
@@ -50,9 +52,12 @@ void DashboardOverlay::setToast(const std::optional<QString>& toast) {
 }
 
 void DashboardOverlay::flashPageIndicator() {
-    m_hold->stop();
+    m_tasks.cancel(m_hold);
     fade(1, 150);
-    m_hold->start(150 + indicatorHoldMilliseconds);
+    m_hold = m_tasks.schedule((150 + indicatorHoldMilliseconds) / 1000.0, [this] {
+        m_hold = 0;
+        fade(0, 350);
+    });
 }
 
 void DashboardOverlay::fade(double to, int milliseconds) {

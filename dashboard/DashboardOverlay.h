@@ -1,5 +1,7 @@
 #pragma once
 
+#include "touch/DelayedTasks.h"
+
 #include <QVariantAnimation>
 #include <QWidget>
 #include <optional>
@@ -12,7 +14,9 @@ class DashboardOverlay : public QWidget {
 public:
     static constexpr int indicatorHoldMilliseconds = 2000;
 
-    explicit DashboardOverlay(QWidget* parent);
+    // The indicator's hold runs on `tasks`.
+    DashboardOverlay(DelayedTasks& tasks, QWidget* parent);
+    ~DashboardOverlay() override;
 
     // The canvas's frame in this widget and its scale, so everything is drawn in canvas points.
     void setCanvas(const QRectF& frame, double scale);
@@ -38,5 +42,6 @@ private:
     std::optional<QString> m_toast;
     double m_indicatorOpacity = 0;
     QVariantAnimation m_fade;
-    QTimer* m_hold;
+    DelayedTasks& m_tasks;
+    DelayedTasks::Handle m_hold = 0;
 };

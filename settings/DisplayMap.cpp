@@ -59,15 +59,16 @@ QAccessibleInterface* tileAccessible(const QString& className, QObject* object) 
 
 DisplayMap::DisplayMap(LayoutEditing& editing, QWidget* parent)
     : QWidget(parent), m_editing(editing), m_accent(TarnTheme::color(QStringLiteral("#5ee0b5"))) {
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    // Only to hold the tiles' place in the Tab chain: a click on the bezel passes the focus on.
-    setFocusPolicy(Qt::ClickFocus);
-    setAccessibleName(QStringLiteral("Sections of the page"));
+    // Before anything is announced: an interface once made for this map is kept.
     static const bool accessible = [] {
         QAccessible::installFactory(tileAccessible);
         return true;
     }();
     Q_UNUSED(accessible);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // Only to hold the tiles' place in the Tab chain: a click on the bezel passes the focus on.
+    setFocusPolicy(Qt::ClickFocus);
+    setAccessibleName(QStringLiteral("Sections of the page"));
     connect(&editing, &LayoutEditing::changed, this, &DisplayMap::rebuild);
     rebuild();
 }

@@ -15,6 +15,7 @@
 namespace {
 
 struct DashboardViewTest : StoreFixture {
+    DashboardViewTest() { tasks = std::make_shared<ManualTasks>(clock); }
     std::unique_ptr<Dashboard> dashboard;
 
     Dashboard& showOverview(QSize size = {960, 270}) {
@@ -127,15 +128,18 @@ TEST_F(DashboardViewTest, PageIndicatorStaysTwoSecondsAfterTheLastPageChange) {
     DashboardOverlay* overlay = view.overlay();
     EXPECT_EQ(overlay->indicatorOpacity(), 0);
     view.setPageIndicatorRevision(1);
-    QTest::qWait(1500);
+    EXPECT_TRUE(waitUntil([&] { return overlay->indicatorOpacity() == 1; }));
+    tasks->advance(1.5);
     EXPECT_EQ(overlay->indicatorOpacity(), 1);
     view.setPageIndicatorRevision(2); // a second change restarts the wait
-    QTest::qWait(1800);
+    tasks->advance(2.1);
+    spin(100);
     EXPECT_EQ(overlay->indicatorOpacity(), 1);
-    QTest::qWait(900);
-    EXPECT_EQ(overlay->indicatorOpacity(), 0);
+    tasks->advance(0.1);
+    EXPECT_TRUE(waitUntil([&] { return overlay->indicatorOpacity() == 0; }));
     view.setPageIndicatorRevision(2); // no change, no flash
-    QTest::qWait(300);
+    tasks->advance(1);
+    spin(200);
     EXPECT_EQ(overlay->indicatorOpacity(), 0);
 }
 
