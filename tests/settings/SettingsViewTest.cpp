@@ -113,7 +113,9 @@ TEST_F(SettingsViewTest, DirectTouchSecondsAndDisplayAnswerClicksAndTouchAlike) 
     QComboBox* display = general.displayPicker();
     ASSERT_EQ(display->count(), 3);
     EXPECT_EQ(display->itemText(0), "Automatic · XENEON EDGE");
-    EXPECT_EQ(display->itemText(2), "HDMI-2 · display 22");
+    // Named after the monitor and its connector; the connector alone when the EDID names none.
+    EXPECT_EQ(display->itemText(1), "DELL U2720Q · DP-1");
+    EXPECT_EQ(display->itemText(2), "HDMI-2");
     emit display->activated(2);
     EXPECT_EQ(store->preferences().displayID, 22u);
     EXPECT_EQ(moves, 2);
