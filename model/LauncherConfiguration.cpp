@@ -45,27 +45,36 @@ std::optional<Shortcut> LauncherConfiguration::standardApp() const {
     return *found;
 }
 
-QString LauncherConfiguration::name() const {
+QString LauncherConfiguration::name(AppLauncher* applications) const {
     if (const auto app = standardApp())
         return app->name;
-    if (!path.isEmpty())
-        return QFileInfo(path).completeBaseName();
-    return QStringLiteral("Choose an app");
+    if (path.isEmpty())
+        return QStringLiteral("Choose an app");
+    if (const auto location = standardisedPath(); location && applications) {
+        if (const auto named = applications->displayName(*location))
+            return *named;
+    }
+    return QFileInfo(path).completeBaseName();
+}
+
+std::optional<QString> LauncherConfiguration::standardisedPath() const {
+    QString expanded = path.trimmed();
+    if (expanded == QStringLiteral("~") || expanded.startsWith(QStringLiteral("~/")))
+        expanded = QDir::homePath() + expanded.mid(1);
+    if (!expanded.startsWith(QLatin1Char('/')))
+        return std::nullopt;
+    return QDir::cleanPath(expanded);
 }
 
 Shortcut LauncherConfiguration::shortcut(AppLauncher& applications) const {
     if (const auto app = standardApp())
         return *app;
-    QString expanded = path.trimmed();
-    if (expanded == QStringLiteral("~") || expanded.startsWith(QStringLiteral("~/")))
-        expanded = QDir::homePath() + expanded.mid(1);
-    const QString standardised = QDir::cleanPath(expanded);
-    const auto found = expanded.startsWith(QLatin1Char('/')) ? applications.inspect(standardised)
-                                                             : std::nullopt;
+    const auto standardised = standardisedPath();
+    const auto found = standardised ? applications.inspect(*standardised) : std::nullopt;
     if (!found)
         throw WidgetError::invalid(PlatformTexts::invalidApplication());
     return Shortcut{QUuid::createUuid(), found->name, found->identifier, QStringLiteral("app"),
-                    standardised};
+                    *standardised};
 }
 
 LauncherConfiguration LauncherConfiguration::exampleDefault(const QString& instanceID) {

@@ -21,8 +21,12 @@ struct LauncherConfiguration {
     // The six standard applications, built once.
     static const QList<Shortcut>& standard();
     std::optional<Shortcut> standardApp() const;
-    // The standard application's name, the custom application's file name, or "Choose an app".
-    QString name() const;
+    // The standard application's name; the custom application's name as the desktop gives it
+    // (its desktop entry's Name in the user's language), else its file name; or "Choose an app".
+    // `applications` may be null: the file name serves.
+    QString name(AppLauncher* applications) const;
+    // The custom path trimmed, with "~" expanded and cleaned; nothing unless it is absolute.
+    std::optional<QString> standardisedPath() const;
     // The launchable shortcut. Throws WidgetError when the custom path holds no application.
     Shortcut shortcut(AppLauncher& applications) const;
     // The configuration of a launcher that has none stored: the example pages' launchers open

@@ -46,6 +46,17 @@ QLabel* wrapped(QLabel* label) {
     return label;
 }
 
+// What a user recognises a display by: the monitor's own name and the connector it is on
+// ("XENEON EDGE · DP-1"). The display number only tells apart screens that have no name at all.
+QString displayLabel(const ScreenInfo& screen, quint32 number) {
+    if (screen.name.isEmpty())
+        return screen.monitorName.isEmpty() ? QStringLiteral("Screen · display %1").arg(number)
+                                            : screen.monitorName;
+    if (screen.monitorName.isEmpty())
+        return screen.name;
+    return screen.monitorName + QStringLiteral(" · ") + screen.name;
+}
+
 } // namespace
 
 GeneralSettingsView::GeneralSettingsView(SettingsContext context, QWidget* parent)
@@ -309,9 +320,7 @@ void GeneralSettingsView::fillDisplays() {
         if (listed.contains(number))
             continue;
         listed.append(number);
-        const QString name = screen.name.isEmpty() ? QStringLiteral("Screen") : screen.name;
-        m_display->addItem(QStringLiteral("%1 · display %2").arg(name).arg(number),
-                           QVariant::fromValue(number));
+        m_display->addItem(displayLabel(screen, number), QVariant::fromValue(number));
     }
     const auto chosen = m_context.store.preferences().displayID;
     if (chosen && !listed.contains(*chosen))

@@ -76,6 +76,9 @@ LauncherSettingsSheet::LauncherSettingsSheet(SettingsContext context, QString in
     pathRow->addWidget(m_path, 1);
     pathRow->addWidget(m_browse);
     customLayout->addLayout(pathRow);
+    m_chosen = SettingsStyle::label(QString(), "muted", m_custom);
+    m_chosen->setWordWrap(true);
+    customLayout->addWidget(m_chosen);
     auto* help = SettingsStyle::label(
             QStringLiteral("Enter an application path or choose an app using the folder button."),
             "muted", m_custom);
@@ -125,8 +128,23 @@ void LauncherSettingsSheet::showDraft() {
     m_custom->setVisible(isCustom);
     if (m_path->text() != m_draft.path)
         m_path->setText(m_draft.path);
+    const QString chosen = isCustom ? chosenName() : QString();
+    m_chosen->setText(chosen.isEmpty() ? QString() : QStringLiteral("Opens %1").arg(chosen));
+    m_chosen->setVisible(!chosen.isEmpty());
     m_error->setVisible(!m_error->text().isEmpty());
     adjustSize();
+}
+
+QString LauncherSettingsSheet::chosenName() const {
+    AppLauncher* launcher = m_context.store.launcher().get();
+    if (!launcher)
+        return {};
+    try {
+        m_draft.shortcut(*launcher);
+        return m_draft.name(launcher);
+    } catch (const WidgetError&) {
+        return {};
+    }
 }
 
 void LauncherSettingsSheet::browse() {

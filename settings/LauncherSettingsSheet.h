@@ -27,6 +27,8 @@ public:
     QPushButton* cancelButton() const { return m_cancel; }
     QLabel* errorLabel() const { return m_error; }
     QWidget* customPanel() const { return m_custom; }
+    // "Opens" and the name the widget shows, once the custom path leads to an application.
+    QLabel* chosenLabel() const { return m_chosen; }
 
     void browse();
     // Stores the draft and closes, or shows why the application can't be used.
@@ -35,6 +37,8 @@ public:
 private:
     void setDraft(const LauncherConfiguration& draft);
     void showDraft();
+    // The custom application's name, or empty while the path leads to none.
+    QString chosenName() const;
 
     SettingsContext m_context;
     QString m_instanceID;
@@ -43,6 +47,7 @@ private:
     QWidget* m_custom;
     QLineEdit* m_path;
     QPushButton* m_browse;
+    QLabel* m_chosen;
     QLabel* m_error;
     QPushButton* m_save;
     QPushButton* m_cancel;

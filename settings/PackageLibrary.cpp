@@ -3,6 +3,7 @@
 #include "model/WidgetError.h"
 #include "store/TarnStore.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
@@ -63,9 +64,10 @@ QList<Instance> instances(const TarnStore& store, const QList<WidgetPackage>& ma
             if (section.widget->packageID() == launcherPackage) {
                 const QString key = section.widget->rawValue();
                 const auto& launchers = store.preferences().launchers;
-                instance.launcherName = launchers.contains(key)
-                                                ? launchers.value(key).name()
-                                                : LauncherConfiguration::exampleDefault(key).name();
+                const LauncherConfiguration launcher =
+                        launchers.contains(key) ? launchers.value(key)
+                                                : LauncherConfiguration::exampleDefault(key);
+                instance.launcherName = launcher.name(store.launcher().get());
             }
             found.append(instance);
         }
@@ -97,13 +99,23 @@ QString installInformative(const WidgetManifest& manifest) {
     const QString access = manifest.permissions.isEmpty()
                                    ? QStringLiteral("clock and theme only")
                                    : manifest.permissions.join(QStringLiteral(", "));
-    const QString network = manifest.networkOrigins
+    const QString network = manifest.networkOrigins && !manifest.networkOrigins->isEmpty()
                                     ? manifest.networkOrigins->join(QStringLiteral(", "))
                                     : QStringLiteral("none");
     return QStringLiteral("By ") + manifest.author + QStringLiteral(", version ") +
            manifest.version + QStringLiteral(".\n\nRequested access: ") + access +
            QStringLiteral(".\n\nNetwork: ") + network +
            QStringLiteral(".\n\nAn installed package with the same ID will be replaced.");
+}
+
+QString uninstallMessage(const WidgetPackage& package) {
+    return QStringLiteral("Move %1 to the Trash?").arg(package.manifest.name);
+}
+
+QString uninstallInformative(const WidgetPackage& package) {
+    return QStringLiteral("Its folder “%1” goes to the Trash, where you can restore it. Tiles "
+                          "that show it read “Widget unavailable” until it is installed again.")
+            .arg(QDir::toNativeSeparators(package.root));
 }
 
 Candidate examine(const QString& folder) {

@@ -54,6 +54,10 @@ struct Candidate {
 Candidate examine(const QString& folder);
 // Installs through the registry; empty when done, else the message to show.
 QString install(TarnStore& store, const QString& folder);
+// The uninstall confirmation's message and informative text: what goes and where to.
+QString uninstallMessage(const WidgetPackage& package);
+QString uninstallInformative(const WidgetPackage& package);
+// Moves the package to the trash through the registry; empty when done, else why it stayed.
 QString uninstall(TarnStore& store, const WidgetPackage& package);
 
 } // namespace PackageLibrary

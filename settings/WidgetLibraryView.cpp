@@ -441,9 +441,22 @@ void WidgetLibraryView::configure(const QString& instanceID) {
 void WidgetLibraryView::uninstall() {
     if (!m_shown)
         return;
-    const QString failure = PackageLibrary::uninstall(m_context.store, *m_shown);
-    m_error->setText(failure);
-    m_error->setVisible(!failure.isEmpty());
+    const QPointer<WidgetLibraryView> self(this);
+    const WidgetPackage package = *m_shown;
+    // Return cancels: the folder may be the author's only copy.
+    m_context.dialogs.ask(window(),
+                          {PackageLibrary::uninstallMessage(package),
+                           PackageLibrary::uninstallInformative(package),
+                           {QStringLiteral("Move to Trash"), QStringLiteral("Cancel")},
+                           1},
+                          [self, package](int button) {
+                              if (!self || button != 0)
+                                  return;
+                              const QString failure =
+                                      PackageLibrary::uninstall(self->m_context.store, package);
+                              self->m_error->setText(failure);
+                              self->m_error->setVisible(!failure.isEmpty());
+                          });
 }
 
 void WidgetLibraryView::install() {

@@ -16,6 +16,8 @@ struct ScreenInfo {
     double rotation = 0; // degrees
     // The frame without panels and docks; empty when the platform gave none (then the frame).
     QRectF visibleFrame;
+    // The monitor's own name from its EDID ("XENEON EDGE"); empty when it is not known.
+    QString monitorName{};
 };
 
 // The monitor's identity as its EDID states it.

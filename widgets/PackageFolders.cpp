@@ -6,9 +6,28 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+namespace {
+
+// Qt moves an item into the working folder when the home trash is missing and cannot be made
+// there: it has to exist, with both its folders, before anything is trashed.
+std::optional<QString> prepareHomeTrash() {
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                          QStringLiteral("/Trash");
+    const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    for (const QString& folder :
+         {trash, trash + QStringLiteral("/files"), trash + QStringLiteral("/info")}) {
+        if (!QFileInfo(folder).isDir() && !QDir().mkdir(folder, ownerOnly))
+            return QStringLiteral("the Trash folder “%1” couldn’t be created").arg(folder);
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 std::optional<QString> PackageFolders::copy(const QString& given, const QString& to) {
     if (!QDir().mkpath(to))
@@ -56,5 +75,15 @@ std::optional<QString> PackageFolders::remove(const QString& path) {
                                                            : QFile::remove(path);
     if (!removed)
         return QStringLiteral("“%1” couldn’t be removed.").arg(item.fileName());
+    return std::nullopt;
+}
+
+std::optional<QString> PackageFolders::moveToTrash(const QString& path, QString& trashed) {
+    if (const auto error = prepareHomeTrash())
+        return error;
+    QFile item(path);
+    if (!item.moveToTrash())
+        return item.errorString();
+    trashed = item.fileName();
     return std::nullopt;
 }

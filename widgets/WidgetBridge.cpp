@@ -247,7 +247,7 @@ QJsonValue section(const QString& name, const WidgetManifest& manifest, TarnStor
         const LauncherConfiguration launcher = launcherFor(store, key);
         const auto standard = launcher.standardApp();
         return QJsonObject{
-                {QStringLiteral("name"), launcher.name()},
+                {QStringLiteral("name"), launcher.name(store.launcher().get())},
                 {QStringLiteral("symbol"), standard ? standard->symbol : QStringLiteral("app")}};
     }
     if (name == QStringLiteral("shortcuts")) {

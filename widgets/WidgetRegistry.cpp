@@ -160,14 +160,20 @@ WidgetPackage WidgetRegistry::install(const QString& source) {
     return WidgetPackage{staged.manifest, destination, false};
 }
 
-void WidgetRegistry::remove(const WidgetPackage& package) {
+QString WidgetRegistry::remove(const WidgetPackage& package) {
     if (package.bundled)
-        return;
+        return {};
     if (cleaned(QFileInfo(package.root).path()) != cleaned(m_installedDirectory))
-        return;
-    if (const auto error = m_folders->remove(package.root))
-        throw WidgetError::invalid(*error);
+        return {};
+    // The folder may be an author's only copy: it goes where it can be restored from.
+    QString trashed;
+    if (const auto error = m_folders->moveToTrash(package.root, trashed))
+        throw WidgetError::invalid(
+                QStringLiteral(
+                        "%1 is still installed: its folder couldn’t be moved to the Trash (%2).")
+                        .arg(package.manifest.name, *error));
     reload();
+    return trashed;
 }
 
 std::optional<WidgetPackage> WidgetRegistry::package(const WidgetKind& kind) const {

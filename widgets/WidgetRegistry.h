@@ -41,8 +41,10 @@ public:
     // Validates, copies and swaps the folder in atomically under its identity. Throws
     // WidgetError with the validation or file system failure; the previous package stays.
     WidgetPackage install(const QString& source);
-    // Deletes a custom package; included packages are never removed. Throws WidgetError.
-    void remove(const WidgetPackage& package);
+    // Moves a custom package's folder to the desktop's trash and returns where it went; included
+    // packages and folders outside the custom folder stay (and the result is empty). Throws
+    // WidgetError when the folder cannot go to the trash: the package then stays installed.
+    QString remove(const WidgetPackage& package);
     std::optional<WidgetPackage> package(const WidgetKind& kind) const;
     std::optional<WidgetPackage> package(const QString& id) const;
     // The library's category filters.

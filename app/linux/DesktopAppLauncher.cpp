@@ -55,6 +55,11 @@ DesktopAppLauncher::Folders DesktopAppLauncher::Folders::fromEnvironment() {
                                 {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")});
     for (const QString& desktop : pathList("XDG_CURRENT_DESKTOP", {}))
         folders.currentDesktops.append(desktop.toLower());
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        folders.messagesLocale = qEnvironmentVariable(variable);
+        if (!folders.messagesLocale.isEmpty())
+            break;
+    }
     return folders;
 }
 
@@ -176,7 +181,7 @@ std::optional<AppLauncher::Application> DesktopAppLauncher::inspect(const QStrin
     if (!file.isFile())
         return std::nullopt;
     if (file.suffix() == QStringLiteral("desktop")) {
-        const auto entry = DesktopEntry::read(path);
+        const auto entry = DesktopEntry::read(path, m_folders.messagesLocale);
         if (!entry || !entry->isApplication() || !entry->arguments())
             return std::nullopt;
         return Application{entry->name.isEmpty() ? file.completeBaseName() : entry->name,
@@ -185,6 +190,21 @@ std::optional<AppLauncher::Application> DesktopAppLauncher::inspect(const QStrin
     if (!file.isExecutable())
         return std::nullopt;
     return Application{file.completeBaseName(), QString()};
+}
+
+std::optional<QString> DesktopAppLauncher::displayName(const QString& path) {
+    const QFileInfo file(path);
+    if (file.suffix() != QStringLiteral("desktop") || !file.isFile())
+        return std::nullopt;
+    const QDateTime modified = file.lastModified();
+    const QMutexLocker locker(&m_namesLock);
+    const auto known = m_names.constFind(path);
+    if (known != m_names.cend() && known->modified == modified)
+        return known->name;
+    const auto entry = DesktopEntry::read(path, m_folders.messagesLocale);
+    const auto name = entry && !entry->name.isEmpty() ? std::optional(entry->name) : std::nullopt;
+    m_names.insert(path, {modified, name});
+    return name;
 }
 
 void DesktopAppLauncher::open(const QString& location, Completion completion) {

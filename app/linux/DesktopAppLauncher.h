@@ -3,6 +3,9 @@
 #include "app/linux/DesktopEntry.h"
 #include "model/AppLauncher.h"
 
+#include <QDateTime>
+#include <QHash>
+#include <QMutex>
 #include <QStringList>
 
 // Applications are desktop entries. A bundle identifier names a desktop file id; the six standard
@@ -17,6 +20,8 @@ public:
         QString dataHome;
         QStringList dataDirs;
         QStringList currentDesktops; // lower-case names from XDG_CURRENT_DESKTOP
+        // The language of names: LC_ALL, else LC_MESSAGES, else LANG ("de_AT.UTF-8").
+        QString messagesLocale;
 
         static Folders fromEnvironment();
     };
@@ -26,6 +31,8 @@ public:
     std::optional<QString> locate(const QString& bundleID) override;
     // A .desktop file of type Application, or an executable file.
     std::optional<Application> inspect(const QString& path) override;
+    // A desktop entry's Name in the user's language; read again only when the file changed.
+    std::optional<QString> displayName(const QString& path) override;
     // A .desktop file runs its Exec line; any other executable file runs as it is.
     void open(const QString& location, Completion completion) override;
 
@@ -40,5 +47,13 @@ private:
     QStringList applicationFolders() const;
     QStringList mimeAppsLists() const;
 
+    struct KnownName {
+        QDateTime modified;
+        std::optional<QString> name;
+    };
+
     Folders m_folders;
+    // Launcher states ask on whatever thread builds them.
+    QMutex m_namesLock;
+    QHash<QString, KnownName> m_names; // by path
 };

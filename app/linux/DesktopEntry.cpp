@@ -1,6 +1,7 @@
 #include "DesktopEntry.h"
 
 #include <QFile>
+#include <QHash>
 
 namespace {
 
@@ -74,9 +75,41 @@ std::optional<QStringList> splitCommandLine(const QString& exec) {
     return words;
 }
 
+// The locale of a localised key such as "Name[de_AT]", or nothing for another key.
+std::optional<QString> localeOf(const QString& key, const QString& name) {
+    if (key.size() <= name.size() + 2 || !key.startsWith(name) ||
+        key[name.size()] != QLatin1Char('[') || !key.endsWith(QLatin1Char(']')))
+        return std::nullopt;
+    return key.mid(name.size() + 1, key.size() - name.size() - 2);
+}
+
 } // namespace
 
-std::optional<DesktopEntry> DesktopEntry::read(const QString& file) {
+QStringList DesktopEntry::localeMatches(const QString& messagesLocale) {
+    QString rest = messagesLocale;
+    QString modifier;
+    if (const qsizetype at = rest.indexOf(QLatin1Char('@')); at >= 0) {
+        modifier = rest.mid(at);
+        rest.truncate(at);
+    }
+    rest = rest.section(QLatin1Char('.'), 0, 0);
+    const QString language = rest.section(QLatin1Char('_'), 0, 0);
+    const QString country = rest.contains(QLatin1Char('_')) ? rest : QString();
+    if (language.isEmpty() || language == QStringLiteral("C") ||
+        language == QStringLiteral("POSIX"))
+        return {};
+    QStringList matches;
+    if (!country.isEmpty() && !modifier.isEmpty())
+        matches.append(country + modifier);
+    if (!country.isEmpty())
+        matches.append(country);
+    if (!modifier.isEmpty())
+        matches.append(language + modifier);
+    matches.append(language);
+    return matches;
+}
+
+std::optional<DesktopEntry> DesktopEntry::read(const QString& file, const QString& messagesLocale) {
     QFile input(file);
     if (!input.open(QIODevice::ReadOnly | QIODevice::Text))
         return std::nullopt;
@@ -84,6 +117,7 @@ std::optional<DesktopEntry> DesktopEntry::read(const QString& file) {
     entry.file = file;
     bool inGroup = false;
     bool sawGroup = false;
+    QHash<QString, QString> localisedNames; // by locale
     while (!input.atEnd()) {
         const QString line = QString::fromUtf8(input.readLine()).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
@@ -96,10 +130,11 @@ std::optional<DesktopEntry> DesktopEntry::read(const QString& file) {
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         if (!inGroup || equals <= 0)
             continue;
-        // Localised keys (Name[de]) are left to the desktop; the plain key serves.
         const QString key = line.left(equals).trimmed();
         const QString value = unescapeValue(line.mid(equals + 1).trimmed());
-        if (key == QStringLiteral("Type"))
+        if (const auto locale = localeOf(key, QStringLiteral("Name")))
+            localisedNames.insert(*locale, value);
+        else if (key == QStringLiteral("Type"))
             entry.type = value;
         else if (key == QStringLiteral("Name"))
             entry.name = value;
@@ -116,6 +151,12 @@ std::optional<DesktopEntry> DesktopEntry::read(const QString& file) {
     }
     if (!sawGroup)
         return std::nullopt;
+    for (const QString& locale : localeMatches(messagesLocale)) {
+        if (!localisedNames.value(locale).isEmpty()) {
+            entry.name = localisedNames.value(locale);
+            break;
+        }
+    }
     return entry;
 }
 

@@ -15,8 +15,14 @@ struct DesktopEntry {
     QStringList categories;
     bool hidden = false;
 
-    // Nothing when the file cannot be read or has no [Desktop Entry] group.
-    static std::optional<DesktopEntry> read(const QString& file);
+    // Nothing when the file cannot be read or has no [Desktop Entry] group. `name` is the Name
+    // localised for `messagesLocale` (an LC_MESSAGES value such as "de_AT.UTF-8@euro"), else the
+    // plain one.
+    static std::optional<DesktopEntry> read(const QString& file,
+                                            const QString& messagesLocale = QString());
+    // The locales a localised key may name for an LC_MESSAGES value, best first:
+    // lang_COUNTRY@MODIFIER, lang_COUNTRY, lang@MODIFIER, lang (the encoding does not count).
+    static QStringList localeMatches(const QString& messagesLocale);
 
     bool isApplication() const { return type == QStringLiteral("Application") && !exec.isEmpty(); }
 

@@ -8,40 +8,6 @@
 
 namespace {
 
-constexpr int edidLength = 128;
-constexpr int descriptorsStart = 54;
-constexpr int descriptorLength = 18;
-constexpr quint8 productNameTag = 0xFC;
-
-quint8 byteAt(const QByteArray& bytes, int index) {
-    return quint8(bytes[index]);
-}
-
-QString monitorName(const QByteArray& edid) {
-    for (int start = descriptorsStart; start + descriptorLength <= edidLength;
-         start += descriptorLength) {
-        // Display descriptors start with a zero pixel clock; the tag tells which one.
-        if (byteAt(edid, start) != 0 || byteAt(edid, start + 1) != 0 ||
-            byteAt(edid, start + 3) != productNameTag)
-            continue;
-        QByteArray text = edid.mid(start + 5, 13);
-        const qsizetype end = text.indexOf('\n');
-        if (end >= 0)
-            text.truncate(end);
-        return QString::fromLatin1(text).trimmed();
-    }
-    return {};
-}
-
-QSize preferredSize(const QByteArray& edid) {
-    const int t = descriptorsStart;
-    if (byteAt(edid, t) == 0 && byteAt(edid, t + 1) == 0)
-        return {};
-    const int width = byteAt(edid, t + 2) | (byteAt(edid, t + 4) & 0xF0) << 4;
-    const int height = byteAt(edid, t + 5) | (byteAt(edid, t + 7) & 0xF0) << 4;
-    return {width, height};
-}
-
 QByteArray readSmallFile(const QString& path) {
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
@@ -61,18 +27,6 @@ std::optional<DrmConnector> onlyOne(const QList<DrmConnector>& found) {
 }
 
 } // namespace
-
-std::optional<EdidIdentity> parseEdid(const QByteArray& edid) {
-    static const QByteArray header("\x00\xFF\xFF\xFF\xFF\xFF\xFF\x00", 8);
-    if (edid.size() < edidLength || !edid.startsWith(header))
-        return std::nullopt;
-    EdidIdentity identity;
-    identity.model = {quint32(byteAt(edid, 8)) << 8 | byteAt(edid, 9),
-                      quint32(byteAt(edid, 10)) | quint32(byteAt(edid, 11)) << 8};
-    identity.monitorName = monitorName(edid);
-    identity.preferredSize = preferredSize(edid);
-    return identity;
-}
 
 QList<DrmConnector> readDrmConnectors(const QString& sysfsRoot) {
     static const QRegularExpression connectorName(QStringLiteral("^card\\d+-(.+)$"));

@@ -31,7 +31,13 @@ DrmScreenDirectory::DrmScreenDirectory(QString sysfsRoot, Skip)
     : m_sysfsRoot(std::move(sysfsRoot)) {}
 
 void DrmScreenDirectory::refresh() {
-    m_models = platformModels();
+    const QHash<quint32, EdidIdentity> platform = platformIdentities();
+    m_models.clear();
+    m_monitorNames.clear();
+    for (auto it = platform.begin(); it != platform.end(); ++it) {
+        m_models.insert(it.key(), it->model);
+        m_monitorNames.insert(it.key(), it->monitorName);
+    }
     m_report.clear();
     const QList<QScreen*> all = screensMainFirst();
     QList<ScreenFacts> facts;
@@ -51,6 +57,7 @@ void DrmScreenDirectory::refresh() {
                                     .arg(screen, modelText(m_models[number]), platformSource()));
         } else if (matches[i]) {
             m_models.insert(number, matches[i]->identity.model);
+            m_monitorNames.insert(number, matches[i]->identity.monitorName);
             m_report.append(QStringLiteral("%1: %2 from the kernel's connector %3")
                                     .arg(screen, modelText(matches[i]->identity.model),
                                          matches[i]->connector));
@@ -74,8 +81,9 @@ QList<ScreenInfo> DrmScreenDirectory::screens() const {
                                 : orientation == Qt::InvertedLandscapeOrientation ? 180
                                 : orientation == Qt::InvertedPortraitOrientation  ? 270
                                                                                   : 0;
-        screens.append({screen->name(), screen->geometry(), displayNumber(screen->name()), rotation,
-                        screen->availableGeometry()});
+        const quint32 number = displayNumber(screen->name());
+        screens.append({screen->name(), screen->geometry(), number, rotation,
+                        screen->availableGeometry(), m_monitorNames.value(number)});
     }
     return screens;
 }

@@ -24,11 +24,12 @@ protected:
     // For a subclass, whose own refresh() must not run before it is built.
     DrmScreenDirectory(QString sysfsRoot, Skip);
     // Identities the window system itself gives, by display number, with where they came from.
-    virtual QHash<quint32, DisplayModel> platformModels() const { return {}; }
+    virtual QHash<quint32, EdidIdentity> platformIdentities() const { return {}; }
     virtual QString platformSource() const { return {}; }
 
 private:
     QString m_sysfsRoot;
     QHash<quint32, DisplayModel> m_models;
+    QHash<quint32, QString> m_monitorNames;
     QStringList m_report;
 };

@@ -16,18 +16,26 @@ DisplayModel modelFromEdid(const unsigned char* edid) {
     return {quint32(edid[8]) << 8 | edid[9], quint32(edid[10]) | quint32(edid[11]) << 8};
 }
 
-QHash<quint32, DisplayModel> readModels(Display* display) {
-    QHash<quint32, DisplayModel> models;
+// A whole EDID tells the monitor's name too; a truncated one at least its model.
+EdidIdentity identityFromEdid(const unsigned char* edid, unsigned long count) {
+    const QByteArray bytes(reinterpret_cast<const char*>(edid), qsizetype(count));
+    if (const auto parsed = parseEdid(bytes))
+        return *parsed;
+    return {modelFromEdid(edid), QString(), QSize()};
+}
+
+QHash<quint32, EdidIdentity> readIdentities(Display* display) {
+    QHash<quint32, EdidIdentity> identities;
     int eventBase = 0, errorBase = 0;
     if (!XRRQueryExtension(display, &eventBase, &errorBase))
-        return models;
+        return identities;
     const Atom edidAtom = XInternAtom(display, RR_PROPERTY_RANDR_EDID, True);
     XRRScreenResources* resources =
             XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
     if (!resources || edidAtom == 0) {
         if (resources)
             XRRFreeScreenResources(resources);
-        return models;
+        return identities;
     }
     for (int i = 0; i < resources->noutput; ++i) {
         XRROutputInfo* info = XRRGetOutputInfo(display, resources, resources->outputs[i]);
@@ -43,12 +51,12 @@ QHash<quint32, DisplayModel> readModels(Display* display) {
                                                 edidLength / 4, False, False, AnyPropertyType,
                                                 &type, &format, &count, &remaining, &data);
         if (status == Success && format == 8 && count >= 12 && data)
-            models.insert(displayNumber(name), modelFromEdid(data));
+            identities.insert(displayNumber(name), identityFromEdid(data, count));
         if (data)
             XFree(data);
     }
     XRRFreeScreenResources(resources);
-    return models;
+    return identities;
 }
 
 } // namespace
@@ -58,9 +66,9 @@ X11ScreenDirectory::X11ScreenDirectory(QString sysfsRoot)
     refresh();
 }
 
-QHash<quint32, DisplayModel> X11ScreenDirectory::platformModels() const {
+QHash<quint32, EdidIdentity> X11ScreenDirectory::platformIdentities() const {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (x11 && x11->display())
-        return readModels(x11->display());
+        return readIdentities(x11->display());
     return {};
 }

@@ -10,6 +10,6 @@ public:
     explicit X11ScreenDirectory(QString sysfsRoot = QStringLiteral("/sys"));
 
 protected:
-    QHash<quint32, DisplayModel> platformModels() const override;
+    QHash<quint32, EdidIdentity> platformIdentities() const override;
     QString platformSource() const override { return QStringLiteral("XRandR"); }
 };

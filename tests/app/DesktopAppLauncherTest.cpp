@@ -1,6 +1,7 @@
 #include "app/linux/DesktopAppLauncher.h"
 
 #include "app/linux/CanberraSound.h"
+#include "model/LauncherConfiguration.h"
 #include "support/EventLoop.h"
 #include "support/TestFiles.h"
 
@@ -20,7 +21,8 @@ struct XdgTree {
                 {root.filePath("etc-xdg")},
                 root.filePath("data"),
                 {root.filePath("local-share"), root.filePath("share")},
-                desktops};
+                desktops,
+                QString()};
     }
     void write(const QString& relative, const QByteArray& contents) {
         writeFile(root.filePath(relative), contents);
@@ -65,6 +67,14 @@ TEST(DesktopEntry, ReadsTheDesktopEntryGroupOnly) {
     EXPECT_FALSE(DesktopEntry::read(tree.path("missing.desktop")));
     tree.write("link.desktop", "[Desktop Entry]\nType=Link\nURL=https://example.org\n");
     EXPECT_FALSE(DesktopEntry::read(tree.path("link.desktop"))->isApplication());
+
+    // The localised Name for the user's language, by the specification's fallbacks.
+    EXPECT_EQ(DesktopEntry::read(tree.path("a.desktop"), "de_AT.UTF-8@euro")->name, "Dateien");
+    EXPECT_EQ(DesktopEntry::read(tree.path("a.desktop"), "C")->name, "Files");
+    EXPECT_EQ(DesktopEntry::localeMatches("sr_RS.UTF-8@latin"),
+              QStringList({"sr_RS@latin", "sr_RS", "sr@latin", "sr"}));
+    EXPECT_EQ(DesktopEntry::localeMatches("pt_BR"), QStringList({"pt_BR", "pt"}));
+    EXPECT_TRUE(DesktopEntry::localeMatches("POSIX").isEmpty());
 }
 
 TEST(DesktopEntry, ExecQuotingAndFieldCodes) {
@@ -137,6 +147,44 @@ TEST(DesktopAppLauncher, TerminalAndSettingsByNameOrCategory) {
     tree.app("share", "systemsettings");
     EXPECT_EQ(launcher.locate("com.apple.systempreferences"),
               tree.path("share/applications/systemsettings.desktop"));
+}
+
+TEST(DesktopAppLauncher, CustomLaunchersAreNamedAsTheDesktopNamesThem) {
+    XdgTree tree;
+    tree.write("data/applications/org.gnome.TextEditor.desktop",
+               "[Desktop Entry]\nType=Application\nName=Text Editor\nName[de]=Texteditor\n"
+               "Name[pt_BR]=Editor de Texto\nExec=/bin/true\n");
+    const QString file = tree.path("data/applications/org.gnome.TextEditor.desktop");
+    const LauncherConfiguration chosen{"custom", file};
+    DesktopAppLauncher launcher(tree.folders());
+    EXPECT_EQ(chosen.name(&launcher), "Text Editor");
+    EXPECT_EQ(chosen.shortcut(launcher).name, "Text Editor");
+    const auto inLanguage = [&](const QString& locale) {
+        DesktopAppLauncher::Folders folders = tree.folders();
+        folders.messagesLocale = locale;
+        DesktopAppLauncher localised(folders);
+        return chosen.name(&localised);
+    };
+    EXPECT_EQ(inLanguage("de_CH.UTF-8"), "Texteditor");
+    EXPECT_EQ(inLanguage("pt_BR.UTF-8"), "Editor de Texto");
+    EXPECT_EQ(inLanguage("pt_PT.UTF-8"), "Text Editor");
+    // A program keeps its file name.
+    EXPECT_EQ((LauncherConfiguration{"custom", "/bin/true"}).name(&launcher), "true");
+
+    // An unchanged entry is not read again; a changed one is.
+    QFile entry(file);
+    ASSERT_TRUE(entry.open(QIODevice::ReadWrite));
+    const QDateTime modified = entry.fileTime(QFileDevice::FileModificationTime);
+    entry.resize(0);
+    entry.write("[Desktop Entry]\nType=Application\nName=Editor\nExec=/bin/true\n");
+    entry.flush();
+    ASSERT_TRUE(entry.setFileTime(modified, QFileDevice::FileModificationTime));
+    entry.close();
+    EXPECT_EQ(chosen.name(&launcher), "Text Editor");
+    ASSERT_TRUE(entry.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(entry.setFileTime(modified.addSecs(1), QFileDevice::FileModificationTime));
+    entry.close();
+    EXPECT_EQ(chosen.name(&launcher), "Editor");
 }
 
 TEST(DesktopAppLauncher, OpensDesktopEntriesAndExecutables) {

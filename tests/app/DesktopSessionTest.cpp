@@ -240,6 +240,18 @@ TEST_F(FakeDrm, ConnectedConnectorsWithAnEdidAreRead) {
     EXPECT_EQ(connectors[1].identity.monitorName, "XENEON EDGE");
     EXPECT_EQ(connectors[1].identity.preferredSize, QSize(2560, 720));
 
+    // The monitor's name: up to 13 printable characters, in whichever display descriptor holds
+    // it; nothing that could act on a terminal or a label.
+    QByteArray bytes = edid(corsair, edge, "XENEON EDGE", 2560, 720);
+    bytes.replace(77, 13, "ABCDEFGHIJKLM");
+    EXPECT_EQ(parseEdid(bytes)->monitorName, "ABCDEFGHIJKLM");
+    bytes.replace(77, 13, QByteArray("EDGE\x07\x1b]0;\xFF\n    ", 13));
+    EXPECT_EQ(parseEdid(bytes)->monitorName, "EDGE]0;");
+    bytes[75] = 0;
+    EXPECT_EQ(parseEdid(bytes)->monitorName, "");
+    bytes[111] = char(0xFC);
+    bytes.replace(113, 13, "LAST\n        ");
+    EXPECT_EQ(parseEdid(bytes)->monitorName, "LAST");
     EXPECT_FALSE(parseEdid(edid(corsair, edge, "X", 1, 1).left(127)).has_value());
     EXPECT_FALSE(parseEdid(QByteArray(128, '\xFF')).has_value());
     EXPECT_TRUE(readDrmConnectors(sysfs.filePath("nowhere")).isEmpty());

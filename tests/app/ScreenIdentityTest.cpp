@@ -23,6 +23,8 @@ QByteArray edid(quint16 vendor, quint16 product, QSize preferred) {
     bytes[58] = char((preferred.width() >> 8) << 4);
     bytes[59] = char(preferred.height() & 0xFF);
     bytes[61] = char((preferred.height() >> 8) << 4);
+    bytes[75] = char(0xFC); // the monitor's name
+    bytes.replace(77, 13, "XENEON EDGE\n ");
     return bytes;
 }
 
@@ -40,6 +42,7 @@ TEST(ScreenIdentity, TheTouchscreenIsFoundThroughTheKernelsConnectors) {
     EXPECT_TRUE(screens.report().first().contains("0E58:ED00 from the kernel's connector "
                                                   "card0-DP-2"))
             << screens.report().first().toStdString();
+    EXPECT_EQ(touchscreen->monitorName, "XENEON EDGE");
 
     // Another monitor on that connector now: the next look finds no touchscreen.
     writeFile(sysfs.filePath("class/drm/card0-DP-2/edid"), edid(0x10AC, 0x4123, size));

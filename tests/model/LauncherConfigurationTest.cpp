@@ -46,11 +46,11 @@ TEST(LauncherConfiguration, StandardApplications) {
     FileApplications applications;
     const LauncherConfiguration terminal{"com.apple.Terminal", ""};
     EXPECT_EQ(terminal.standardApp()->symbol, "terminal");
-    EXPECT_EQ(terminal.name(), "Terminal");
+    EXPECT_EQ(terminal.name(nullptr), "Terminal");
     EXPECT_EQ(terminal.shortcut(applications), LauncherConfiguration::standard()[3]);
-    EXPECT_EQ((LauncherConfiguration{"custom", ""}).name(), "Choose an app");
+    EXPECT_EQ((LauncherConfiguration{"custom", ""}).name(nullptr), "Choose an app");
     EXPECT_EQ((LauncherConfiguration{"custom", "/usr/share/applications/org.gnome.Files.desktop"})
-                      .name(),
+                      .name(nullptr),
               "org.gnome.Files");
 }
 

@@ -42,8 +42,11 @@ TEST_F(PackageLibraryTest, SearchIsByNameOnlyAndTheCategoryNarrows) {
 
 TEST_F(PackageLibraryTest, InstancesNamePagesAndLaunchers) {
     start();
+    // Named as the desktop names the application, not after its file.
+    launcher->names["/opt/org.gnome.TextEditor.desktop"] = "Text Editor";
     store->updatePreferences([](Preferences& p) {
-        p.launchers.insert("shortcuts@example-v2-2-2", {"custom", "/opt/My Editor.desktop"});
+        p.launchers.insert("shortcuts@example-v2-2-2",
+                           {"custom", "/opt/org.gnome.TextEditor.desktop"});
     });
     const auto all = PackageLibrary::matches(*store, "", PackageLibrary::allCategories);
     QStringList shown;
@@ -53,7 +56,7 @@ TEST_F(PackageLibraryTest, InstancesNamePagesAndLaunchers) {
                              .arg(instance.package.id(), instance.launcherName.value_or("-")));
     // The focus page: today, agenda, then six launchers with the standard applications in turn.
     EXPECT_EQ(shown.mid(5, 5),
-              QStringList({"Page 2 today -", "Page 2 agenda -", "Page 2 shortcuts My Editor",
+              QStringList({"Page 2 today -", "Page 2 agenda -", "Page 2 shortcuts Text Editor",
                            "Page 2 shortcuts Notes", "Page 2 shortcuts Settings"}));
     EXPECT_EQ(shown.first(), "Page 1 cpu -");
     EXPECT_EQ(shown.last(), "Page 3 spotify-controls -");
@@ -71,6 +74,9 @@ TEST_F(PackageLibraryTest, DetailsAndTheInstallConfirmation) {
     EXPECT_EQ(PackageLibrary::installInformative(manifest),
               "By Tests, version 1.0.\n\nRequested access: clock and theme only.\n\nNetwork: "
               "none.\n\nAn installed package with the same ID will be replaced.");
+    // Declared, but empty: no origin at all.
+    manifest.networkOrigins = QStringList();
+    EXPECT_TRUE(PackageLibrary::installInformative(manifest).contains("Network: none."));
     manifest.permissions = {"metrics", "network"};
     manifest.networkOrigins = QStringList{"https://a.example", "https://b.example"};
     EXPECT_EQ(PackageLibrary::installInformative(manifest),
@@ -124,6 +130,7 @@ TEST_F(PackageLibraryTest, InstallingChecksTheFolderAndKeepsTheSetOnFailure) {
     EXPECT_EQ(PackageLibrary::examine(good).error,
               QString::fromUtf8("“clock.tarnwidget” is no longer there. Choose the folder again."));
 
+    const TemporaryTrash trash;
     const WidgetPackage installed = *store->widgets().package(QString("com.example.clock"));
     EXPECT_EQ(PackageLibrary::uninstall(*store, installed), "");
     EXPECT_FALSE(store->widgets().package(QString("com.example.clock")));

@@ -124,7 +124,9 @@ TEST_F(SettingsViewTest, DirectTouchSecondsAndDisplayAnswerClicksAndTouchAlike) 
     QComboBox* display = general.displayPicker();
     ASSERT_EQ(display->count(), 3);
     EXPECT_EQ(display->itemText(0), "Automatic · XENEON EDGE");
-    EXPECT_EQ(display->itemText(2), "HDMI-2 · display 22");
+    // Named after the monitor and its connector; the connector alone when the EDID names none.
+    EXPECT_EQ(display->itemText(1), "DELL U2720Q · DP-1");
+    EXPECT_EQ(display->itemText(2), "HDMI-2");
     emit display->activated(2);
     EXPECT_EQ(store->preferences().displayID, 22u);
     EXPECT_EQ(moves, 2);
@@ -606,8 +608,32 @@ TEST_F(SettingsViewTest, LibraryInstallsThroughTheChooserAndTheConfirmation) {
     click(library.revealButton());
     EXPECT_TRUE(desktop.calls.last().startsWith("reveal ") &&
                 desktop.calls.last().endsWith("com.example.clock.tarnwidget"));
+    // Uninstalling asks first, naming the widget and its folder; Return cancels.
+    const QString root = store->widgets().package(QString("com.example.clock"))->root;
+    const TemporaryTrash trash;
     click(library.uninstallButton());
+    ASSERT_EQ(dialogs.asked.size(), 1);
+    EXPECT_EQ(dialogs.asked[0].alert.message, "Move Clock to the Trash?");
+    EXPECT_TRUE(dialogs.asked[0].alert.informative.startsWith("Its folder “" + root +
+                                                              "” goes to "
+                                                              "the Trash"));
+    EXPECT_EQ(dialogs.asked[0].alert.buttons, QStringList({"Move to Trash", "Cancel"}));
+    EXPECT_EQ(dialogs.asked[0].alert.defaultButton, 1);
+    dialogs.answer("Cancel");
+    EXPECT_TRUE(QFileInfo::exists(root + "/manifest.json"));
+    // A trash that cannot be made: the package stays and the user reads why.
+    ::writeFile(trash.dataHome + "/Trash", "");
+    click(library.uninstallButton());
+    dialogs.answer("Move to Trash");
+    EXPECT_TRUE(store->widgets().package(QString("com.example.clock")));
+    EXPECT_TRUE(library.errorLabel()->isVisibleTo(&library));
+    EXPECT_TRUE(library.errorLabel()->text().startsWith(
+            "Clock is still installed: its folder couldn’t be moved to the Trash"));
+    QFile::remove(trash.dataHome + "/Trash");
+    click(library.uninstallButton());
+    dialogs.answer("Move to Trash");
     EXPECT_FALSE(store->widgets().package(QString("com.example.clock")));
+    EXPECT_TRUE(QFileInfo::exists(trash.dataHome + "/Trash/files/com.example.clock.tarnwidget"));
 
     // The library's actions and the registry's error lines.
     QList<QAction*> actions = library.actionsButton()->menu()->actions();
@@ -756,9 +782,13 @@ TEST_F(SettingsViewTest, QuickLaunchSheetChecksTheApplicationBeforeSaving) {
     ASSERT_EQ(dialogs.choosers.size(), 1);
     EXPECT_EQ(dialogs.choosers[0].title, "Choose an application");
     EXPECT_EQ(dialogs.choosers[0].folder, PlatformTexts::applicationsFolder());
-    const QString app = ::writeFile(folder.filePath("Editor.desktop"), "[Desktop Entry]\n");
+    EXPECT_FALSE(sheet.chosenLabel()->isVisibleTo(&sheet)) << "no application there";
+    const QString app =
+            ::writeFile(folder.filePath("org.gnome.TextEditor.desktop"), "[Desktop Entry]\n");
+    launcher->names[app] = "Text Editor";
     dialogs.choose(app);
     EXPECT_EQ(sheet.pathField()->text(), app);
+    EXPECT_EQ(sheet.chosenLabel()->text(), "Opens Text Editor");
     click(sheet.saveButton());
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
     EXPECT_EQ(store->preferences().launchers.value(instance),

@@ -61,7 +61,7 @@ public:
 
 class ListedScreens : public ScreenDirectory {
 public:
-    QList<ScreenInfo> list = {{"DP-1", QRectF(0, 0, 2560, 1440), 11, 0, {}},
+    QList<ScreenInfo> list = {{"DP-1", QRectF(0, 0, 2560, 1440), 11, 0, {}, "DELL U2720Q"},
                               {"HDMI-2", QRectF(2560, 0, 2560, 720), 22, 0, {}}};
     QList<ScreenInfo> screens() const override { return list; }
     DisplayModel model(quint32) const override { return {}; }

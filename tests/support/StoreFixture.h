@@ -14,6 +14,7 @@
 class FakeLauncher : public AppLauncher {
 public:
     QMap<QString, QString> installed; // bundle id -> location
+    QMap<QString, QString> names;     // location -> the name its desktop entry gives
     QStringList opened;
     std::optional<QString> openError;
 
@@ -27,6 +28,9 @@ public:
             return std::nullopt;
         return Application{QFileInfo(path).completeBaseName(),
                            "app." + QFileInfo(path).completeBaseName()};
+    }
+    std::optional<QString> displayName(const QString& path) override {
+        return names.contains(path) ? std::optional(names.value(path)) : std::nullopt;
     }
     void open(const QString& location, Completion completion) override {
         opened.append(location);

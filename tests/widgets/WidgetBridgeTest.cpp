@@ -282,14 +282,16 @@ TEST_F(BridgeTest, LaunchingShortcuts) {
     });
     EXPECT_EQ(run("launcher.launch", {}, w, QString("launcher@1")),
               "Choose a valid application (a .desktop file or a program).");
-    const QString app = ::writeFile(folder.filePath("My Editor.desktop"), "[Desktop Entry]\n");
+    const QString app =
+            ::writeFile(folder.filePath("org.gnome.TextEditor.desktop"), "[Desktop Entry]\n");
+    launcher->names[app] = "Text Editor";
     store->updatePreferences([&](Preferences& p) {
         p.launchers["launcher@1"] = {"custom", " " + app + " "};
     });
     EXPECT_EQ(run("launcher.launch", {}, w, QString("launcher@1")), "ok");
     EXPECT_EQ(launcher->opened.last(), app);
     EXPECT_EQ(snapshot(w, QString("launcher@1"))["launcher"].toObject(),
-              (QJsonObject{{"name", "My Editor"}, {"symbol", "app"}}));
+              (QJsonObject{{"name", "Text Editor"}, {"symbol", "app"}}));
 }
 
 TEST_F(BridgeTest, OpeningAnAppTakesOneFreshGesture) {

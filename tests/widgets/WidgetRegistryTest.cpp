@@ -2,10 +2,12 @@
 
 #include "model/WidgetError.h"
 #include "support/PackageBuilder.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 #include <sys/time.h>
 
@@ -232,7 +234,29 @@ TEST_F(RegistryTest, RemoveOnlyCustomPackagesDirectlyInTheCustomFolder) {
     registry->remove(foreign);
     EXPECT_TRUE(QFileInfo::exists(foreign.root));
 
-    registry->remove(*registry->package(QString("notes")));
+    // A trash that cannot take it: the package stays, and the error says why.
+    TemporaryTrash trash;
+    writeFile(trash.dataHome + "/Trash", "not a folder");
+    try {
+        registry->remove(*registry->package(QString("notes")));
+        ADD_FAILURE() << "removed without a trash";
+    } catch (const WidgetError& error) {
+        EXPECT_EQ(error.message(),
+                  "Notes is still installed: its folder couldn’t be moved to the Trash (the Trash "
+                  "folder “" +
+                          trash.dataHome + "/Trash” couldn’t be created).");
+    }
+    EXPECT_TRUE(QFileInfo::exists(data + "/Widgets/notes.tarnwidget/manifest.json"));
+    EXPECT_TRUE(registry->package(QString("notes")));
+
+    // Moved, never deleted: the trash of $XDG_DATA_HOME holds it with the note to restore it.
+    QFile::remove(trash.dataHome + "/Trash");
+    const QString root = registry->package(QString("notes"))->root;
+    const QString trashed = registry->remove(*registry->package(QString("notes")));
+    EXPECT_EQ(trashed, trash.dataHome + "/Trash/files/notes.tarnwidget");
+    EXPECT_TRUE(QFileInfo::exists(trashed + "/manifest.json"));
+    EXPECT_TRUE(trash.info(trashed).startsWith(
+            "[Trash Info]\nPath=" + QUrl::toPercentEncoding(root, "/") + "\nDeletionDate="));
     EXPECT_FALSE(QFileInfo::exists(data + "/Widgets/notes.tarnwidget"));
     EXPECT_EQ(ids(registry->packages()), QStringList({"clock"}));
 }

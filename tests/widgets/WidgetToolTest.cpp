@@ -154,6 +154,7 @@ TEST_F(ToolTest, AFailedInstallLeavesTheInstalledSetAsItWas) {
 }
 
 TEST_F(ToolTest, InstallListAndRemove) {
+    const TemporaryTrash trash;
     builder.write("resources/Widgets/clock.tarnwidget", PackageBuilder::validManifest("clock"));
     builder.file("resources/Widgets/broken.tarnwidget/manifest.json", "{");
     EXPECT_EQ(run({"install", builder.write("new.tarnwidget",
@@ -194,9 +195,12 @@ TEST_F(ToolTest, InstallListAndRemove) {
             PageLayout::preset(PageLayout::Preset::single, {*WidgetKind::named("com.example.new")});
     writeFile(data + "/preferences.json", placed.toJson());
     EXPECT_EQ(run({"remove", "com.example.new"}), 0);
-    EXPECT_EQ(out, "removed com.example.new\n"
-                   "It is placed on pages 2 and 3: those tiles show “Widget unavailable” until you "
-                   "install it again or replace it in the settings’ Layouts tab.\n");
+    EXPECT_EQ(out, "removed com.example.new: its folder is in the Trash, at " +
+                           trash.dataHome.toStdString() +
+                           "/Trash/files/com.example.new.tarnwidget\n"
+                           "It is placed on pages 2 and 3: those tiles show “Widget unavailable” "
+                           "until you "
+                           "install it again or replace it in the settings’ Layouts tab.\n");
     EXPECT_FALSE(QFileInfo::exists(data + "/Widgets/com.example.new.tarnwidget"));
 
     // An OSC 52 sequence in a name would set the clipboard; a folder's name is no safer.

@@ -98,8 +98,8 @@ QString WidgetTool::usage() {
             "  install DIR      Check the package and install it into your widget folder,\n"
             "                   replacing an installed package with the same ID in one step;\n"
             "                   one with the ID of an included widget replaces that widget.\n"
-            "  remove ID        Delete an installed package (packages included with Tablora "
-            "stay).\n"
+            "  remove ID        Move an installed package's folder to the Trash, where it can\n"
+            "                   be restored (packages included with Tablora stay).\n"
             "  list             Every package the dashboard can show (ID, name, version, included\n"
             "                   or custom), then every folder it had to skip and why.\n"
             "  snapshot --permissions P1,P2,... [--instance ID] [--compact]\n"
@@ -263,8 +263,8 @@ int WidgetTool::remove(const QString& id) {
     }
     const QList<int> pages = pagesHolding(package->id());
     try {
-        registry.remove(*package);
-        m_out << "removed " << id << '\n';
+        const QString trashed = registry.remove(*package);
+        m_out << "removed " << id << ": its folder is in the Trash, at " << shown(trashed) << '\n';
         if (!pages.isEmpty())
             m_out << "It is placed on " << pageList(pages)
                   << ": those tiles show “Widget unavailable” until you install it again or "
