@@ -33,6 +33,7 @@ struct Session {
         QDir(home.path()).mkdir("runtime");
         QFile::setPermissions(home.filePath("runtime"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        environment.insert("HOME", home.path());
         environment.insert("XDG_DATA_HOME", home.filePath("data"));
         environment.insert("XDG_CONFIG_HOME", home.filePath("config"));
         environment.insert("XDG_RUNTIME_DIR", home.filePath("runtime"));
@@ -179,7 +180,9 @@ TEST(Application, ASecondStartHandsItsCommandLineToTheFirst) {
             << second.out.toStdString();
     second = tool({"remove", "com.example.hello"});
     EXPECT_EQ(second.out,
-              "removed com.example.hello\nThe running dashboard reloaded its widgets.\n");
+              "removed com.example.hello: its folder is in the Trash, at " +
+                      session.home.filePath("data/Trash/files/com.example.hello.tarnwidget") +
+                      "\nThe running dashboard reloaded its widgets.\n");
     EXPECT_EQ(session.log().count("Command from a second start: --reload-widgets"), 2);
 
     // A wrong command line never reaches the dashboard.
