@@ -19,21 +19,23 @@ QJsonObject LauncherConfiguration::toJson() const {
 }
 
 const QList<Shortcut>& LauncherConfiguration::standard() {
-    static const QList<Shortcut> applications = {
-            Shortcut::make(PlatformTexts::fileManagerName(), QStringLiteral("com.apple.finder"),
-                           QStringLiteral("folder")),
-            Shortcut::make(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"),
-                           QStringLiteral("note.text")),
-            Shortcut::make(QStringLiteral("Settings"),
-                           QStringLiteral("com.apple.systempreferences"),
-                           QStringLiteral("slider.horizontal.3")),
-            Shortcut::make(QStringLiteral("Terminal"), QStringLiteral("com.apple.Terminal"),
-                           QStringLiteral("terminal")),
-            Shortcut::make(PlatformTexts::webBrowserName(), QStringLiteral("com.apple.Safari"),
-                           QStringLiteral("safari")),
-            Shortcut::make(QStringLiteral("Music"), QStringLiteral("com.apple.Music"),
-                           QStringLiteral("music.note")),
-    };
+    // The default shortcuts' applications in the picker's order, under this desktop's names.
+    static const QList<Shortcut> applications = [] {
+        namespace App = StandardApplication;
+        const QList<Shortcut> shortcuts = Shortcut::standard();
+        QList<Shortcut> picked;
+        for (const QString& bundleID : {App::fileManager, App::notes, App::settings, App::terminal,
+                                        App::webBrowser, App::music}) {
+            Shortcut app = *std::find_if(shortcuts.begin(), shortcuts.end(),
+                                         [&](const Shortcut& s) { return s.bundleID == bundleID; });
+            if (bundleID == App::fileManager)
+                app.name = PlatformTexts::fileManagerName();
+            else if (bundleID == App::webBrowser)
+                app.name = PlatformTexts::webBrowserName();
+            picked.append(app);
+        }
+        return picked;
+    }();
     return applications;
 }
 
@@ -79,7 +81,7 @@ Shortcut LauncherConfiguration::shortcut(AppLauncher& applications) const {
 
 LauncherConfiguration LauncherConfiguration::exampleDefault(const QString& instanceID) {
     const QString prefix = QStringLiteral("shortcuts@example-v2-2-");
-    const LauncherConfiguration finder{QStringLiteral("com.apple.finder"), QString()};
+    const LauncherConfiguration finder{StandardApplication::fileManager, QString()};
     if (!instanceID.startsWith(prefix))
         return finder;
     bool ok = false;

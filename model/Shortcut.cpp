@@ -7,19 +7,14 @@ Shortcut Shortcut::make(const QString& name, const QString& bundleID, const QStr
 }
 
 QList<Shortcut> Shortcut::standard() {
+    namespace App = StandardApplication;
     return {
-            make(QStringLiteral("Finder"), QStringLiteral("com.apple.finder"),
-                 QStringLiteral("folder")),
-            make(QStringLiteral("Safari"), QStringLiteral("com.apple.Safari"),
-                 QStringLiteral("safari")),
-            make(QStringLiteral("Music"), QStringLiteral("com.apple.Music"),
-                 QStringLiteral("music.note")),
-            make(QStringLiteral("Notes"), QStringLiteral("com.apple.Notes"),
-                 QStringLiteral("note.text")),
-            make(QStringLiteral("Terminal"), QStringLiteral("com.apple.Terminal"),
-                 QStringLiteral("terminal")),
-            make(QStringLiteral("Settings"), QStringLiteral("com.apple.systempreferences"),
-                 QStringLiteral("slider.horizontal.3")),
+            make(QStringLiteral("Finder"), App::fileManager, QStringLiteral("folder")),
+            make(QStringLiteral("Safari"), App::webBrowser, QStringLiteral("safari")),
+            make(QStringLiteral("Music"), App::music, QStringLiteral("music.note")),
+            make(QStringLiteral("Notes"), App::notes, QStringLiteral("note.text")),
+            make(QStringLiteral("Terminal"), App::terminal, QStringLiteral("terminal")),
+            make(QStringLiteral("Settings"), App::settings, QStringLiteral("slider.horizontal.3")),
     };
 }
 

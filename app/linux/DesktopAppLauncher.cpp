@@ -1,5 +1,7 @@
 #include "DesktopAppLauncher.h"
 
+#include "model/Shortcut.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -37,12 +39,12 @@ QStringList listedApplications(const QString& file, const QString& group, const 
     return {};
 }
 
-const QString finder = QStringLiteral("com.apple.finder");
-const QString safari = QStringLiteral("com.apple.Safari");
-const QString music = QStringLiteral("com.apple.Music");
-const QString notes = QStringLiteral("com.apple.Notes");
-const QString terminal = QStringLiteral("com.apple.Terminal");
-const QString settings = QStringLiteral("com.apple.systempreferences");
+const QString& finder = StandardApplication::fileManager;
+const QString& safari = StandardApplication::webBrowser;
+const QString& music = StandardApplication::music;
+const QString& notes = StandardApplication::notes;
+const QString& terminal = StandardApplication::terminal;
+const QString& settings = StandardApplication::settings;
 
 } // namespace
 
