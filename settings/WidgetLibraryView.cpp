@@ -4,6 +4,7 @@
 #include "model/linux/PlatformTexts.h"
 #include "settings/LauncherSettingsSheet.h"
 #include "settings/PackageList.h"
+#include "settings/PackagePreviews.h"
 #include "settings/PackageRow.h"
 #include "settings/SettingsDesktop.h"
 #include "settings/SettingsDialogs.h"
@@ -95,6 +96,10 @@ WidgetLibraryView::WidgetLibraryView(SettingsContext context, QWidget* parent)
     connect(&context.store.widgets(), &WidgetRegistry::errorsChanged, this,
             &WidgetLibraryView::showState);
     connect(&context.store, &TarnStore::preferencesChanged, this, &WidgetLibraryView::showState);
+    if (context.previews) {
+        m_packages->setShowsPreviews(true);
+        connect(context.previews, &PackagePreviews::drawn, this, &WidgetLibraryView::showPreview);
+    }
     fillCategories();
 }
 
@@ -244,6 +249,11 @@ QWidget* WidgetLibraryView::installedPanel() {
     buttons->addWidget(m_uninstall);
     buttons->addStretch(1);
     detailsLayout->addLayout(buttons);
+    m_detailsPreview = new QLabel(details);
+    m_detailsPreview->setAccessibleName(QStringLiteral("Preview"));
+    m_detailsPreview->hide();
+    detailsLayout->addSpacing(6);
+    detailsLayout->addWidget(m_detailsPreview, 0, Qt::AlignLeft);
     detailsLayout->addStretch(1);
     layout->addWidget(details, 1);
     return m_installed;
@@ -282,15 +292,43 @@ void WidgetLibraryView::filter() {
     m_matches =
             PackageLibrary::matches(m_context.store, m_search->text(),
                                     category.isEmpty() ? PackageLibrary::allCategories : category);
+    m_packages->setRows(packageRows());
+    showState();
+}
+
+QList<PackageList::Row> WidgetLibraryView::packageRows() const {
     QList<PackageList::Row> rows;
     rows.reserve(m_matches.size());
-    for (const WidgetPackage& package : std::as_const(m_matches)) {
+    for (const WidgetPackage& package : m_matches) {
         const QString detail = package.manifest.categoryName();
         rows.append({package.id(), package.manifest.name,
-                     package.bundled ? detail : detail + QStringLiteral(" · custom")});
+                     package.bundled ? detail : detail + QStringLiteral(" · custom"),
+                     m_context.previews ? m_context.previews->picture(package) : QImage()});
     }
-    m_packages->setRows(rows);
-    showState();
+    return rows;
+}
+
+// A picture came: the rows show it, and the details when they show its package.
+void WidgetLibraryView::showPreview(const QString& packageID) {
+    m_packages->setRows(packageRows());
+    if (m_shown && m_shown->id() == packageID)
+        showDetailsPreview();
+}
+
+void WidgetLibraryView::showDetailsPreview() {
+    if (!m_shown || !m_context.previews) {
+        m_detailsPreview->hide();
+        return;
+    }
+    const QImage picture = m_context.previews->picture(*m_shown);
+    m_detailsPreview->setVisible(!picture.isNull());
+    if (picture.isNull())
+        return;
+    const qreal ratio = devicePixelRatioF();
+    QPixmap pixmap = QPixmap::fromImage(
+            picture.scaled(QSize(420, 240) * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(ratio);
+    m_detailsPreview->setPixmap(pixmap);
 }
 
 void WidgetLibraryView::setShowsInstances(bool instances) {
@@ -370,6 +408,7 @@ void WidgetLibraryView::showDetails(const std::optional<WidgetPackage>& package)
                     : QStringLiteral("This widget lives in your custom widget folder."));
     m_reveal->setVisible(!package->bundled);
     m_uninstall->setVisible(!package->bundled);
+    showDetailsPreview();
 }
 
 QList<WidgetLibraryView::InstanceRow> WidgetLibraryView::instanceRows() const {

@@ -6,6 +6,7 @@
 #include "settings/LauncherSettingsSheet.h"
 #include "settings/LayoutEditorView.h"
 #include "settings/PackageList.h"
+#include "settings/PackagePreviews.h"
 #include "settings/SettingsStyle.h"
 #include "settings/WidgetLibraryView.h"
 #include "support/PackageBuilder.h"
@@ -21,6 +22,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -528,6 +530,82 @@ TEST_F(SettingsViewTest, ALargeLibraryCostsAScreenfulAndChangesElsewhereLeaveItA
     QCoreApplication::processEvents();
     EXPECT_EQ(redrawn, 0);
     EXPECT_EQ(labels.count(nullptr), 0);
+}
+
+TEST_F(SettingsViewTest, LibrariesShowEachPackageDrawnOncePerVersionAndPlaceholdersMeanwhile) {
+    QTemporaryDir cache;
+    QStringList drawn;
+    bool fails = false;
+    const PackagePreviews::Renderer renderer = [&](const PackagePreviews::Render& render, QObject*,
+                                                   std::function<void(bool)> done) {
+        drawn.append(QFileInfo(render.packageFolder).fileName());
+        QImage picture(render.size, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        done(!fails && picture.save(render.picture));
+    };
+    previews = std::make_unique<PackagePreviews>(cache.path(), renderer);
+    SettingsView& settings = openSettings();
+    store->setSettingsTab(SettingsTab::packages);
+    QCoreApplication::processEvents();
+    PackageList* library = settings.library()->packageList();
+    PackageList* layouts = settings.layouts()->libraryList();
+    const qsizetype packages = store->widgets().packages().size();
+    ASSERT_EQ(library->rows().size(), packages);
+    const auto pictureOf = [](PackageList* list, const QString& id) {
+        for (const PackageList::Row& row : list->rows())
+            if (row.id == id)
+                return row.preview;
+        ADD_FAILURE() << "no row for " << id.toStdString();
+        return QImage();
+    };
+    const auto allDrawn = [](PackageList* list) {
+        return std::none_of(list->rows().begin(), list->rows().end(),
+                            [](const PackageList::Row& row) { return row.preview.isNull(); });
+    };
+    for (int turn = 0; turn < 200 && !(allDrawn(library) && allDrawn(layouts)); ++turn)
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(allDrawn(library));
+    EXPECT_TRUE(allDrawn(layouts));
+    // Both libraries share the pictures: each package drawn once.
+    EXPECT_EQ(drawn.size(), packages);
+    EXPECT_TRUE(settings.library()->detailsPreview()->isVisible());
+
+    // A later run takes them from the cache folder.
+    PackagePreviews later(cache.path(), renderer);
+    EXPECT_FALSE(later.picture(store->widgets().packages().first()).isNull());
+    EXPECT_EQ(drawn.size(), packages);
+
+    // A custom package is drawn, and drawn again in a new version, whose picture replaces it.
+    const PackageBuilder builder(store->widgets().installedDirectory());
+    QJsonObject manifest = PackageBuilder::validManifest("com.example.drawn");
+    builder.write("drawn.tarnwidget", manifest);
+    store->widgets().reload();
+    // A placeholder until the picture comes.
+    EXPECT_TRUE(pictureOf(library, "com.example.drawn").isNull());
+    for (int turn = 0; turn < 50; ++turn)
+        QCoreApplication::processEvents();
+    EXPECT_FALSE(pictureOf(library, "com.example.drawn").isNull());
+    const qsizetype cached = QDir(cache.path()).entryList(QDir::Files).size();
+    manifest["version"] = "2.0";
+    builder.write("drawn.tarnwidget", manifest);
+    store->widgets().reload();
+    for (int turn = 0; turn < 50; ++turn)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(drawn.count("drawn.tarnwidget"), 2);
+    EXPECT_EQ(QDir(cache.path()).entryList(QDir::Files).size(), cached);
+
+    // A package that cannot be drawn keeps its placeholder, without a word, and is not tried
+    // again in this run.
+    fails = true;
+    builder.write("broken.tarnwidget", PackageBuilder::validManifest("com.example.broken"));
+    store->widgets().reload();
+    for (int turn = 0; turn < 50; ++turn)
+        QCoreApplication::processEvents();
+    store->setSettingsTab(SettingsTab::layouts);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(drawn.count("broken.tarnwidget"), 1);
+    EXPECT_TRUE(pictureOf(layouts, "com.example.broken").isNull());
+    EXPECT_TRUE(dialogs.asked.isEmpty());
 }
 
 TEST_F(SettingsViewTest, QuickLaunchSheetChecksTheApplicationBeforeSaving) {
