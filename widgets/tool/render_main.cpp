@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -33,13 +34,13 @@ const QString program = QStringLiteral("tablora-widget-render");
 const char* const usage =
         "Usage: tablora-widget-render DIR OUT.png [--size WIDTHxHEIGHT]\n"
         "                             [--state FILE.json | --sample] [--instance ID]\n"
-        "                             [--wait MILLISECONDS]\n"
+        "                             [--wait MILLISECONDS] [--picture-width PIXELS]\n"
         "Draws the widget package in DIR at the size in dashboard points (default 364x502)\n"
         "and writes OUT.png. Without --state or --sample the widget gets this computer's live\n"
         "state. With --state it sees only the JSON object in FILE; with --sample only the\n"
         "package's sample state (its preview.json over a neutral state, or the neutral state\n"
         "alone): nothing of this computer's. --wait is how long the page may settle once it is\n"
-        "ready (default 1500).\n"
+        "ready (default 1500). --picture-width scales a wider picture down to that width.\n"
         "\n"
         "The page's console lines are printed as they come, as FILE:LINE: LEVEL: MESSAGE.\n"
         "Exit status: 0 drawn, 1 the package is invalid, the page threw an error or a file\n"
@@ -56,6 +57,7 @@ struct Request {
     bool sample = false;
     std::optional<QString> instance;
     int settle = 1500;
+    std::optional<int> pictureWidth;
 };
 
 // The request, or the line saying what is wrong with the command line.
@@ -63,7 +65,8 @@ std::variant<Request, QString> parse(const QStringList& arguments) {
     const auto parsed =
             ToolArguments::parse(arguments,
                                  {QStringLiteral("--size"), QStringLiteral("--state"),
-                                  QStringLiteral("--instance"), QStringLiteral("--wait")},
+                                  QStringLiteral("--instance"), QStringLiteral("--wait"),
+                                  QStringLiteral("--picture-width")},
                                  {QStringLiteral("--sample")});
     if (const QString* error = std::get_if<QString>(&parsed))
         return *error;
@@ -84,6 +87,13 @@ std::variant<Request, QString> parse(const QStringList& arguments) {
         request.settle = wait->toInt(&number);
         if (!number || request.settle < 0 || request.settle > 60000)
             return QStringLiteral("--wait takes milliseconds from 0 to 60000, not '%1'").arg(*wait);
+    }
+    if (const auto width = given.value(QStringLiteral("--picture-width"))) {
+        bool number = false;
+        request.pictureWidth = width->toInt(&number);
+        if (!number || *request.pictureWidth < 16 || *request.pictureWidth > 8000)
+            return QStringLiteral("--picture-width takes pixels from 16 to 8000, not '%1'")
+                    .arg(*width);
     }
     request.stateFile = given.value(QStringLiteral("--state"));
     request.sample = given.has(QStringLiteral("--sample"));
@@ -178,7 +188,11 @@ int render(const Request& request, std::optional<QJsonObject> state) {
         return 1;
     }
     wait(request.settle);
-    if (!tile.grab().save(request.output)) {
+    QImage picture = tile.grab().toImage();
+    if (request.pictureWidth && picture.width() > *request.pictureWidth)
+        picture = picture.scaledToWidth(*request.pictureWidth, Qt::SmoothTransformation);
+    // The smallest file: pictures go into caches and the README.
+    if (!picture.save(request.output, nullptr, 0)) {
         print(QStringLiteral("Could not write ") + request.output + QLatin1Char('\n'));
         return 1;
     }
