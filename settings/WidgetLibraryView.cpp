@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QToolButton>
@@ -56,6 +57,38 @@ QPixmap badge(const QString& name, const QColor& accent, int size) {
     paintPackageBadge(painter, QRectF(0, 0, size, size), name, accent);
     return pixmap;
 }
+
+// A package's picture in the room the details leave, fitted in, top left; it never asks the
+// window for more room.
+class PreviewPicture : public QWidget {
+public:
+    using QWidget::QWidget;
+
+    void setPicture(const QImage& picture) {
+        m_picture = picture;
+        update();
+    }
+    QSize sizeHint() const override { return {420, 240}; }
+    QSize minimumSizeHint() const override { return {0, 0}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (m_picture.isNull() || height() < 40)
+            return;
+        const QSize room(std::min(width(), 420), std::min(height(), 300));
+        const QSize fitted = m_picture.size().scaled(room, Qt::KeepAspectRatio);
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        QPainterPath clip;
+        clip.addRoundedRect(QRectF(QPointF(), QSizeF(fitted)), 10, 10);
+        painter.setClipPath(clip);
+        painter.drawImage(QRect(QPoint(), fitted), m_picture);
+    }
+
+private:
+    QImage m_picture;
+};
 
 } // namespace
 
@@ -249,11 +282,12 @@ QWidget* WidgetLibraryView::installedPanel() {
     buttons->addWidget(m_uninstall);
     buttons->addStretch(1);
     detailsLayout->addLayout(buttons);
-    m_detailsPreview = new QLabel(details);
+    m_detailsPreview = new PreviewPicture(details);
     m_detailsPreview->setAccessibleName(QStringLiteral("Preview"));
     m_detailsPreview->hide();
     detailsLayout->addSpacing(6);
-    detailsLayout->addWidget(m_detailsPreview, 0, Qt::AlignLeft);
+    // The picture takes the room below the details; without it, the stretch does.
+    detailsLayout->addWidget(m_detailsPreview, 1000);
     detailsLayout->addStretch(1);
     layout->addWidget(details, 1);
     return m_installed;
@@ -316,19 +350,10 @@ void WidgetLibraryView::showPreview(const QString& packageID) {
 }
 
 void WidgetLibraryView::showDetailsPreview() {
-    if (!m_shown || !m_context.previews) {
-        m_detailsPreview->hide();
-        return;
-    }
-    const QImage picture = m_context.previews->picture(*m_shown);
+    const QImage picture = m_shown && m_context.previews ? m_context.previews->picture(*m_shown)
+                                                         : QImage();
+    static_cast<PreviewPicture*>(m_detailsPreview)->setPicture(picture);
     m_detailsPreview->setVisible(!picture.isNull());
-    if (picture.isNull())
-        return;
-    const qreal ratio = devicePixelRatioF();
-    QPixmap pixmap = QPixmap::fromImage(
-            picture.scaled(QSize(420, 240) * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    pixmap.setDevicePixelRatio(ratio);
-    m_detailsPreview->setPixmap(pixmap);
 }
 
 void WidgetLibraryView::setShowsInstances(bool instances) {

@@ -45,7 +45,7 @@ public:
     QStringList detailRows() const;
     QLabel* detailsNote() const { return m_detailsNote; }
     // The selected package's picture; hidden without one.
-    QLabel* detailsPreview() const { return m_detailsPreview; }
+    QWidget* detailsPreview() const { return m_detailsPreview; }
     QPushButton* addToPageButton() const { return m_addToPage; }
     QPushButton* revealButton() const { return m_reveal; }
     QPushButton* uninstallButton() const { return m_uninstall; }
@@ -102,7 +102,7 @@ private:
     QLabel* m_detailsName = nullptr;
     QWidget* m_detailRows = nullptr;
     QLabel* m_detailsNote = nullptr;
-    QLabel* m_detailsPreview = nullptr;
+    QWidget* m_detailsPreview = nullptr;
     QPushButton* m_addToPage = nullptr;
     QPushButton* m_reveal = nullptr;
     QPushButton* m_uninstall = nullptr;
