@@ -350,8 +350,8 @@ void WidgetLibraryView::showPreview(const QString& packageID) {
 }
 
 void WidgetLibraryView::showDetailsPreview() {
-    const QImage picture = m_shown && m_context.previews ? m_context.previews->picture(*m_shown)
-                                                         : QImage();
+    const QImage picture =
+            m_shown && m_context.previews ? m_context.previews->picture(*m_shown) : QImage();
     static_cast<PreviewPicture*>(m_detailsPreview)->setPicture(picture);
     m_detailsPreview->setVisible(!picture.isNull());
 }

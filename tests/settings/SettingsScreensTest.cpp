@@ -10,10 +10,10 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
-#include <QTemporaryDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTemporaryDir>
 
 namespace {
 
