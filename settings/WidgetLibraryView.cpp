@@ -58,7 +58,7 @@ QPixmap badge(const QString& name, const QColor& accent, int size) {
     return pixmap;
 }
 
-// A package's picture in the room the details leave, fitted in, top left; it never asks the
+// A package's picture in the room beside the details, fitted in, top left; it never asks the
 // window for more room.
 class PreviewPicture : public QWidget {
 public:
@@ -68,22 +68,27 @@ public:
         m_picture = picture;
         update();
     }
-    QSize sizeHint() const override { return {420, 240}; }
+    QSize sizeHint() const override { return {260, 360}; }
     QSize minimumSizeHint() const override { return {0, 0}; }
 
 protected:
     void paintEvent(QPaintEvent*) override {
         if (m_picture.isNull() || height() < 40)
             return;
-        const QSize room(std::min(width(), 420), std::min(height(), 300));
+        const QSize room(std::min(width(), 440), std::min(height(), 380));
         const QSize fitted = m_picture.size().scaled(room, Qt::KeepAspectRatio);
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QRectF frame(QPointF(0.5, 0.5), QSizeF(fitted) - QSizeF(1, 1));
         QPainterPath clip;
-        clip.addRoundedRect(QRectF(QPointF(), QSizeF(fitted)), 10, 10);
+        clip.addRoundedRect(frame, 10, 10);
         painter.setClipPath(clip);
-        painter.drawImage(QRect(QPoint(), fitted), m_picture);
+        painter.drawImage(frame, m_picture);
+        // Its edge, where the widget's background meets the card's.
+        painter.setClipping(false);
+        painter.setPen(QColor(255, 255, 255, 30));
+        painter.drawPath(clip);
     }
 
 private:
@@ -248,16 +253,21 @@ QWidget* WidgetLibraryView::installedPanel() {
     m_detailsName->setWordWrap(true);
     top->addWidget(m_detailsBadge);
     top->addWidget(m_detailsName, 1);
-    detailsLayout->addLayout(top);
+    // The details in a column, the package's picture beside them when there is one.
+    auto* body = new QHBoxLayout;
+    body->setSpacing(24);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(14);
+    column->addLayout(top);
     m_detailRows = new QWidget(details);
     auto* grid = new QGridLayout(m_detailRows);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(18);
     grid->setVerticalSpacing(8);
-    detailsLayout->addWidget(m_detailRows);
+    column->addWidget(m_detailRows);
     m_detailsNote = SettingsStyle::label(QString(), "muted", details);
     m_detailsNote->setWordWrap(true);
-    detailsLayout->addWidget(m_detailsNote);
+    column->addWidget(m_detailsNote);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(8);
     m_addToPage = new QPushButton(QStringLiteral("Add to Page…"), details);
@@ -281,14 +291,14 @@ QWidget* WidgetLibraryView::installedPanel() {
     buttons->addWidget(m_reveal);
     buttons->addWidget(m_uninstall);
     buttons->addStretch(1);
-    detailsLayout->addLayout(buttons);
+    column->addLayout(buttons);
+    column->addStretch(1);
+    body->addLayout(column, 3);
     m_detailsPreview = new PreviewPicture(details);
     m_detailsPreview->setAccessibleName(QStringLiteral("Preview"));
     m_detailsPreview->hide();
-    detailsLayout->addSpacing(6);
-    // The picture takes the room below the details; without it, the stretch does.
-    detailsLayout->addWidget(m_detailsPreview, 1000);
-    detailsLayout->addStretch(1);
+    body->addWidget(m_detailsPreview, 2);
+    detailsLayout->addLayout(body, 1);
     layout->addWidget(details, 1);
     return m_installed;
 }
