@@ -461,6 +461,10 @@ QWidget* LayoutEditorView::libraryCard() {
     connect(m_library, &PackageList::chosen, &m_editing, &LayoutEditing::choose);
     if (m_context.previews) {
         m_library->setShowsPreviews(true);
+        connect(m_library, &PackageList::previewWanted, this, [this](const QString& id) {
+            if (const auto package = m_context.store.widgets().package(id))
+                m_context.previews->request(*package);
+        });
         connect(m_context.previews, &PackagePreviews::drawn, this, &LayoutEditorView::showLibrary);
     }
     layout->addWidget(m_library, 1);

@@ -71,8 +71,8 @@ namespace {
 
 class PackageRowDelegate : public QStyledItemDelegate {
 public:
-    PackageRowDelegate(const PackageListModel& model, QObject* parent)
-        : QStyledItemDelegate(parent), m_model(model) {}
+    PackageRowDelegate(const PackageListModel& model, PackageList* list)
+        : QStyledItemDelegate(list), m_model(model), m_list(list) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
@@ -82,6 +82,10 @@ public:
                         {row.name, row.detail, m_model.accent, row.id == m_model.selectedID,
                          bool(option.state & QStyle::State_MouseOver), m_model.previews,
                          row.preview});
+        if (m_model.previews && row.preview.isNull())
+            QMetaObject::invokeMethod(
+                    m_list, [list = m_list, id = row.id] { emit list->previewWanted(id); },
+                    Qt::QueuedConnection);
     }
 
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
@@ -90,6 +94,7 @@ public:
 
 private:
     const PackageListModel& m_model;
+    PackageList* m_list;
 };
 
 } // namespace

@@ -46,6 +46,9 @@ public:
 
 signals:
     void chosen(const QString& id);
+    // A row in view shows a placeholder: its package's picture is wanted. Comes from the event
+    // loop, not from inside the drawing.
+    void previewWanted(const QString& id);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

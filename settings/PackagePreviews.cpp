@@ -51,24 +51,26 @@ QString PackagePreviews::cacheFile(const WidgetPackage& package) const {
                                    QString::fromLatin1(hash) + QStringLiteral(".png"));
 }
 
-QImage PackagePreviews::picture(const WidgetPackage& package) {
+QImage PackagePreviews::picture(const WidgetPackage& package) const {
+    return m_pictures.value(cacheFile(package));
+}
+
+void PackagePreviews::request(const WidgetPackage& package) {
     const QString file = cacheFile(package);
-    if (const auto found = m_pictures.constFind(file); found != m_pictures.cend())
-        return *found;
     const bool waiting = std::any_of(m_waiting.cbegin(), m_waiting.cend(),
                                      [&](const auto& entry) { return entry.first == file; });
-    if (waiting || m_drawing == file || m_failed.contains(file))
-        return {};
+    if (m_pictures.contains(file) || waiting || m_drawing == file || m_failed.contains(file))
+        return;
     // Drawn in an earlier run; a damaged file is drawn again.
     const QImage cached(file);
     if (!cached.isNull()) {
         m_pictures.insert(file, kept(cached));
-        return m_pictures.value(file);
+        emit drawn(package.id());
+        return;
     }
     m_waiting.append({file, {package.root, file + QStringLiteral(".part.png"), size(package)}});
     m_packageIDs.insert(file, package.id());
     drawNext();
-    return {};
 }
 
 void PackagePreviews::drawNext() {

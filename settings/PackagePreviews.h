@@ -14,8 +14,8 @@
 // sample state, never with the user's own, by a renderer that works in the background. Pictures
 // are kept in a cache folder under the package's identity, version and the time its manifest was
 // written, so a new version or a package installed again is drawn again, and anything else is
-// drawn once. One package is drawn at a time; one that cannot be drawn has no picture until the
-// program starts again.
+// drawn once. Only the packages a list shows are asked for; one package is drawn at a time, and
+// one that cannot be drawn has no picture until the program starts again.
 class PackagePreviews : public QObject {
     Q_OBJECT
 
@@ -35,8 +35,12 @@ public:
 
     PackagePreviews(QString cacheFolder, Renderer renderer, QObject* parent = nullptr);
 
-    // The package's picture; a null image while it is being drawn, and when it cannot be.
-    QImage picture(const WidgetPackage& package);
+    // The package's picture as far as it is at hand; a null image until it is, and when it
+    // cannot be drawn. Cheap: nothing is read or drawn.
+    QImage picture(const WidgetPackage& package) const;
+    // Makes the package's picture at hand: read from the cache folder, else drawn. `drawn`
+    // follows when it is there; asking again meanwhile changes nothing.
+    void request(const WidgetPackage& package);
     // The size a package is drawn at: its preferred width on a full-height section.
     static QSize size(const WidgetPackage& package);
 

@@ -136,6 +136,10 @@ WidgetLibraryView::WidgetLibraryView(SettingsContext context, QWidget* parent)
     connect(&context.store, &TarnStore::preferencesChanged, this, &WidgetLibraryView::showState);
     if (context.previews) {
         m_packages->setShowsPreviews(true);
+        connect(m_packages, &PackageList::previewWanted, this, [this](const QString& id) {
+            if (const auto package = m_context.store.widgets().package(id))
+                m_context.previews->request(*package);
+        });
         connect(context.previews, &PackagePreviews::drawn, this, &WidgetLibraryView::showPreview);
     }
     fillCategories();
@@ -360,6 +364,8 @@ void WidgetLibraryView::showPreview(const QString& packageID) {
 }
 
 void WidgetLibraryView::showDetailsPreview() {
+    if (m_shown && m_context.previews)
+        m_context.previews->request(*m_shown);
     const QImage picture =
             m_shown && m_context.previews ? m_context.previews->picture(*m_shown) : QImage();
     static_cast<PreviewPicture*>(m_detailsPreview)->setPicture(picture);
