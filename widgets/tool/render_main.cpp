@@ -62,12 +62,11 @@ struct Request {
 
 // The request, or the line saying what is wrong with the command line.
 std::variant<Request, QString> parse(const QStringList& arguments) {
-    const auto parsed =
-            ToolArguments::parse(arguments,
-                                 {QStringLiteral("--size"), QStringLiteral("--state"),
-                                  QStringLiteral("--instance"), QStringLiteral("--wait"),
-                                  QStringLiteral("--picture-width")},
-                                 {QStringLiteral("--sample")});
+    const auto parsed = ToolArguments::parse(
+            arguments,
+            {QStringLiteral("--size"), QStringLiteral("--state"), QStringLiteral("--instance"),
+             QStringLiteral("--wait"), QStringLiteral("--picture-width")},
+            {QStringLiteral("--sample")});
     if (const QString* error = std::get_if<QString>(&parsed))
         return *error;
     const ToolArguments& given = std::get<ToolArguments>(parsed);
