@@ -5,6 +5,7 @@
 #include "dashboard/Dashboard.h"
 #include "dashboard/TarnTheme.h"
 #include "dashboard/WidgetLogWindow.h"
+#include "settings/PackagePreviews.h"
 #include "settings/SettingsView.h"
 #include "store/StoreTouchHost.h"
 #include "touch/views/MouseFallback.h"
@@ -65,7 +66,8 @@ AppDelegate::AppDelegate(Options options, QObject* parent)
       m_settingsDialogs(options.settingsDialogs ? std::move(options.settingsDialogs)
                                                 : std::make_shared<WidgetSettingsDialogs>()),
       m_settingsDesktop(options.settingsDesktop ? std::move(options.settingsDesktop)
-                                                : std::make_shared<NoDesktop>()) {
+                                                : std::make_shared<NoDesktop>()),
+      m_previews(std::move(options.previews)) {
     m_store = std::make_unique<TarnStore>(std::move(options.environment));
     // A widget's log is shown in the file manager the settings window uses.
     WidgetLogWindow::setFileManager(
@@ -368,7 +370,8 @@ void AppDelegate::presentSettingsWindow() {
         m_settingsWindow->setMinimumSize(1080, 630);
         m_settingsWindow->resize(1080, 700);
         m_settingsView = new SettingsView({*m_store, *m_touch, *m_screens, *m_settingsDialogs,
-                                           *m_settingsDesktop, QStringLiteral(TABLORA_VERSION)},
+                                           *m_settingsDesktop, QStringLiteral(TABLORA_VERSION),
+                                           m_previews.get()},
                                           m_settingsWindow);
         m_settingsWindow->setCentralWidget(m_settingsView);
         connect(m_settingsWindow, &DashboardWindow::closeRequested, this,

@@ -21,6 +21,7 @@ class QMenu;
 class QMenuBar;
 class QSystemTrayIcon;
 class ScreenDirectory;
+class PackagePreviews;
 class SettingsView;
 
 // Owns everything that lives for the whole run: the store, the dashboard window with its menus,
@@ -49,6 +50,8 @@ public:
         // desktop (none: nothing happens).
         std::shared_ptr<SettingsDialogs> settingsDialogs = {};
         std::shared_ptr<SettingsDesktop> settingsDesktop = {};
+        // Pictures of the packages for the settings window's libraries; none: no pictures.
+        std::shared_ptr<PackagePreviews> previews = {};
     };
 
     explicit AppDelegate(Options options, QObject* parent = nullptr);
@@ -100,6 +103,7 @@ private:
     std::unique_ptr<WindowPlacement> m_placement;
     std::shared_ptr<SettingsDialogs> m_settingsDialogs;
     std::shared_ptr<SettingsDesktop> m_settingsDesktop;
+    std::shared_ptr<PackagePreviews> m_previews;
     QPointer<DashboardWindow> m_settingsWindow;
     SettingsView* m_settingsView = nullptr;
     QSystemTrayIcon* m_tray = nullptr;

@@ -21,7 +21,9 @@
 #include "app/linux/X11ScreenSaver.h"
 #include "app/linux/X11WindowCover.h"
 #include "dashboard/TarnTheme.h"
+#include "settings/PackagePreviews.h"
 #include "settings/linux/DesktopSettingsActions.h"
+#include "settings/linux/PreviewRenderProcess.h"
 #include "store/ApplicationPaths.h"
 #include "touch/linux/HidrawDeviceSource.h"
 #include "touch/linux/SystemctlServiceControl.h"
@@ -32,6 +34,7 @@
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QStandardPaths>
 #include <cstdio>
 
 namespace {
@@ -210,6 +213,12 @@ int runDashboard(int argc, char* argv[], const CommandLine& command, const QStri
     options.touch.services = std::make_unique<SystemctlServiceControl>();
     options.settingsDesktop =
             std::make_shared<DesktopSettingsActions>(ApplicationPaths::resourcesDirectory());
+    // The render program is installed beside this one.
+    options.previews = std::make_shared<PackagePreviews>(
+            QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                    QStringLiteral("/Tablora/previews"),
+            previewRenderProcess(QCoreApplication::applicationDirPath() +
+                                 QStringLiteral("/tablora-widget-render")));
     AppDelegate delegate(std::move(options));
     running = &delegate;
     if (command.action == CommandLine::Action::settings)

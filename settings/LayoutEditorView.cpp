@@ -4,6 +4,7 @@
 #include "settings/DisplayMap.h"
 #include "settings/LauncherSettingsSheet.h"
 #include "settings/PackageList.h"
+#include "settings/PackagePreviews.h"
 #include "settings/SettingsDialogs.h"
 #include "settings/SettingsStyle.h"
 #include "store/TarnStore.h"
@@ -479,6 +480,14 @@ QWidget* LayoutEditorView::libraryCard() {
     m_library->setDragPrefix(LayoutEditing::packageDragPrefix);
     m_library->setTouchPrefix(QStringLiteral("layout-library-"));
     connect(m_library, &PackageList::chosen, &m_editing, &LayoutEditing::choose);
+    if (m_context.previews) {
+        m_library->setShowsPreviews(true);
+        connect(m_library, &PackageList::previewWanted, this, [this](const QString& id) {
+            if (const auto package = m_context.store.widgets().package(id))
+                m_context.previews->request(*package);
+        });
+        connect(m_context.previews, &PackagePreviews::drawn, this, &LayoutEditorView::showLibrary);
+    }
     layout->addWidget(m_library, 1);
 
     auto* manage = touchButton(QStringLiteral("Manage Widgets…"), QString(), card);
@@ -618,7 +627,8 @@ void LayoutEditorView::showLibrary() {
         rows.append(
                 {package.id(), package.manifest.name,
                  count > 0 ? QString::number(count) + QStringLiteral(" on this view · add another")
-                           : package.manifest.categoryName()});
+                           : package.manifest.categoryName(),
+                 m_context.previews ? m_context.previews->picture(package) : QImage()});
     }
     m_library->setRows(rows);
     m_library->setSelectedID(m_editing.placing());

@@ -17,6 +17,7 @@
 namespace {
 
 constexpr int rowHeight = 52;
+constexpr int previewRowHeight = 72;
 constexpr int rowSpacing = 2;
 // Room between the rows and the scroll bar.
 constexpr int scrollBarGap = 4;
@@ -35,6 +36,7 @@ public:
     QColor accent = TarnTheme::color(QStringLiteral("#5ee0b5"));
     QString dragPrefix;
     QString toolTip;
+    bool previews = false;
 
     int rowCount(const QModelIndex& parent) const override {
         return parent.isValid() ? 0 : int(rows.size());
@@ -69,8 +71,8 @@ namespace {
 
 class PackageRowDelegate : public QStyledItemDelegate {
 public:
-    PackageRowDelegate(const PackageListModel& model, QObject* parent)
-        : QStyledItemDelegate(parent), m_model(model) {}
+    PackageRowDelegate(const PackageListModel& model, PackageList* list)
+        : QStyledItemDelegate(list), m_model(model), m_list(list) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
@@ -79,15 +81,21 @@ public:
         paintPackageRow(*painter, rowFrame(option.rect),
                         {row.name, row.detail, m_model.accent, row.id == m_model.selectedID,
                          bool(option.state & QStyle::State_MouseOver),
-                         bool(option.state & QStyle::State_HasFocus)});
+                         bool(option.state & QStyle::State_HasFocus), m_model.previews,
+                         row.preview});
+        if (m_model.previews && row.preview.isNull())
+            QMetaObject::invokeMethod(
+                    m_list, [list = m_list, id = row.id] { emit list->previewWanted(id); },
+                    Qt::QueuedConnection);
     }
 
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
-        return {220, rowHeight + rowSpacing};
+        return {220, (m_model.previews ? previewRowHeight : rowHeight) + rowSpacing};
     }
 
 private:
     const PackageListModel& m_model;
+    PackageList* m_list;
 };
 
 } // namespace
@@ -133,6 +141,15 @@ void PackageList::setAccent(const QColor& accent) {
         return;
     m_model->accent = accent;
     viewport()->update();
+}
+
+void PackageList::setShowsPreviews(bool previews) {
+    if (previews == m_model->previews)
+        return;
+    m_model->previews = previews;
+    // Uniform rows keep the first row's height until the layout is made again.
+    doItemsLayout();
+    TouchControls::regionsChanged(this);
 }
 
 void PackageList::setDragPrefix(const QString& prefix) {

@@ -3,6 +3,7 @@
 #include "touch/views/TouchControls.h"
 
 #include <QColor>
+#include <QImage>
 #include <QListView>
 #include <QPoint>
 #include <optional>
@@ -22,6 +23,7 @@ public:
         QString id;
         QString name;
         QString detail;
+        QImage preview; // shown by a list with previews; none: a placeholder
         bool operator==(const Row&) const = default;
     };
 
@@ -32,6 +34,8 @@ public:
     const QList<Row>& rows() const;
     void setSelectedID(const std::optional<QString>& id);
     void setAccent(const QColor& accent);
+    // Taller rows with the packages' previews instead of their badges.
+    void setShowsPreviews(bool previews);
     void setDragPrefix(const QString& prefix);
     void setTouchPrefix(const QString& prefix);
     void setRowToolTip(const QString& text);
@@ -42,6 +46,9 @@ public:
 
 signals:
     void chosen(const QString& id);
+    // A row in view shows a placeholder: its package's picture is wanted. Comes from the event
+    // loop, not from inside the drawing.
+    void previewWanted(const QString& id);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

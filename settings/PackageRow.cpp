@@ -3,6 +3,16 @@
 #include "dashboard/TarnTheme.h"
 
 #include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+
+namespace {
+
+// The preview's room in a row, width over height: a usual tile fills its height, a wide one its
+// width.
+constexpr double previewAspect = 1.4;
+
+} // namespace
 
 void paintPackageBadge(QPainter& painter, const QRectF& frame, const QString& name,
                        const QColor& accent) {
@@ -17,6 +27,31 @@ void paintPackageBadge(QPainter& painter, const QRectF& frame, const QString& na
     painter.setFont(font);
     painter.setPen(accent);
     painter.drawText(frame, Qt::AlignCenter, name.left(1).toUpper());
+}
+
+void paintPackagePreview(QPainter& painter, const QRectF& frame, const QImage& preview,
+                         const QString& name, const QColor& accent) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    QPainterPath card;
+    card.addRoundedRect(frame, 6, 6);
+    painter.fillPath(card, QColor(255, 255, 255, 10));
+    if (preview.isNull()) {
+        const double side = std::min(frame.width(), frame.height()) * 0.6;
+        QRectF badge(0, 0, side, side);
+        badge.moveCenter(frame.center());
+        paintPackageBadge(painter, badge, name, accent);
+    } else {
+        QSizeF fitted = QSizeF(preview.size()).scaled(frame.size(), Qt::KeepAspectRatio);
+        QRectF target(QPointF(), fitted);
+        target.moveCenter(frame.center());
+        QPainterPath clip;
+        clip.addRoundedRect(target, 5, 5);
+        painter.setClipPath(clip);
+        painter.drawImage(target, preview);
+    }
+    painter.restore();
 }
 
 void paintPackageRow(QPainter& painter, const QRectF& frame, const PackageRowLook& look) {
@@ -39,8 +74,13 @@ void paintPackageRow(QPainter& painter, const QRectF& frame, const PackageRowLoo
     }
     const QFont base = painter.font();
     const double badge = height - 18;
-    paintPackageBadge(painter, QRectF(9, 9, badge, badge), look.name, look.accent);
-    const double textLeft = 9 + badge + 10;
+    const double pictureWidth = look.withPreview ? badge * previewAspect : badge;
+    if (look.withPreview)
+        paintPackagePreview(painter, QRectF(9, 9, pictureWidth, badge), look.preview, look.name,
+                            look.accent);
+    else
+        paintPackageBadge(painter, QRectF(9, 9, badge, badge), look.name, look.accent);
+    const double textLeft = 9 + pictureWidth + 10;
     const double available = width - textLeft - 8;
     QFont font = base;
     font.setPixelSize(13);

@@ -3,6 +3,7 @@
 #include <QString>
 
 class DirectTouchController;
+class PackagePreviews;
 class ScreenDirectory;
 class SettingsDesktop;
 class SettingsDialogs;
@@ -15,5 +16,6 @@ struct SettingsContext {
     const ScreenDirectory& screens;
     SettingsDialogs& dialogs;
     SettingsDesktop& desktop;
-    QString version; // the program's version, shown beside its name
+    QString version;                     // the program's version, shown beside its name
+    PackagePreviews* previews = nullptr; // none: the library shows no previews
 };

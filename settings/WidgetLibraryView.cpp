@@ -4,6 +4,7 @@
 #include "model/linux/PlatformTexts.h"
 #include "settings/LauncherSettingsSheet.h"
 #include "settings/PackageList.h"
+#include "settings/PackagePreviews.h"
 #include "settings/PackageRow.h"
 #include "settings/SettingsDesktop.h"
 #include "settings/SettingsDialogs.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QToolButton>
@@ -55,6 +57,43 @@ QPixmap badge(const QString& name, const QColor& accent, int size) {
     paintPackageBadge(painter, QRectF(0, 0, size, size), name, accent);
     return pixmap;
 }
+
+// A package's picture in the room beside the details, fitted in, top left; it never asks the
+// window for more room.
+class PreviewPicture : public QWidget {
+public:
+    using QWidget::QWidget;
+
+    void setPicture(const QImage& picture) {
+        m_picture = picture;
+        update();
+    }
+    QSize sizeHint() const override { return {260, 360}; }
+    QSize minimumSizeHint() const override { return {0, 0}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (m_picture.isNull() || height() < 40)
+            return;
+        const QSize room(std::min(width(), 440), std::min(height(), 380));
+        const QSize fitted = m_picture.size().scaled(room, Qt::KeepAspectRatio);
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QRectF frame(QPointF(0.5, 0.5), QSizeF(fitted) - QSizeF(1, 1));
+        QPainterPath clip;
+        clip.addRoundedRect(frame, 10, 10);
+        painter.setClipPath(clip);
+        painter.drawImage(frame, m_picture);
+        // Its edge, where the widget's background meets the card's.
+        painter.setClipping(false);
+        painter.setPen(QColor(255, 255, 255, 30));
+        painter.drawPath(clip);
+    }
+
+private:
+    QImage m_picture;
+};
 
 } // namespace
 
@@ -95,6 +134,14 @@ WidgetLibraryView::WidgetLibraryView(SettingsContext context, QWidget* parent)
     connect(&context.store.widgets(), &WidgetRegistry::errorsChanged, this,
             &WidgetLibraryView::showState);
     connect(&context.store, &TarnStore::preferencesChanged, this, &WidgetLibraryView::showState);
+    if (context.previews) {
+        m_packages->setShowsPreviews(true);
+        connect(m_packages, &PackageList::previewWanted, this, [this](const QString& id) {
+            if (const auto package = m_context.store.widgets().package(id))
+                m_context.previews->request(*package);
+        });
+        connect(context.previews, &PackagePreviews::drawn, this, &WidgetLibraryView::showPreview);
+    }
     fillCategories();
 }
 
@@ -212,16 +259,21 @@ QWidget* WidgetLibraryView::installedPanel() {
     m_detailsName->setWordWrap(true);
     top->addWidget(m_detailsBadge);
     top->addWidget(m_detailsName, 1);
-    detailsLayout->addLayout(top);
+    // The details in a column, the package's picture beside them when there is one.
+    auto* body = new QHBoxLayout;
+    body->setSpacing(24);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(14);
+    column->addLayout(top);
     m_detailRows = new QWidget(details);
     auto* grid = new QGridLayout(m_detailRows);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(18);
     grid->setVerticalSpacing(8);
-    detailsLayout->addWidget(m_detailRows);
+    column->addWidget(m_detailRows);
     m_detailsNote = SettingsStyle::label(QString(), "muted", details);
     m_detailsNote->setWordWrap(true);
-    detailsLayout->addWidget(m_detailsNote);
+    column->addWidget(m_detailsNote);
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(8);
     m_addToPage = new QPushButton(QStringLiteral("Add to Page…"), details);
@@ -245,8 +297,14 @@ QWidget* WidgetLibraryView::installedPanel() {
     buttons->addWidget(m_reveal);
     buttons->addWidget(m_uninstall);
     buttons->addStretch(1);
-    detailsLayout->addLayout(buttons);
-    detailsLayout->addStretch(1);
+    column->addLayout(buttons);
+    column->addStretch(1);
+    body->addLayout(column, 3);
+    m_detailsPreview = new PreviewPicture(details);
+    m_detailsPreview->setAccessibleName(QStringLiteral("Preview"));
+    m_detailsPreview->hide();
+    body->addWidget(m_detailsPreview, 2);
+    detailsLayout->addLayout(body, 1);
     layout->addWidget(details, 1);
     return m_installed;
 }
@@ -284,15 +342,36 @@ void WidgetLibraryView::filter() {
     m_matches =
             PackageLibrary::matches(m_context.store, m_search->text(),
                                     category.isEmpty() ? PackageLibrary::allCategories : category);
+    m_packages->setRows(packageRows());
+    showState();
+}
+
+QList<PackageList::Row> WidgetLibraryView::packageRows() const {
     QList<PackageList::Row> rows;
     rows.reserve(m_matches.size());
-    for (const WidgetPackage& package : std::as_const(m_matches)) {
+    for (const WidgetPackage& package : m_matches) {
         const QString detail = package.manifest.categoryName();
         rows.append({package.id(), package.manifest.name,
-                     package.bundled ? detail : detail + QStringLiteral(" · custom")});
+                     package.bundled ? detail : detail + QStringLiteral(" · custom"),
+                     m_context.previews ? m_context.previews->picture(package) : QImage()});
     }
-    m_packages->setRows(rows);
-    showState();
+    return rows;
+}
+
+// A picture came: the rows show it, and the details when they show its package.
+void WidgetLibraryView::showPreview(const QString& packageID) {
+    m_packages->setRows(packageRows());
+    if (m_shown && m_shown->id() == packageID)
+        showDetailsPreview();
+}
+
+void WidgetLibraryView::showDetailsPreview() {
+    if (m_shown && m_context.previews)
+        m_context.previews->request(*m_shown);
+    const QImage picture =
+            m_shown && m_context.previews ? m_context.previews->picture(*m_shown) : QImage();
+    static_cast<PreviewPicture*>(m_detailsPreview)->setPicture(picture);
+    m_detailsPreview->setVisible(!picture.isNull());
 }
 
 void WidgetLibraryView::setShowsInstances(bool instances) {
@@ -372,6 +451,7 @@ void WidgetLibraryView::showDetails(const std::optional<WidgetPackage>& package)
                     : QStringLiteral("This widget lives in your custom widget folder."));
     m_reveal->setVisible(!package->bundled);
     m_uninstall->setVisible(!package->bundled);
+    showDetailsPreview();
 }
 
 QList<WidgetLibraryView::InstanceRow> WidgetLibraryView::instanceRows() const {

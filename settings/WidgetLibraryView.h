@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/PackageLibrary.h"
+#include "settings/PackageList.h"
 #include "settings/SettingsContext.h"
 
 #include <QColor>
@@ -8,7 +9,6 @@
 #include <QWidget>
 
 class LauncherSettingsSheet;
-class PackageList;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -44,6 +44,8 @@ public:
     QLabel* detailsName() const { return m_detailsName; }
     QStringList detailRows() const;
     QLabel* detailsNote() const { return m_detailsNote; }
+    // The selected package's picture; hidden without one.
+    QWidget* detailsPreview() const { return m_detailsPreview; }
     QPushButton* addToPageButton() const { return m_addToPage; }
     QPushButton* revealButton() const { return m_reveal; }
     QPushButton* uninstallButton() const { return m_uninstall; }
@@ -70,6 +72,9 @@ private:
     void filter();
     void showState();
     void showPackages();
+    QList<PackageList::Row> packageRows() const;
+    void showPreview(const QString& packageID);
+    void showDetailsPreview();
     void showDetails(const std::optional<WidgetPackage>& package);
     void showInstances(const QList<WidgetPackage>& matches);
     void configure(const QString& instanceID);
@@ -97,6 +102,7 @@ private:
     QLabel* m_detailsName = nullptr;
     QWidget* m_detailRows = nullptr;
     QLabel* m_detailsNote = nullptr;
+    QWidget* m_detailsPreview = nullptr;
     QPushButton* m_addToPage = nullptr;
     QPushButton* m_reveal = nullptr;
     QPushButton* m_uninstall = nullptr;

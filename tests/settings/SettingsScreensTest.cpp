@@ -3,6 +3,7 @@
 #include "settings/GeneralSettingsView.h"
 #include "settings/LauncherSettingsSheet.h"
 #include "settings/LayoutEditorView.h"
+#include "settings/PackagePreviews.h"
 #include "settings/WidgetLibraryView.h"
 #include "support/SettingsFixture.h"
 
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -55,8 +57,19 @@ QStringList cutOff(QWidget* root) {
     return problems;
 }
 
+// Pictures of the included widgets from the README's gallery, as if drawn.
+PackagePreviews::Renderer galleryPictures() {
+    return [](const PackagePreviews::Render& render, QObject*, std::function<void(bool)> done) {
+        const QString name = QFileInfo(render.packageFolder).completeBaseName() + ".png";
+        done(QFile::copy(QStringLiteral(TABLORA_RESOURCES_DIRECTORY "/../docs/gallery/") + name,
+                         render.picture));
+    };
+}
+
 TEST_F(SettingsScreens, EveryTabFitsAtTheDefaultAndTheMinimumSize) {
     openStore();
+    QTemporaryDir cache;
+    previews = std::make_unique<PackagePreviews>(cache.path(), galleryPictures());
     // A selected section shows the whole inspector.
     const QString screenshots = qEnvironmentVariable("TABLORA_SCREENSHOTS");
     for (const QSize size : {QSize(1080, 700), QSize(1080, 630)}) {
@@ -68,7 +81,9 @@ TEST_F(SettingsScreens, EveryTabFitsAtTheDefaultAndTheMinimumSize) {
                 LayoutEditing& editing = settings.layouts()->editing();
                 editing.select(editing.layout().sections[1].id);
             }
-            QCoreApplication::processEvents();
+            // Every package's picture has come.
+            for (int turn = 0; turn < 100; ++turn)
+                QCoreApplication::processEvents();
             // The content fits the window: the window kept its size.
             EXPECT_EQ(window->size(), size) << int(tab);
             const QStringList problems = cutOff(window.get());

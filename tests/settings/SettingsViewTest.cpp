@@ -6,6 +6,7 @@
 #include "settings/LauncherSettingsSheet.h"
 #include "settings/LayoutEditorView.h"
 #include "settings/PackageList.h"
+#include "settings/PackagePreviews.h"
 #include "settings/SettingsStyle.h"
 #include "settings/WidgetLibraryView.h"
 #include "support/PackageBuilder.h"
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -751,6 +753,90 @@ TEST_F(SettingsViewTest, ALargeLibraryCostsAScreenfulAndChangesElsewhereLeaveItA
     QCoreApplication::processEvents();
     EXPECT_EQ(redrawn, 0);
     EXPECT_EQ(labels.count(nullptr), 0);
+}
+
+TEST_F(SettingsViewTest, LibrariesShowThePackagesInViewDrawnOncePerVersion) {
+    QTemporaryDir cache;
+    QStringList drawn;
+    bool fails = false;
+    const PackagePreviews::Renderer renderer = [&](const PackagePreviews::Render& render, QObject*,
+                                                   std::function<void(bool)> done) {
+        drawn.append(QFileInfo(render.packageFolder).completeBaseName());
+        QImage picture(render.size, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        done(!fails && picture.save(render.picture));
+    };
+    previews = std::make_unique<PackagePreviews>(cache.path(), renderer);
+    SettingsView& settings = openSettings();
+    PackageList* library = settings.library()->packageList();
+    PackageList* layouts = settings.layouts()->libraryList();
+    const auto pictureOf = [](PackageList* list, const QString& id) {
+        for (const PackageList::Row& row : list->rows())
+            if (row.id == id)
+                return row.preview;
+        ADD_FAILURE() << "no row for " << id.toStdString();
+        return QImage();
+    };
+    const auto settle = [] {
+        for (int turn = 0; turn < 50; ++turn)
+            QCoreApplication::processEvents();
+    };
+    store->setSettingsTab(SettingsTab::packages);
+    settle();
+    // The rows in view, and no others: the first has its picture, the last a placeholder.
+    const QString first = library->rows().first().id;
+    const QString last = library->rows().last().id;
+    EXPECT_FALSE(pictureOf(library, first).isNull());
+    EXPECT_TRUE(pictureOf(library, last).isNull());
+    EXPECT_TRUE(settings.library()->detailsPreview()->isVisible());
+    library->scrollToBottom();
+    settle();
+    EXPECT_FALSE(pictureOf(library, last).isNull());
+    // The other library shows the same pictures without drawing them again.
+    store->setSettingsTab(SettingsTab::layouts);
+    settle();
+    EXPECT_FALSE(pictureOf(layouts, first).isNull());
+    EXPECT_EQ(QSet<QString>(drawn.begin(), drawn.end()).size(), drawn.size())
+            << drawn.join(' ').toStdString();
+    EXPECT_LT(drawn.size(), store->widgets().packages().size());
+
+    // A later run takes them from the cache folder.
+    const qsizetype drawings = drawn.size();
+    PackagePreviews later(cache.path(), renderer);
+    const WidgetPackage firstPackage = *store->widgets().package(first);
+    later.request(firstPackage);
+    EXPECT_FALSE(later.picture(firstPackage).isNull());
+    EXPECT_EQ(drawn.size(), drawings);
+
+    // A custom package is drawn, and drawn again in a new version, whose picture replaces it.
+    settings.layouts()->searchField()->setText("Clock");
+    const PackageBuilder builder(store->widgets().installedDirectory());
+    QJsonObject manifest = PackageBuilder::validManifest("com.example.drawn");
+    builder.write("drawn.tarnwidget", manifest);
+    store->widgets().reload();
+    // A placeholder until the picture comes.
+    EXPECT_TRUE(pictureOf(layouts, "com.example.drawn").isNull());
+    settle();
+    EXPECT_FALSE(pictureOf(layouts, "com.example.drawn").isNull());
+    const qsizetype cached = QDir(cache.path()).entryList(QDir::Files).size();
+    manifest["version"] = "2.0";
+    builder.write("drawn.tarnwidget", manifest);
+    store->widgets().reload();
+    settle();
+    EXPECT_EQ(drawn.count("drawn"), 2);
+    EXPECT_EQ(QDir(cache.path()).entryList(QDir::Files).size(), cached);
+
+    // A package that cannot be drawn keeps its placeholder, without a word, and is not tried
+    // again in this run.
+    fails = true;
+    builder.write("broken.tarnwidget", PackageBuilder::validManifest("com.example.broken"));
+    store->widgets().reload();
+    settle();
+    layouts->viewport()->update();
+    settle();
+    EXPECT_EQ(drawn.count("broken"), 1);
+    EXPECT_TRUE(pictureOf(layouts, "com.example.broken").isNull());
+    EXPECT_TRUE(dialogs.asked.isEmpty());
 }
 
 TEST_F(SettingsViewTest, QuickLaunchSheetChecksTheApplicationBeforeSaving) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/PackagePreviews.h"
 #include "settings/SettingsDesktop.h"
 #include "settings/SettingsDialogs.h"
 #include "settings/SettingsView.h"
@@ -74,6 +75,7 @@ struct SettingsFixture : StoreFixture {
     FakeDialogs dialogs;
     FakeDesktop desktop;
     std::unique_ptr<DirectTouchController> touch;
+    std::unique_ptr<PackagePreviews> previews; // none: the libraries show no previews
     std::unique_ptr<QWidget> window;
     SettingsView* view = nullptr;
 
@@ -96,7 +98,8 @@ struct SettingsFixture : StoreFixture {
             openStore();
         window = std::make_unique<QWidget>();
         window->setAttribute(Qt::WA_DontShowOnScreen);
-        view = new SettingsView({*store, *touch, screens, dialogs, desktop, "0.1.0"}, window.get());
+        view = new SettingsView(
+                {*store, *touch, screens, dialogs, desktop, "0.1.0", previews.get()}, window.get());
         auto* layout = new QVBoxLayout(window.get());
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(view);
@@ -108,6 +111,7 @@ struct SettingsFixture : StoreFixture {
 
     void TearDown() override {
         window.reset();
+        previews.reset();
         touch.reset();
         store.reset();
     }

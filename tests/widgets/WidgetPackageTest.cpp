@@ -2,8 +2,10 @@
 
 #include "model/WidgetError.h"
 #include "support/PackageBuilder.h"
+#include "widgets/SampleState.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -326,4 +328,42 @@ TEST_F(PackageTest, DetailsSayWhatToFix) {
     misspelt["permisions"] = QJsonArray{};
     EXPECT_EQ(outcome(builder.write("p.tarnwidget", misspelt)).toStdString(),
               "manifest.json: the required key \"permissions\" is missing");
+}
+
+TEST_F(PackageTest, ASampleStateIsAJsonObjectOfAtMost256KiBInsideThePackage) {
+    const QString root = builder.write("p.tarnwidget");
+    const auto sample = [&]() -> QString {
+        try {
+            const auto state = SampleState::read(root);
+            return state ? QString::fromUtf8(QJsonDocument(*state).toJson(QJsonDocument::Compact))
+                         : "none";
+        } catch (const WidgetError& error) {
+            return error.message();
+        }
+    };
+    EXPECT_EQ(sample(), "none");
+    builder.file("p.tarnwidget/preview.json", R"({"now": 1})");
+    EXPECT_EQ(sample(), R"({"now":1})");
+    builder.file("p.tarnwidget/preview.json", "[1]");
+    EXPECT_EQ(sample(), "The sample state must be a JSON object");
+    for (const QByteArray& broken : {QByteArray("{\"now\": "), QByteArray("\"text\"")}) {
+        builder.file("p.tarnwidget/preview.json", broken);
+        EXPECT_EQ(sample(), "The sample state is not valid JSON");
+    }
+    builder.file("p.tarnwidget/preview.json",
+                 "{\"a\": \"" + QByteArray(SampleState::maximumBytes, 'x') + "\"}");
+    EXPECT_EQ(sample(), "The sample state is too large");
+    QFile::remove(root + "/preview.json");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(root + "/preview.json").constData(), 0600), 0);
+    EXPECT_EQ(sample(), "The sample state cannot be read");
+    QFile::remove(root + "/preview.json");
+    ASSERT_TRUE(QFile::link(builder.file("secret.json", R"({"note": "private"})"),
+                            root + "/preview.json"));
+    EXPECT_EQ(sample(), "Symbolic links are not allowed");
+
+    // Over the neutral state, only what the permissions give the widget, and the touch mode.
+    const QJsonObject neutral{{"now", 5}, {"note", "neutral"}};
+    EXPECT_EQ(SampleState::merged(neutral,
+                                  {{"note", "sample"}, {"calendar", 1}, {"touchMode", true}}),
+              (QJsonObject{{"now", 5}, {"note", "sample"}, {"touchMode", true}}));
 }

@@ -108,3 +108,29 @@ TEST_F(WidgetProgramsTest, RenderPrintsTheConsoleAndFailsForAThrowingPageOrAMiss
     EXPECT_EQ(finished.err, "gone.css: failed to load: gone.css: No such file or directory\n"
                             "1 file(s) failed to load (above).\n");
 }
+
+TEST_F(WidgetProgramsTest, RenderWithTheSampleShowsThePageOnlyTheSampleState) {
+    const QString picture = folder.filePath("out.png");
+    // Every state the page ever gets is printed: the sample's clock, never this computer's, and
+    // not the entry its permissions do not give.
+    const QString root = package("Tarn.onUpdate((state) => console.log(state.now, "
+                                 "'calendar' in state, state.touchMode));\n");
+    builder.file("page.tarnwidget/preview.json",
+                 R"({"now": 1767350000000, "calendar": {"events": []}, "touchMode": true})");
+    Finished finished =
+            run(TABLORA_WIDGET_RENDER, {root, picture, "--sample", "--wait", "200"}, true);
+    EXPECT_EQ(finished.status, 0) << finished.err;
+    EXPECT_EQ(finished.err, "page.js:1: info: 1767350000000 false true\n");
+    EXPECT_TRUE(QFileInfo(picture).size() > 0);
+
+    // A sample that is no JSON object is said and left out; the picture is drawn all the same.
+    QFile::remove(picture);
+    builder.file("page.tarnwidget/preview.json", "[1, 2]");
+    finished = run(TABLORA_WIDGET_RENDER, {root, picture, "--sample", "--wait", "200"}, true);
+    EXPECT_EQ(finished.status, 1);
+    EXPECT_TRUE(QString::fromStdString(finished.err)
+                        .startsWith("The sample state must be a JSON object: preview.json; drawn "
+                                    "with a neutral state.\npage.js:1: info: "))
+            << finished.err;
+    EXPECT_TRUE(QFileInfo::exists(picture));
+}

@@ -92,6 +92,16 @@ TEST_F(ToolTest, ValidatePrintsTheIdentityOrWhatToFix) {
                    "warning: manifest.json:8: unknown key \"permisions\" is ignored (did you "
                    "mean \"permissions\"?)\n");
 
+    // A sample state the library cannot use, or with entries the widget never receives.
+    builder.file("good.tarnwidget/preview.json", R"({"now": 1, "note": "private"})");
+    EXPECT_EQ(run({"validate", good}), 0);
+    EXPECT_EQ(err, "warning: preview.json: entry \"note\" is left out: the widget's permissions "
+                   "never give it that\n");
+    builder.file("good.tarnwidget/preview.json", "[]");
+    EXPECT_EQ(run({"validate", good}), 0);
+    EXPECT_EQ(err, "warning: preview.json: The sample state must be a JSON object: preview.json; "
+                   "the library draws the widget with a neutral state\n");
+
     // A package's words are shown, never obeyed: a newline would forge a line of output, an
     // escape sequence drive the terminal.
     QJsonObject forging = PackageBuilder::validManifest();

@@ -1,7 +1,9 @@
 #include "PackageLint.h"
 
 #include "model/RegularFile.h"
+#include "model/WidgetError.h"
 #include "widgets/NameSuggestion.h"
+#include "widgets/SampleState.h"
 #include "widgets/WidgetBridge.h"
 
 #include <QDir>
@@ -379,6 +381,28 @@ Warnings manifestKeys(const QString& root) {
 
 Warnings webFiles(const WidgetPackage& package, const QString& sdkDirectory) {
     return Linter(package, sdkDirectory).run();
+}
+
+Warnings sampleState(const WidgetPackage& package) {
+    std::optional<QJsonObject> sample;
+    try {
+        sample = SampleState::read(package.root);
+    } catch (const WidgetError& error) {
+        return {{SampleState::fileName, 0,
+                 error.explained() +
+                         QStringLiteral("; the library draws the widget with a neutral state")}};
+    }
+    Warnings warnings;
+    const QStringList received = WidgetBridge::sectionNames(package.manifest)
+                                 << QStringLiteral("touchMode");
+    for (const QString& key : sample ? sample->keys() : QStringList()) {
+        if (!received.contains(key))
+            warnings.append({SampleState::fileName, 0,
+                             QStringLiteral("entry %1 is left out: the widget's permissions never "
+                                            "give it that")
+                                     .arg(quoted(key))});
+    }
+    return warnings;
 }
 
 } // namespace PackageLint

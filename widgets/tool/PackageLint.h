@@ -29,4 +29,8 @@ QList<LintWarning> manifestKeys(const QString& root);
 // declare, and state sections or commands whose permission the manifest does not declare.
 QList<LintWarning> webFiles(const WidgetPackage& package, const QString& sdkDirectory);
 
+// The package's "preview.json": a file the library cannot use, and entries it leaves out because
+// the manifest's permissions never give the widget them.
+QList<LintWarning> sampleState(const WidgetPackage& package);
+
 } // namespace PackageLint

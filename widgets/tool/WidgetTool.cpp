@@ -226,7 +226,8 @@ int WidgetTool::validate(const QString& given) {
         return failure;
     }
     m_out << "ok " << package.id() << ' ' << shown(package.manifest.name) << '\n';
-    m_err << warningLines(keys + PackageLint::webFiles(package, sdkDirectory()));
+    m_err << warningLines(keys + PackageLint::webFiles(package, sdkDirectory()) +
+                          PackageLint::sampleState(package));
     return success;
 }
 
