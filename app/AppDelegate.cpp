@@ -1,10 +1,10 @@
 #include "AppDelegate.h"
 
-#include "app/ApplicationLog.h"
 #include "app/DashboardWindow.h"
 #include "dashboard/Dashboard.h"
 #include "dashboard/TarnTheme.h"
 #include "dashboard/WidgetLogWindow.h"
+#include "desktop/ApplicationLog.h"
 #include "settings/PackagePreviews.h"
 #include "settings/SettingsView.h"
 #include "store/StoreTouchHost.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/CommandLine.h"
+#include "desktop/CommandLine.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // Cost of scanning the widget folders (100 packages of 20 files each) and of answering one
 // 1 MB resource request of a widget page.
-#include "widgets/WidgetRegistry.h"
-#include "widgets/WidgetResources.h"
+#include "packages/WidgetRegistry.h"
+#include "packages/WidgetResources.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,9 +5,9 @@
 #include "FuzzSupport.h"
 #include "integrations/IntegrationServices.h"
 #include "model/AppLauncher.h"
+#include "packages/WidgetControls.h"
 #include "store/TarnStore.h"
 #include "widgets/WidgetBridge.h"
-#include "widgets/WidgetControls.h"
 
 #include <QJsonDocument>
 #include <QSettings>

@@ -1,7 +1,7 @@
 // Desktop entry files as any package could install them; Exec lines with broken quoting and
 // field codes included.
 #include "FuzzSupport.h"
-#include "app/linux/DesktopEntry.h"
+#include "desktop/linux/DesktopEntry.h"
 
 #include <QFile>
 

@@ -2,9 +2,9 @@
 // What passes must survive being written and read again, and fence the page as declared.
 #include "FuzzSupport.h"
 #include "model/WidgetError.h"
-#include "widgets/RequestPolicy.h"
-#include "widgets/WidgetPackage.h"
-#include "widgets/WidgetResources.h"
+#include "packages/RequestPolicy.h"
+#include "packages/WidgetPackage.h"
+#include "packages/WidgetResources.h"
 
 #include <QDir>
 #include <QJsonDocument>

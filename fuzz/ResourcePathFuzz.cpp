@@ -3,8 +3,8 @@
 // folder may ever be served.
 #include "FuzzSupport.h"
 #include "model/WidgetError.h"
-#include "widgets/WidgetPackage.h"
-#include "widgets/WidgetResources.h"
+#include "packages/WidgetPackage.h"
+#include "packages/WidgetResources.h"
 
 #include <QDir>
 #include <QFile>

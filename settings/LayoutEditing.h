@@ -2,7 +2,7 @@
 
 #include "model/Board.h"
 #include "model/PageLayout.h"
-#include "widgets/WidgetPackage.h"
+#include "packages/WidgetPackage.h"
 
 #include <QHash>
 #include <QList>

@@ -2,7 +2,7 @@
 
 #include "model/Board.h"
 #include "model/WidgetKind.h"
-#include "widgets/WidgetPackage.h"
+#include "packages/WidgetPackage.h"
 
 #include <QList>
 #include <QString>

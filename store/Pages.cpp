@@ -2,7 +2,7 @@
 
 #include "model/JsonCoding.h"
 #include "model/WidgetLayout.h"
-#include "widgets/WidgetRegistry.h"
+#include "packages/WidgetRegistry.h"
 
 #include <QSet>
 #include <QUuid>

@@ -11,6 +11,7 @@
 #include "model/PageLayout.h"
 #include "model/Preferences.h"
 #include "model/TimeJumps.h"
+#include "packages/WidgetRegistry.h"
 #include "store/CompletionSound.h"
 #include "store/FocusTimers.h"
 #include "store/MetricHistories.h"
@@ -19,7 +20,6 @@
 #include "store/StartAtLogin.h"
 #include "store/StateFiles.h"
 #include "touch/DelayedTasks.h"
-#include "widgets/WidgetRegistry.h"
 
 #include <QDateTime>
 #include <QObject>

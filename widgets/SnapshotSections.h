@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/Shortcut.h"
-#include "widgets/WidgetManifest.h"
+#include "packages/WidgetManifest.h"
 
 #include <QByteArray>
 #include <QHash>

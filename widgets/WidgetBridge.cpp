@@ -3,8 +3,8 @@
 #include "model/JsonCoding.h"
 #include "model/WidgetError.h"
 #include "model/linux/PlatformTexts.h"
+#include "packages/WidgetPackage.h"
 #include "store/TarnStore.h"
-#include "widgets/WidgetPackage.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/WidgetManifest.h"
+#include "packages/WidgetManifest.h"
 
 #include <QJsonObject>
 #include <QMap>

@@ -19,7 +19,7 @@ TABLORA_PACKAGING_PACKAGES=(dpkg-dev file lintian)
 # bus, a sound server, the calendar server, an X server, a Wayland compositor) or check against.
 TABLORA_TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
-    git procps iputils-ping dbus
+    python3 clang-format git procps iputils-ping dbus
     pulseaudio pulseaudio-utils evolution-data-server
     xvfb xauth
     weston qt6-wayland

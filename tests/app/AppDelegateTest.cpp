@@ -3,11 +3,12 @@
 #include "app/AppDelegate.h"
 
 #include "app/RemoteControl.h"
-#include "app/linux/TerminationSignals.h"
 #include "dashboard/Dashboard.h"
 #include "dashboard/ErrorBadge.h"
+#include "dashboard/PageStage.h"
 #include "dashboard/WidgetContainer.h"
 #include "dashboard/WidgetLogWindow.h"
+#include "desktop/linux/TerminationSignals.h"
 #include "settings/LayoutEditorView.h"
 #include "settings/SettingsView.h"
 #include "support/AppEnvironment.h"
@@ -165,8 +166,12 @@ TEST_F(AppDelegateTest, APageThatThrowsIsMarkedUntilItLoadsAgainAndTheMarkShowsI
     EXPECT_TRUE(waitUntil([&] { return tile->errorBadge()->isVisible(); }, 30000));
     EXPECT_TRUE(waitUntil([&] { return notes->web()->isReady(); }, 30000));
     EXPECT_FALSE(notes->errorBadge()->isVisible()) << "a page that works has no mark";
-    // In the tile's top right corner, above the page.
-    EXPECT_TRUE(tile->rect().contains(tile->errorBadge()->geometry()));
+    // In the tile's top right corner, above the page, once the new layout's tiles are in place.
+    EXPECT_TRUE(
+            waitUntil([&] { return !app.dashboard().stage(Board::overview)->isMovingTiles(); }));
+    EXPECT_TRUE(tile->rect().contains(tile->errorBadge()->geometry()))
+            << tile->width() << "x" << tile->height() << " badge at " << tile->errorBadge()->x()
+            << "," << tile->errorBadge()->y() << " " << tile->errorBadge()->width();
     EXPECT_GT(tile->errorBadge()->x(), tile->width() / 2);
 
     // A click on the mark shows the log with the error, following what the page writes next.

@@ -1,6 +1,6 @@
-#include "app/linux/DesktopAppLauncher.h"
+#include "desktop/linux/DesktopAppLauncher.h"
 
-#include "app/linux/CanberraSound.h"
+#include "desktop/linux/CanberraSound.h"
 #include "model/LauncherConfiguration.h"
 #include "support/EventLoop.h"
 #include "support/TestFiles.h"

@@ -1,9 +1,9 @@
 // The Linux session around the dashboard: the autostart entry, the application's log and the
 // monitors' identities from a fake tree of the kernel's DRM connectors.
-#include "app/ApplicationLog.h"
-#include "app/linux/Autostart.h"
-#include "app/linux/DesktopEntry.h"
-#include "app/linux/DrmConnectors.h"
+#include "desktop/ApplicationLog.h"
+#include "desktop/linux/Autostart.h"
+#include "desktop/linux/DesktopEntry.h"
+#include "desktop/linux/DrmConnectors.h"
 #include "support/EventLoop.h"
 #include "support/TestFiles.h"
 

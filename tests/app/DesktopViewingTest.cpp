@@ -1,9 +1,9 @@
 // The desktop's own sources of "nobody looks", for real: a screen saver and logind faked on a
 // private bus, and the X screen saver of an Xvfb.
-#include "app/linux/DBusScreenSaver.h"
-#include "app/linux/LogindSession.h"
-#include "app/linux/X11ScreenSaver.h"
-#include "app/linux/X11WindowCover.h"
+#include "desktop/linux/DBusScreenSaver.h"
+#include "desktop/linux/LogindSession.h"
+#include "desktop/linux/X11ScreenSaver.h"
+#include "desktop/linux/X11WindowCover.h"
 #include "support/EventLoop.h"
 #include "support/PrivateBus.h"
 

@@ -1,4 +1,4 @@
-#include "app/RenderingChoice.h"
+#include "desktop/RenderingChoice.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Qt's own screens identified through a fake tree of the kernel's DRM connectors, as on a Wayland
 // session: the offscreen platform's one screen, unnamed and without a model, stands for the
 // outputs of a compositor that gives neither.
-#include "app/linux/DrmScreenDirectory.h"
+#include "desktop/linux/DrmScreenDirectory.h"
 #include "support/TestFiles.h"
 
 #include <QGuiApplication>

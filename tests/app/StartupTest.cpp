@@ -1,8 +1,8 @@
 // What a start decides before any window: the command line, the data folder's lock and what a
 // second start does with the answer of the dashboard that runs.
-#include "app/CommandLine.h"
-#include "app/InstanceLock.h"
-#include "app/SingleInstance.h"
+#include "desktop/CommandLine.h"
+#include "desktop/InstanceLock.h"
+#include "desktop/SingleInstance.h"
 #include "support/TestFiles.h"
 
 #include <QCoreApplication>

@@ -2,9 +2,9 @@
 // touchscreen's manufacturer and product numbers, read back through XRandR, and the dashboard
 // placed full screen on it. The test starts its own server before the application exists.
 #include "app/AppDelegate.h"
-#include "app/linux/X11ScreenDirectory.h"
 #include "dashboard/Dashboard.h"
 #include "dashboard/DashboardOverlay.h"
+#include "desktop/linux/X11ScreenDirectory.h"
 #include "support/AppEnvironment.h"
 #include "support/EventLoop.h"
 #include "support/FakeServices.h"

@@ -1,4 +1,4 @@
-#include "app/ViewingState.h"
+#include "desktop/ViewingState.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>

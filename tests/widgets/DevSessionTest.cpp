@@ -1,6 +1,6 @@
 // "tablora-widget dev" with a real page: a real file change shows in the page, a broken package
 // keeps the last good page, and the user's own data folder is never written.
-#include "widgets/tool/DevSession.h"
+#include "tools/DevSession.h"
 
 #include "support/EventLoop.h"
 #include "support/PackageBuilder.h"

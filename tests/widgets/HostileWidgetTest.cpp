@@ -2,9 +2,9 @@
 // TCP port that one widget declares as its HTTPS origin, and a UDP port. Widgets try every route
 // out of the page; nothing undeclared may reach a listener, and the declared origin must. And
 // widgets that try to make the dashboard's process, which all widgets share, pay for them.
+#include "packages/RequestPolicy.h"
 #include "support/TestPages.h"
 #include "support/WebWidgetFixture.h"
-#include "widgets/RequestPolicy.h"
 
 #include <QJsonArray>
 #include <QNetworkDatagram>

@@ -14,7 +14,7 @@
 #include "support/PrivateBus.h"
 #include "support/PulseServer.h"
 #include "support/StoreFixture.h"
-#include "widgets/tool/WidgetTool.h"
+#include "tools/WidgetTool.h"
 #include "widgets/web/WebWidget.h"
 #include "widgets/web/WidgetPage.h"
 

@@ -1,4 +1,4 @@
-#include "widgets/WidgetControls.h"
+#include "packages/WidgetControls.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -1,4 +1,4 @@
-#include "widgets/WidgetManifest.h"
+#include "packages/WidgetManifest.h"
 
 #include "model/JsonCoding.h"
 

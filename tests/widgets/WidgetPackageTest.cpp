@@ -1,8 +1,8 @@
-#include "widgets/WidgetPackage.h"
+#include "packages/WidgetPackage.h"
 
 #include "model/WidgetError.h"
+#include "packages/SampleState.h"
 #include "support/PackageBuilder.h"
-#include "widgets/SampleState.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,4 +1,4 @@
-#include "widgets/WidgetRegistry.h"
+#include "packages/WidgetRegistry.h"
 
 #include "model/WidgetError.h"
 #include "support/PackageBuilder.h"

@@ -1,4 +1,4 @@
-#include "widgets/WidgetResources.h"
+#include "packages/WidgetResources.h"
 
 #include "support/PackageBuilder.h"
 

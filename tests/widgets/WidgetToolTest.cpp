@@ -1,4 +1,4 @@
-#include "widgets/tool/WidgetTool.h"
+#include "tools/WidgetTool.h"
 
 #include "support/PackageBuilder.h"
 

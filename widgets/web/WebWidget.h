@@ -1,12 +1,12 @@
 #pragma once
 
+#include "packages/WidgetControls.h"
+#include "packages/WidgetLog.h"
+#include "packages/WidgetPackage.h"
 #include "touch/DelayedTasks.h"
 #include "touch/views/TouchControls.h"
 #include "widgets/SnapshotFeed.h"
 #include "widgets/UserGesture.h"
-#include "widgets/WidgetControls.h"
-#include "widgets/WidgetLog.h"
-#include "widgets/WidgetPackage.h"
 #include "widgets/web/PageBudget.h"
 #include "widgets/web/RendererWatch.h"
 

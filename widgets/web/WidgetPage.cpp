@@ -1,8 +1,8 @@
 #include "WidgetPage.h"
 
 #include "model/LogText.h"
-#include "widgets/RequestPolicy.h"
-#include "widgets/WidgetResources.h"
+#include "packages/RequestPolicy.h"
+#include "packages/WidgetResources.h"
 #include "widgets/web/WidgetSchemeHandler.h"
 
 #include <QWebEngineFileSystemAccessRequest>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/RequestPolicy.h"
+#include "packages/RequestPolicy.h"
 #include "widgets/web/PageBudget.h"
 
 #include <QElapsedTimer>

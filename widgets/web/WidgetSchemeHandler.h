@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/WidgetResources.h"
+#include "packages/WidgetResources.h"
 
 #include <QWebEngineUrlSchemeHandler>
 

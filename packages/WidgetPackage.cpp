@@ -3,7 +3,7 @@
 #include "model/JsonCoding.h"
 #include "model/RegularFile.h"
 #include "model/WidgetError.h"
-#include "widgets/NameSuggestion.h"
+#include "packages/NameSuggestion.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ViewingSource.h"
+#include "desktop/ViewingSource.h"
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/linux/DrmConnectors.h"
+#include "desktop/linux/DrmConnectors.h"
 #include "touch/ScreenDirectory.h"
 
 #include <QHash>

@@ -1,7 +1,7 @@
 #include "LinuxPlatform.h"
 
-#include "app/linux/CanberraSound.h"
-#include "app/linux/DesktopAppLauncher.h"
+#include "desktop/linux/CanberraSound.h"
+#include "desktop/linux/DesktopAppLauncher.h"
 #include "integrations/linux/ArtworkFetcher.h"
 #include "integrations/linux/AutomationsFolder.h"
 #include "integrations/linux/EdsCalendarBackend.h"

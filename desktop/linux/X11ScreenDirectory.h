@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/linux/DrmScreenDirectory.h"
+#include "desktop/linux/DrmScreenDirectory.h"
 
 // The application's screens on X11, with the monitors' identities read from the EDID that XRandR
 // reports for each output; an output without one (XWayland's) is looked up among the kernel's

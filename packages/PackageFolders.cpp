@@ -1,6 +1,6 @@
 #include "PackageFolders.h"
 
-#include "widgets/WidgetPackage.h"
+#include "packages/WidgetPackage.h"
 
 #include <QDir>
 #include <QDirIterator>

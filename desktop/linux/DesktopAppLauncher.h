@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/linux/DesktopEntry.h"
+#include "desktop/linux/DesktopEntry.h"
 #include "model/AppLauncher.h"
 
 #include <QDateTime>

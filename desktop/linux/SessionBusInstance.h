@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SingleInstance.h"
+#include "desktop/SingleInstance.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/WidgetPackage.h"
+#include "packages/WidgetPackage.h"
 
 #include <QList>
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "model/RegularFile.h"
 #include "model/WidgetError.h"
-#include "widgets/WidgetPackage.h"
+#include "packages/WidgetPackage.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>

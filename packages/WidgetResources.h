@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/Artwork.h"
-#include "widgets/WidgetPackage.h"
+#include "packages/WidgetPackage.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "store/TarnStore.h"
-#include "widgets/tool/PackageLint.h"
+#include "tools/PackageLint.h"
 
 #include <QSize>
 #include <QString>

@@ -3,18 +3,18 @@
 // authors checking their layout, the settings window's previews and the README's gallery; the
 // page's console goes to standard error, and a page that threw or a file that failed to load
 // makes the exit status 1.
-#include "app/CommandLine.h"
-#include "app/linux/LinuxPlatform.h"
+#include "desktop/CommandLine.h"
+#include "desktop/linux/LinuxPlatform.h"
 #include "model/LogText.h"
 #include "model/ThemeColors.h"
 #include "model/WidgetError.h"
+#include "packages/SampleState.h"
+#include "packages/WidgetPackage.h"
 #include "store/TarnStore.h"
-#include "widgets/SampleState.h"
+#include "tools/ToolArguments.h"
+#include "tools/ToolEngine.h"
+#include "tools/WidgetTool.h"
 #include "widgets/WidgetBridge.h"
-#include "widgets/WidgetPackage.h"
-#include "widgets/tool/ToolArguments.h"
-#include "widgets/tool/ToolEngine.h"
-#include "widgets/tool/WidgetTool.h"
 #include "widgets/web/WebWidget.h"
 
 #include <QApplication>

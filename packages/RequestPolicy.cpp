@@ -1,6 +1,6 @@
 #include "RequestPolicy.h"
 
-#include "widgets/WidgetResources.h"
+#include "packages/WidgetResources.h"
 
 namespace {
 

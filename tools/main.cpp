@@ -1,12 +1,12 @@
 #include "WidgetTool.h"
-#include "app/CommandLine.h"
-#include "app/InstanceLock.h"
-#include "app/linux/LinuxPlatform.h"
-#include "app/linux/SessionBusInstance.h"
-#include "app/linux/TerminationSignals.h"
+#include "desktop/CommandLine.h"
+#include "desktop/InstanceLock.h"
+#include "desktop/linux/LinuxPlatform.h"
+#include "desktop/linux/SessionBusInstance.h"
+#include "desktop/linux/TerminationSignals.h"
 #include "store/ApplicationPaths.h"
-#include "widgets/tool/DevSession.h"
-#include "widgets/tool/ToolEngine.h"
+#include "tools/DevSession.h"
+#include "tools/ToolEngine.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -2,8 +2,8 @@
 
 #include "model/RegularFile.h"
 #include "model/WidgetError.h"
-#include "widgets/NameSuggestion.h"
-#include "widgets/SampleState.h"
+#include "packages/NameSuggestion.h"
+#include "packages/SampleState.h"
 #include "widgets/WidgetBridge.h"
 
 #include <QDir>

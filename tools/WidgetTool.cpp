@@ -1,12 +1,12 @@
 #include "WidgetTool.h"
 
-#include "app/CommandLine.h"
+#include "desktop/CommandLine.h"
 #include "model/LogText.h"
 #include "model/WidgetError.h"
+#include "packages/WidgetPackage.h"
+#include "packages/WidgetRegistry.h"
+#include "tools/ToolArguments.h"
 #include "widgets/WidgetBridge.h"
-#include "widgets/WidgetPackage.h"
-#include "widgets/WidgetRegistry.h"
-#include "widgets/tool/ToolArguments.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,9 +3,9 @@
 #include "model/LogText.h"
 #include "model/ThemeColors.h"
 #include "model/WidgetError.h"
-#include "widgets/WidgetPackage.h"
-#include "widgets/tool/PackageLint.h"
-#include "widgets/tool/WidgetTool.h"
+#include "packages/WidgetPackage.h"
+#include "tools/PackageLint.h"
+#include "tools/WidgetTool.h"
 #include "widgets/web/WebWidget.h"
 
 #include <QDir>

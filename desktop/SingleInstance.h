@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/CommandLine.h"
-#include "app/InstanceLock.h"
+#include "desktop/CommandLine.h"
+#include "desktop/InstanceLock.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "model/WidgetKind.h"
-#include "widgets/PackageFolders.h"
-#include "widgets/WidgetPackage.h"
+#include "packages/PackageFolders.h"
+#include "packages/WidgetPackage.h"
 
 #include <QHash>
 #include <QList>
