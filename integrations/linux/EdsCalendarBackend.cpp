@@ -16,6 +16,37 @@ template <typename T> struct GObjectDeleter {
 };
 template <typename T> using GObjectPointer = std::unique_ptr<T, GObjectDeleter<T>>;
 
+// The calendar library hands its callbacks to the main context of the thread that made its
+// objects, and they hold references to the registry. A pool thread never runs its context, so the
+// registry of every refresh stayed alive with its own thread's context: two descriptors a refresh,
+// for as long as the dashboard ran. Each piece of work gets a context of its own instead, run dry
+// once the registry and its clients are let go of.
+class OwnMainContext {
+public:
+    OwnMainContext() : m_context(g_main_context_new()) {
+        g_main_context_push_thread_default(m_context);
+    }
+    ~OwnMainContext() {
+        while (g_main_context_iteration(m_context, FALSE)) {
+        }
+        g_main_context_pop_thread_default(m_context);
+        g_main_context_unref(m_context);
+    }
+    OwnMainContext(const OwnMainContext&) = delete;
+    OwnMainContext& operator=(const OwnMainContext&) = delete;
+
+private:
+    GMainContext* m_context;
+};
+
+// Runs calendar work with a context of its own, ended only after what the work made is gone.
+template <typename Work> auto withOwnContext(Work work) {
+    return [work = std::move(work)] {
+        OwnMainContext context;
+        return work();
+    };
+}
+
 QString text(const gchar* value) {
     return value ? QString::fromUtf8(value) : QString();
 }
@@ -207,28 +238,26 @@ Completion completeTask(const QByteArray& uid) {
 
 void EdsCalendarBackend::requestAccess(Kind, QObject* receiver,
                                        std::function<void(bool granted)> done) {
-    runInBackground(
-            receiver, [] { return openRegistry() != nullptr; }, std::move(done));
+    runInBackground(receiver, withOwnContext([] { return openRegistry() != nullptr; }),
+                    std::move(done));
 }
 
 void EdsCalendarBackend::events(const QDateTime& from, const QDateTime& to, QObject* receiver,
                                 Answer<QList<Event>> done) {
     const qint64 start = from.toSecsSinceEpoch();
     const qint64 end = to.toSecsSinceEpoch();
-    runInBackground(
-            receiver, [start, end] { return fetchEvents(start, end); }, std::move(done));
+    runInBackground(receiver, withOwnContext([start, end] { return fetchEvents(start, end); }),
+                    std::move(done));
 }
 
 void EdsCalendarBackend::reminders(QObject* receiver, Answer<QList<Reminder>> done) {
-    runInBackground(
-            receiver, [] { return fetchReminders(); }, std::move(done));
+    runInBackground(receiver, withOwnContext([] { return fetchReminders(); }), std::move(done));
 }
 
 void EdsCalendarBackend::complete(
         const QString& identifier, QObject* receiver,
         std::function<void(bool found, const std::optional<QString>& error)> done) {
     const QByteArray uid = identifier.toUtf8();
-    runInBackground(
-            receiver, [uid] { return completeTask(uid); },
-            [done](const Completion& outcome) { done(outcome.found, outcome.error); });
+    runInBackground(receiver, withOwnContext([uid] { return completeTask(uid); }),
+                    [done](const Completion& outcome) { done(outcome.found, outcome.error); });
 }
