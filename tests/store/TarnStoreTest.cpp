@@ -202,26 +202,34 @@ TEST_F(TarnStoreStartup, ALinkInPlaceOfAStateFileIsKeptAsideAndNeverWrittenThrou
     EXPECT_EQ(QFileInfo(QDir(directory()).filePath(kept[0])).symLinkTarget(), target);
 }
 
-TEST_F(TarnStoreStartup, ChangesThatNeverStopAreStillSaved) {
-    customize = [](TarnStore::Environment& environment) {
-        environment.longestSaveDelay = std::chrono::milliseconds(500);
-    };
-    TarnStore& store = open(std::chrono::milliseconds(150));
-    QSignalSpy saved(&store, &TarnStore::saved);
-    tasks->advance(1);
-    ASSERT_EQ(saved.count(), 1);
+TEST(SaveSchedule, ChangesThatNeverStopAreStillSaved) {
+    auto clock = std::make_shared<FakeClock>();
+    auto tasks = std::make_shared<ManualTasks>(clock);
+    int saves = 0;
+    auto schedule =
+            std::make_unique<SaveSchedule>(tasks, clock, std::chrono::milliseconds(150),
+                                           std::chrono::milliseconds(500), [&] { ++saves; });
     // A change every 30 ms for 1.6 s: saved every half second, the first after 0.5 s.
     std::optional<int> firstSave;
     for (int i = 0; i * 30 < 1600; ++i) {
-        store.updatePreferences([i](Preferences& p) { p.note = QString::number(i); });
+        schedule->changed();
         tasks->advance(0.03);
-        if (!firstSave && saved.count() > 1)
+        if (!firstSave && saves > 0)
             firstSave = (i + 1) * 30;
     }
-    EXPECT_EQ(saved.count(), 1 + 3);
+    EXPECT_EQ(saves, 3);
     ASSERT_TRUE(firstSave);
     EXPECT_GE(*firstSave, 500);
     EXPECT_LE(*firstSave, 530);
+
+    // Saved meanwhile by its owner: nothing is owed; gone: nothing runs later.
+    schedule->changed();
+    schedule->saved();
+    schedule->changed();
+    schedule.reset();
+    tasks->advance(5);
+    EXPECT_EQ(saves, 3);
+    EXPECT_EQ(tasks->pending(), 0u);
 }
 
 TEST_F(TarnStoreStartup, AFolderThatCannotBeWrittenGivesToastsAndKeepsTheState) {
