@@ -68,7 +68,7 @@ TEST(DesktopEntry, ReadsTheDesktopEntryGroupOnly) {
     tree.write("link.desktop", "[Desktop Entry]\nType=Link\nURL=https://example.org\n");
     EXPECT_FALSE(DesktopEntry::read(tree.path("link.desktop"))->isApplication());
 
-    // The localised Name for the user's language, by the specification's fallbacks.
+    // The localised Name for the user's language, with the desktop entry rules' fallbacks.
     EXPECT_EQ(DesktopEntry::read(tree.path("a.desktop"), "de_AT.UTF-8@euro")->name, "Dateien");
     EXPECT_EQ(DesktopEntry::read(tree.path("a.desktop"), "C")->name, "Files");
     EXPECT_EQ(DesktopEntry::localeMatches("sr_RS.UTF-8@latin"),
