@@ -116,7 +116,7 @@ void TarnStore::connectFocusTimers() {
 
 void TarnStore::loadState() {
     bool preferencesRead = false;
-    if (const auto document = readState(preferencesFile)) {
+    if (const auto document = m_files.read(preferencesFile)) {
         try {
             bool dropped = false;
             setPreferences(Preferences::fromJson(*document, &dropped));
@@ -132,7 +132,7 @@ void TarnStore::loadState() {
         seedExamplePages();
 
     FocusSession focus = FocusTimers::fresh(m_preferences.focusMinutes);
-    if (const auto document = readState(focusFile)) {
+    if (const auto document = m_files.read(focusFile)) {
         try {
             focus = FocusSession::fromJson(Json::parseObject(*document));
         } catch (const DecodingError&) {
@@ -140,7 +140,7 @@ void TarnStore::loadState() {
         }
     }
     FocusCopies copies;
-    if (const auto document = readState(focusCopiesFile)) {
+    if (const auto document = m_files.read(focusCopiesFile)) {
         try {
             copies = focusCopiesFromJson(*document);
         } catch (const DecodingError&) {
@@ -148,10 +148,6 @@ void TarnStore::loadState() {
         }
     }
     m_focusTimers.restore(focus, copies, m_now);
-}
-
-std::optional<QByteArray> TarnStore::readState(const QString& name) {
-    return m_files.read(name);
 }
 
 std::optional<QString> TarnStore::writeState(const QString& name, const QByteArray& contents,

@@ -183,7 +183,6 @@ signals:
 private:
     void connectFocusTimers();
     void loadState();
-    std::optional<QByteArray> readState(const QString& name);
     // Writes a state file; the error when it could not be written. The user is told of a failure
     // once until the file saves again, under `failure` unless it is empty.
     std::optional<QString> writeState(const QString& name, const QByteArray& contents,

@@ -117,6 +117,19 @@ struct TouchscreenDisplayTest : testing::Test {
     bool settled(AppDelegate& app) {
         return waitUntil([&] { return !app.placement().inTransition(); }, 10000);
     }
+
+    // A quick stroke to the left across the touchscreen, as its panel reports it on `node`.
+    void swipeLeft(FakeTouchscreen& touchscreen, const QString& node) {
+        const QRectF frame = findTouchscreen(*directory)->frame;
+        for (int step = 0; step <= 6; ++step) {
+            touchscreen.send(node,
+                             FakeTouchscreen::touching(
+                                     frame.topLeft() + QPointF(1800 - step * 100, 400), frame));
+            ASSERT_TRUE(touchscreen.drain(node));
+        }
+        touchscreen.send(node, FakeTouchscreen::report(false));
+        ASSERT_TRUE(touchscreen.drain(node));
+    }
 };
 
 TEST_F(TouchscreenDisplayTest, TheOutputsEdidNamesTheTouchscreen) {
@@ -164,15 +177,8 @@ TEST_F(TouchscreenDisplayTest, TheDashboardGoesBackToPreviewWhileTheTouchscreenI
     touchscreen.add("hidraw1", {"event4"});
     ASSERT_TRUE(waitUntil([&] { return app.touch().status() == "Direct touch connected"; }));
     EXPECT_TRUE(touchscreen.nodes->grabbed.contains(touchscreen.dev("input/event4")));
-    const QRectF frame = findTouchscreen(*directory)->frame;
-    for (int step = 0; step <= 6; ++step) {
-        touchscreen.send("hidraw1",
-                         FakeTouchscreen::touching(
-                                 frame.topLeft() + QPointF(1800 - step * 100, 400), frame));
-        ASSERT_TRUE(touchscreen.drain("hidraw1"));
-    }
-    touchscreen.send("hidraw1", FakeTouchscreen::report(false));
-    ASSERT_TRUE(touchscreen.drain("hidraw1"));
+    swipeLeft(touchscreen, "hidraw1");
+    ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(app.store().preferences().board, Board::focus);
 }
 
@@ -220,16 +226,8 @@ TEST_F(TouchscreenDisplayTest, TheFullScreenDashboardReactsToTouchesFromTheTouch
     EXPECT_TRUE(touchscreen.nodes->grabbed.contains(touchscreen.dev("input/event3")));
     EXPECT_EQ(app.store().preferences().board, Board::overview);
 
-    // A quick stroke to the left, as the panel reports it.
-    const QRectF frame = findTouchscreen(*directory)->frame;
-    for (int step = 0; step <= 6; ++step) {
-        touchscreen.send("hidraw0",
-                         FakeTouchscreen::touching(
-                                 frame.topLeft() + QPointF(1800 - step * 100, 400), frame));
-        ASSERT_TRUE(touchscreen.drain("hidraw0"));
-    }
-    touchscreen.send("hidraw0", FakeTouchscreen::report(false));
-    ASSERT_TRUE(touchscreen.drain("hidraw0"));
+    swipeLeft(touchscreen, "hidraw0");
+    ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(app.store().preferences().board, Board::focus);
     EXPECT_TRUE(waitUntil([&] { return app.dashboard().overlay()->indicatorOpacity() > 0.9; }));
     // The desktop saw none of it: the input node stays grabbed until direct touch stops.
