@@ -194,7 +194,19 @@ TEST_F(HostileResourceTest, FloodsOfMessagesOrRequestsCostTheDashboardNothingAnd
     writePackage("com.example.messages", {"notes"}, defaultHTML, messageFlood);
     writePackage("com.example.requests", {}, defaultHTML, requestFlood);
     WebWidget& neighbour = show("com.example.neighbour");
-    EXPECT_TRUE(becomes(neighbour, "window.trips.length > 3", true));
+    auto sortedTrips = [&] {
+        QList<double> trips;
+        for (const QVariant& trip : evaluate(neighbour, "window.trips").toList())
+            trips.append(trip.toDouble());
+        std::sort(trips.begin(), trips.end());
+        return trips;
+    };
+    // The neighbour's round trips with nobody flooding, on this machine as loaded as it is now:
+    // what the flood may add is measured against them.
+    EXPECT_TRUE(becomes(neighbour, "window.trips.length >= 20", true));
+    const QList<double> quiet = sortedTrips();
+    const double quietMedian = quiet[quiet.size() / 2];
+    const double quietTenth = quiet[quiet.size() * 9 / 10];
     const double before = dashboardMegabytes("VmRSS");
 
     for (const auto& [id, stop] :
@@ -207,16 +219,13 @@ TEST_F(HostileResourceTest, FloodsOfMessagesOrRequestsCostTheDashboardNothingAnd
         EXPECT_EQ(flooder.failure().value_or(""), stop);
         spin(500);
         // The flood held up no other widget. (Before these budgets, round trips took seconds.)
-        QList<double> trips;
-        for (const QVariant& trip : evaluate(neighbour, "window.trips").toList())
-            trips.append(trip.toDouble());
+        const QList<double> trips = sortedTrips();
         ASSERT_GT(trips.size(), 5) << id;
-        std::sort(trips.begin(), trips.end());
         // Another test may share the machine: a stray slow trip is its doing, a slow tenth ours.
         if (costsMeasured) {
-            EXPECT_LT(trips[trips.size() / 2], 10) << id;
-            EXPECT_LT(trips[trips.size() * 9 / 10], 50) << id;
-            EXPECT_LT(trips.last(), 250) << id;
+            EXPECT_LT(trips[trips.size() / 2], quietMedian + 10) << id;
+            EXPECT_LT(trips[trips.size() * 9 / 10], quietTenth + 50) << id;
+            EXPECT_LT(trips.last(), quiet.last() + 250) << id;
         }
     }
     if (costsMeasured) {

@@ -99,6 +99,7 @@ WebWidget::~WebWidget() {
     // Pages go before their profile; the view must not outlive its page either.
     m_tearingDown = true;
     m_store.tasks().cancel(m_recovery);
+    m_store.tasks().cancel(m_settling);
     m_page->triggerAction(QWebEnginePage::Stop);
     delete m_view;
     m_page.reset();
@@ -179,10 +180,19 @@ void WebWidget::createPage() {
     // A page nobody sees loads and connects all the same, so that it is ready when it is shown;
     // then it rests. A page that never says it is ready rests a moment after its load.
     connect(m_page.get(), &QWebEnginePage::loadFinished, this, [this](bool ok) {
-        if (!ok)
+        m_store.tasks().cancel(m_settling);
+        m_settling = 0;
+        if (!ok) {
             settle();
-        else
-            QTimer::singleShot(settleMilliseconds, this, [this] { settle(); });
+            return;
+        }
+        const QPointer<WebWidget> self(this);
+        m_settling = m_store.tasks().schedule(settleDelay, [self] {
+            if (!self)
+                return;
+            self->m_settling = 0;
+            self->settle();
+        });
     });
     if (!isSeen())
         followSeen();

@@ -36,8 +36,8 @@ class WebWidget : public QWidget, public TouchRegionSource, public TouchScrollTa
     Q_OBJECT
 
 public:
-    // A page that loaded but never said it is ready rests this long after its load.
-    static constexpr int settleMilliseconds = 3000;
+    // A page that loaded but never said it is ready rests this long after its load, in seconds.
+    static constexpr double settleDelay = 3.0;
     // A page whose process ended by itself loads again this long after, once: ending again
     // within the window leaves it on its failure panel.
     static constexpr double recoveryDelay = 2.0;
@@ -168,6 +168,7 @@ private:
     // Uptime of the last ending that was followed by a reload of its own, and that reload.
     std::optional<double> m_recoveredAt;
     DelayedTasks::Handle m_recovery = 0;
+    DelayedTasks::Handle m_settling = 0;
     std::shared_ptr<RendererUsage> m_usage = RendererUsage::system();
     RendererWatch m_watch;
     qint64 m_watchedProcess = 0;
