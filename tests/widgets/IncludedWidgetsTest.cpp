@@ -86,7 +86,8 @@ struct IncludedWidgetTest : StoreFixture {
         store.reset();
     }
 
-    WebWidget& show(const QString& id, const QString& instance, QSize size = {364, 502}) {
+    // Shows the widget without waiting for its page.
+    WebWidget& add(const QString& id, const QString& instance, QSize size = {364, 502}) {
         if (!store)
             open();
         const auto package = store->widgets().package(id);
@@ -100,6 +101,11 @@ struct IncludedWidgetTest : StoreFixture {
                          });
         widget.resize(size);
         widget.show();
+        return widget;
+    }
+
+    WebWidget& show(const QString& id, const QString& instance, QSize size = {364, 502}) {
+        WebWidget& widget = add(id, instance, size);
         EXPECT_TRUE(waitUntil([&] { return widget.isReady(); }, 30000)) << id.toStdString();
         return widget;
     }
@@ -320,6 +326,20 @@ TEST_F(IncludedWidgetTest, EveryIncludedWidgetIsReadableInEveryStateAtEverySecti
                                     .entryList({"*.tarnwidget"}, QDir::Dirs)
                                     .replaceInStrings(".tarnwidget", "");
     ASSERT_EQ(ids.size(), 19);
+    // Each widget goes through its states and the sizes on its own, all of them at once: what
+    // takes the time is waiting for pages to draw, and pages draw side by side.
+    struct Reading {
+        QString id;
+        WebWidget* widget;
+        QStringList names;
+        qsizetype step = -1; // through names x sizes
+        bool done = false;
+        std::shared_ptr<std::optional<QVariant>> answer = nullptr;
+        QElapsedTimer since = {};
+    };
+    const auto nameOf = [&](const Reading& r) { return r.names.at(r.step / sizes.size()); };
+    const auto sizeOf = [&](const Reading& r) { return sizes.at(r.step % sizes.size()); };
+    std::vector<Reading> readings;
     for (const QString& id : ids) {
         out.clear();
         EXPECT_EQ(tool.run({"validate", QString(TABLORA_RESOURCES_DIRECTORY) + "/Widgets/" + id +
@@ -327,39 +347,81 @@ TEST_F(IncludedWidgetTest, EveryIncludedWidgetIsReadableInEveryStateAtEverySecti
                   0)
                 << err.toStdString();
         EXPECT_TRUE(out.startsWith("ok " + id + " ")) << out.toStdString();
-        WebWidget& widget = show(id, id + "@test");
         // Its recorded states; the others: the store's own (no readings, nothing connected),
         // then every section busy.
         QStringList names = QDir(states).entryList({id + "-*.json"}).replaceInStrings(".json", "");
         if (names.isEmpty())
             names = QStringList{"", "busy"};
-        for (const QString& name : names) {
-            if (!name.isEmpty())
-                widget.setFixedState(state(name));
-            const auto known = std::find_if(expected.begin(), expected.end(),
-                                            [&](const auto& e) { return e.first == name; });
-            const QString text = known == expected.end() ? QString() : known->second;
-            for (const QSize& size : sizes) {
-                widget.resize(size);
-                QVariant problems;
-                EXPECT_TRUE(waitUntil([&] {
-                    problems = evaluate(
-                            widget,
-                            QString::fromUtf8(unreadable).arg(size.width()).arg(size.height()));
-                    return problems.isValid() && !problems.isNull();
-                }));
-                const QString where = QString("%1 (%2) at %3x%4: ")
-                                              .arg(id, name.isEmpty() ? "live" : name)
-                                              .arg(size.width())
-                                              .arg(size.height());
-                // Smaller tiles may leave secondary lines out, as long as what they show reads.
-                if (!text.isEmpty() && size.width() >= 300 && size.height() >= 300) {
-                    EXPECT_TRUE(shows(widget, text))
-                            << where.toStdString() << "no " << text.toStdString();
+        readings.push_back({id, &add(id, id + "@test"), names});
+    }
+    for (Reading& r : readings)
+        EXPECT_TRUE(waitUntil([&] { return r.widget->isReady(); }, 30000)) << r.id.toStdString();
+
+    const auto advance = [&](Reading& r) {
+        r.done = ++r.step >= r.names.size() * sizes.size();
+        if (r.done)
+            return;
+        if (r.step % sizes.size() == 0 && !nameOf(r).isEmpty())
+            r.widget->setFixedState(state(nameOf(r)));
+        r.widget->resize(sizeOf(r));
+        r.since.restart();
+    };
+    // The problems at this size once drawn, with what the page reads by then.
+    const auto check = [&](Reading& r) {
+        const QString script =
+                QString("(() => { const problems = %1;"
+                        " return problems && {problems, text: document.body.innerText};"
+                        " })()")
+                        .arg(QString::fromUtf8(unreadable)
+                                     .arg(sizeOf(r).width())
+                                     .arg(sizeOf(r).height()));
+        r.answer = std::make_shared<std::optional<QVariant>>();
+        r.widget->page()->runJavaScript(script,
+                                        [answer = r.answer](const QVariant& v) { *answer = v; });
+    };
+    for (Reading& r : readings)
+        advance(r);
+    const auto unfinished = [&] {
+        return std::any_of(readings.begin(), readings.end(),
+                           [](const Reading& r) { return !r.done; });
+    };
+    while (unfinished()) {
+        for (Reading& r : readings)
+            if (!r.done && !r.answer)
+                check(r);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        for (Reading& r : readings) {
+            if (r.done || !r.answer || !r.answer->has_value())
+                continue;
+            const QVariantMap answer = r.answer->value().toMap();
+            r.answer.reset();
+            const bool late = r.since.elapsed() > 10000;
+            const QString where = QString("%1 (%2) at %3x%4: ")
+                                          .arg(r.id, nameOf(r).isEmpty() ? "live" : nameOf(r))
+                                          .arg(sizeOf(r).width())
+                                          .arg(sizeOf(r).height());
+            if (answer.isEmpty()) {
+                if (late) {
+                    ADD_FAILURE() << where.toStdString() << "never drawn at this size";
+                    advance(r);
                 }
-                for (const QVariant& problem : problems.toList())
-                    unreadableFound.append(where + problem.toString());
+                continue;
             }
+            const auto known = std::find_if(expected.begin(), expected.end(),
+                                            [&](const auto& e) { return e.first == nameOf(r); });
+            // Smaller tiles may leave secondary lines out, as long as what they show reads.
+            const QString text =
+                    known == expected.end() || sizeOf(r).width() < 300 || sizeOf(r).height() < 300
+                            ? QString()
+                            : known->second;
+            if (!answer.value("text").toString().contains(text)) {
+                if (!late)
+                    continue;
+                ADD_FAILURE() << where.toStdString() << "no " << text.toStdString();
+            }
+            for (const QVariant& problem : answer.value("problems").toList())
+                unreadableFound.append(where + problem.toString());
+            advance(r);
         }
     }
     EXPECT_TRUE(unreadableFound.isEmpty()) << unreadableFound.size() << " unreadable:\n"
