@@ -1,4 +1,5 @@
 #include "model/WidgetError.h"
+#include "store/FocusTimers.h"
 #include "support/StoreFixture.h"
 
 #include <QJsonDocument>
@@ -142,32 +143,25 @@ TEST_F(FocusCompletion, CopiesThatRanOutWhileClosedCompleteOnTheFirstHeartbeat) 
     EXPECT_EQ(sound->plays, 0); // copies are silent
 }
 
-TEST_F(FocusCompletion, MainTimerAndCopyInTheSameHeartbeat) {
-    TarnStore& store = open();
-    store.toggleFocus();
-    store.controlFocusCopy("timer@A", "focus.setMinutes", 25);
-    store.controlFocusCopy("timer@A", "focus.toggle", std::nullopt);
-    int toasts = 0;
-    QObject::connect(&store, &TarnStore::toastChanged, [&] {
-        if (store.toast())
-            ++toasts;
-    });
+TEST(FocusTimers, TheMainTimerAndACopyEndingInTheSameSecondCompleteOnceEach) {
+    FocusTimers timers;
+    QList<bool> completed;
+    QObject::connect(&timers, &FocusTimers::completed,
+                     [&](bool mainTimer) { completed.append(mainTimer); });
+    const QDateTime start = QDateTime::fromSecsSinceEpoch(1'800'000'000);
+    timers.toggleMain(start);
+    timers.controlCopy("timer@A", "focus.setMinutes", 25, start, 25);
+    timers.controlCopy("timer@A", "focus.toggle", std::nullopt, start, 25);
 
-    clock->advance(1499);
-    store.tick(clock->now());
-    EXPECT_EQ(toasts, 0);
-    clock->advance(1);
-    store.tick(clock->now());
-    EXPECT_EQ(toasts, 2);
-    EXPECT_EQ(sound->plays, 1);
-    EXPECT_TRUE(store.focus().completed);
-    EXPECT_TRUE(readSession(readFile("focus.json")).completed);
-    EXPECT_TRUE(store.focusCopies().value("timer@A").completed);
-
-    clock->advance(5);
-    store.tick(clock->now());
-    EXPECT_EQ(sound->plays, 1);
-    EXPECT_EQ(toasts, 2);
+    timers.completeDue(start.addSecs(1499));
+    EXPECT_TRUE(completed.isEmpty());
+    timers.completeDue(start.addSecs(1500));
+    EXPECT_EQ(completed.count(true), 1);
+    EXPECT_EQ(completed.count(false), 1);
+    EXPECT_TRUE(timers.main().completed);
+    EXPECT_TRUE(timers.copies().value("timer@A").completed);
+    timers.completeDue(start.addSecs(1505));
+    EXPECT_EQ(completed.size(), 2);
 }
 
 TEST_F(FocusCompletion, TimersKeepTheirLengthWhenTheWallClockIsSetAndCompleteOnce) {

@@ -1,4 +1,6 @@
 #include "model/StateFile.h"
+#include "store/MetricHistories.h"
+#include "store/Pages.h"
 #include "support/EventLoop.h"
 #include "support/PackageBuilder.h"
 #include "support/StoreFixture.h"
@@ -435,16 +437,15 @@ TEST_F(TarnStorePages, SettingLayoutsInTheDisplaysOrientation) {
     EXPECT_EQ(store.preferences(), before);
 }
 
-TEST_F(TarnStorePages, ExampleWidgetsNeverShareAnInstanceWithAnotherPage) {
-    TarnStore& store = open();
-    const WidgetKind cpu = kind("cpu@example-v2-1-0");
-    store.setLayout(PageLayout::preset(PageLayout::Preset::two, {cpu}), Board::system);
-    const PageLayout example = store.exampleLayout(Board::overview);
-    const QStringList widgets = widgetTexts(example);
+TEST(Pages, AnExampleNeverSharesAnInstanceWithAnotherPage) {
+    const WidgetKind cpu = *WidgetKind::named("cpu@example-v2-1-0");
+    const Preferences preferences = Pages::withLayout(
+            Preferences(), PageLayout::preset(PageLayout::Preset::two, {cpu}), Board::system);
+    const QStringList widgets = widgetTexts(Pages::example(preferences, Board::overview));
     EXPECT_TRUE(widgets[0].startsWith("cpu@example-v2-1-0-copy-"));
     EXPECT_EQ(widgets[0].size(), QString("cpu@example-v2-1-0-copy-").size() + 36);
     EXPECT_EQ(widgets[1], "gpu@example-v2-1-1");
-    EXPECT_EQ(store.exampleLayout(Board::focus), PageLayout::example(Board::focus));
+    EXPECT_EQ(Pages::example(preferences, Board::focus), PageLayout::example(Board::focus));
 }
 
 TEST_F(TarnStorePages, SwappingWidgetsOnTheCurrentPage) {
@@ -476,6 +477,24 @@ TEST_F(TarnStoreHeartbeat, HistoriesKeepTheNewestNinetyValues) {
     EXPECT_DOUBLE_EQ(store.uploadHistory().last(), 10);
     EXPECT_TRUE(store.gpuHistory().isEmpty()); // never measured
     EXPECT_EQ(store.machine().memoryUsed, 1e9);
+}
+
+TEST(MetricHistories, KeepOnlyWhatWasMeasuredAndOnlyTheNewestNinety) {
+    MetricHistories histories;
+    EXPECT_FALSE(histories.append(MachineSnapshot{}));
+    for (int i = 0; i < 95; ++i) {
+        MachineSnapshot sample;
+        sample.cpu = i;
+        if (i % 2 == 0)
+            sample.download = i * 100.0;
+        EXPECT_TRUE(histories.append(sample));
+    }
+    EXPECT_EQ(histories.of(MetricHistories::Metric::cpu).size(), MetricHistories::length);
+    EXPECT_EQ(histories.of(MetricHistories::Metric::cpu).first(), 5);
+    EXPECT_EQ(histories.of(MetricHistories::Metric::cpu).last(), 94);
+    EXPECT_EQ(histories.of(MetricHistories::Metric::download).size(), 48);
+    EXPECT_EQ(histories.of(MetricHistories::Metric::download).last(), 9400);
+    EXPECT_TRUE(histories.of(MetricHistories::Metric::gpu).isEmpty());
 }
 
 using TarnStoreLaunching = StoreFixture;
