@@ -164,14 +164,6 @@ const QByteArray requestFlood = testPage("request-flood.js");
 // open, everywhere it could look.
 const QByteArray storageAndWindows = testPage("storage-and-windows.js");
 
-// The sanitizers' build keeps freed memory aside and runs the dashboard's side many times slower:
-// there, what a flood costs is not measured, only what it does.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool costsMeasured = false;
-#else
-constexpr bool costsMeasured = true;
-#endif
-
 struct HostileResourceTest : WebWidgetFixture {
     static double dashboardMegabytes(const QByteArray& field) {
         return statusMegabytes(QCoreApplication::applicationPid(), field);
