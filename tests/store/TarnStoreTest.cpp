@@ -1,7 +1,9 @@
 #include "model/StateFile.h"
 #include "store/MetricHistories.h"
 #include "store/Pages.h"
+#include "store/StateFiles.h"
 #include "support/EventLoop.h"
+#include "support/FakeClock.h"
 #include "support/PackageBuilder.h"
 #include "support/StoreFixture.h"
 
@@ -167,21 +169,43 @@ TEST_F(TarnStoreStartup, APartlyReadFileIsKeptAsideAndOnlyTheLastFewCopiesStay) 
     EXPECT_EQ(QDir(directory()).entryList({"preferences.json.unreadable-*"}), copies);
 }
 
-TEST_F(TarnStoreStartup, APipeInPlaceOfAStateFileNeitherBlocksNorIsWrittenInto) {
-    QDir().mkpath(directory());
-    for (const char* name : {"preferences.json", "focus.json", "focus-copies.json"})
-        ASSERT_EQ(::mkfifo(QFile::encodeName(QDir(directory()).filePath(name)), 0600), 0);
-    TarnStore& store = open();
-    EXPECT_EQ(store.pages().size(), 3);
-    store.save();
-    EXPECT_EQ(Preferences::fromJson(readFile("preferences.json")), store.preferences());
-    // The pipe itself was moved aside, unopened.
-    const QStringList kept =
-            QDir(directory()).entryList({"preferences.json.unreadable-*"}, QDir::System);
-    ASSERT_EQ(kept.size(), 1);
+TEST(StateFiles, WhatCouldNotBeReadIsSetAsideOnceAndAFailingFileIsToldOnce) {
+    QTemporaryDir folder;
+    const QString pipe = folder.filePath("focus.json");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe), 0600), 0);
+    const auto clock = std::make_shared<FakeClock>();
     struct stat status {};
-    ASSERT_EQ(::lstat(QFile::encodeName(QDir(directory()).filePath(kept[0])), &status), 0);
+
+    // A tool's look into the folder neither blocks on the pipe nor moves or writes anything.
+    StateFiles looking(folder.path(), clock, StateFiles::Access::readOnly);
+    EXPECT_FALSE(looking.read("focus.json"));
+    EXPECT_FALSE(looking.write("focus.json", "{}").error);
+    ASSERT_EQ(::lstat(QFile::encodeName(pipe), &status), 0);
     EXPECT_TRUE(S_ISFIFO(status.st_mode));
+
+    // The store's first write moves the pipe aside unopened; later writes just write.
+    StateFiles files(folder.path(), clock, StateFiles::Access::readWrite);
+    EXPECT_FALSE(files.read("focus.json"));
+    const StateFiles::Written first = files.write("focus.json", "{}");
+    ASSERT_FALSE(first.error);
+    ASSERT_TRUE(first.keptAs.startsWith("focus.json.unreadable-")) << first.keptAs.toStdString();
+    ASSERT_EQ(::lstat(QFile::encodeName(folder.filePath(first.keptAs)), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    EXPECT_TRUE(files.write("focus.json", "{\"a\": 1}").keptAs.isEmpty());
+    EXPECT_EQ(files.read("focus.json"), "{\"a\": 1}");
+
+    // A folder that cannot be made: the first failure is the one to tell, until a write succeeds.
+    StateFiles blocked(folder.filePath("focus.json/inside"), clock, StateFiles::Access::readWrite);
+    EXPECT_TRUE(blocked.write("a.json", "{}").firstFailure);
+    const StateFiles::Written again = blocked.write("a.json", "{}");
+    EXPECT_TRUE(again.error);
+    EXPECT_FALSE(again.firstFailure);
+    ASSERT_TRUE(QFile::remove(pipe));
+    EXPECT_FALSE(blocked.write("a.json", "{}").error);
+    ASSERT_TRUE(QDir(folder.path()).removeRecursively());
+    ASSERT_TRUE(QDir().mkpath(folder.path()));
+    QFile(pipe).open(QIODevice::WriteOnly);
+    EXPECT_TRUE(blocked.write("a.json", "{}").firstFailure);
 }
 
 TEST_F(TarnStoreStartup, ALinkInPlaceOfAStateFileIsKeptAsideAndNeverWrittenThrough) {
