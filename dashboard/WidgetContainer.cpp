@@ -74,7 +74,7 @@ void WidgetContainer::watchErrors() {
             m_errorBadge->raise();
         }
     });
-    connect(m_web->page(), &QWebEnginePage::loadStarted, m_errorBadge, &QWidget::hide);
+    connect(m_web->page(), &WidgetPage::documentRequested, m_errorBadge, &QWidget::hide);
 }
 
 void WidgetContainer::setZoom(double zoom) {

@@ -195,7 +195,7 @@ TEST_F(AppDelegateTest, APageThatThrowsIsMarkedUntilItLoadsAgainAndTheMarkShowsI
 
     // Loading again clears the mark, until the page throws again.
     bool hiddenOnLoad = false;
-    QObject::connect(tile->web()->page(), &QWebEnginePage::loadStarted,
+    QObject::connect(tile->web()->page(), &WidgetPage::documentRequested,
                      [&] { hiddenOnLoad = tile->errorBadge()->isHidden(); });
     tile->web()->reload();
     EXPECT_TRUE(waitUntil([&] { return hiddenOnLoad; }, 10000));

@@ -27,8 +27,10 @@ bool WidgetPage::allowsNavigation(const QUrl& url, bool isMainFrame) {
 }
 
 bool WidgetPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) {
-    if (allowsNavigation(url, isMainFrame))
+    if (allowsNavigation(url, isMainFrame)) {
+        emit documentRequested(url);
         return true;
+    }
     emit navigationRefused(url);
     return false;
 }

@@ -17,6 +17,9 @@ public:
 
 signals:
     void navigationRefused(const QUrl& url);
+    // A new document is on its way, before any of its scripts run. Unlike loadStarted, which the
+    // engine may deliver after the new document's first console messages.
+    void documentRequested(const QUrl& url);
     // An uncaught error or console.error of the page, for its author's tools.
     void scriptError(const QString& message, int line, const QString& source);
     // Every console message of the page, errors included.
