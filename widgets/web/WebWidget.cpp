@@ -180,19 +180,12 @@ void WebWidget::createPage() {
     // A page nobody sees loads and connects all the same, so that it is ready when it is shown;
     // then it rests. A page that never says it is ready rests a moment after its load.
     connect(m_page.get(), &QWebEnginePage::loadFinished, this, [this](bool ok) {
-        m_store.tasks().cancel(m_settling);
-        m_settling = 0;
-        if (!ok) {
+        if (ok) {
+            runLater(&WebWidget::m_settling, settleDelay, &WebWidget::settle);
+        } else {
+            cancelLater(&WebWidget::m_settling);
             settle();
-            return;
         }
-        const QPointer<WebWidget> self(this);
-        m_settling = m_store.tasks().schedule(settleDelay, [self] {
-            if (!self)
-                return;
-            self->m_settling = 0;
-            self->settle();
-        });
     });
     if (!isSeen())
         followSeen();
@@ -284,8 +277,7 @@ void WebWidget::setFailure(const std::optional<QString>& failure) {
 }
 
 void WebWidget::reload() {
-    m_store.tasks().cancel(m_recovery);
-    m_recovery = 0;
+    cancelLater(&WebWidget::m_recovery);
     setFailure(std::nullopt);
     m_stopReason.reset();
     m_failedRequests.clear();
@@ -370,13 +362,24 @@ void WebWidget::processEnded(QWebEnginePage::RenderProcessTerminationStatus stat
                      .arg(how)
                      .arg(recoveryDelay),
              LineKind::stopped);
+    runLater(&WebWidget::m_recovery, recoveryDelay, &WebWidget::reload);
+}
+
+void WebWidget::runLater(DelayedTasks::Handle WebWidget::*task, double seconds,
+                         void (WebWidget::*step)()) {
+    m_store.tasks().cancel(this->*task);
     const QPointer<WebWidget> self(this);
-    m_recovery = m_store.tasks().schedule(recoveryDelay, [self] {
+    this->*task = m_store.tasks().schedule(seconds, [self, task, step] {
         if (!self)
             return;
-        self->m_recovery = 0;
-        self->reload();
+        self->*task = 0;
+        (self.data()->*step)();
     });
+}
+
+void WebWidget::cancelLater(DelayedTasks::Handle WebWidget::*task) {
+    m_store.tasks().cancel(this->*task);
+    this->*task = 0;
 }
 
 void WebWidget::setRendererLimits(const RendererLimits& limits) {

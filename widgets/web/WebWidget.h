@@ -129,6 +129,10 @@ private:
     void schedulePublish();
     void followSeen();
     void settle();
+    // Runs step after the delay on the store's tasks, in place of what task waited for; the
+    // handle reads 0 again once the step ran or was cancelled.
+    void runLater(DelayedTasks::Handle WebWidget::*task, double seconds, void (WebWidget::*step)());
+    void cancelLater(DelayedTasks::Handle WebWidget::*task);
     void writeLog(const QString& line, LineKind kind);
     void logConsole(int level, const QString& message, int line, const QString& source);
     void logFailedCommand(const QString& method, const QString& error);
