@@ -104,6 +104,7 @@ struct TouchscreenDisplayTest : testing::Test {
     void TearDown() override { delegate.reset(); }
 
     AppDelegate& start(QStringList arguments, AppDelegate::Options::Touch touch = {}) {
+        writeOneWidgetPages(folder.filePath("Tarn"));
         TarnStore::Environment environment = applicationEnvironment(folder);
         auto screens = std::make_unique<X11ScreenDirectory>();
         directory = screens.get();
