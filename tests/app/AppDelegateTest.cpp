@@ -13,6 +13,7 @@
 #include "settings/SettingsView.h"
 #include "support/AppEnvironment.h"
 #include "support/EventLoop.h"
+#include "support/OneWidgetPages.h"
 #include "support/PackageBuilder.h"
 #include "widgets/web/WebWidget.h"
 #include "widgets/web/WidgetPage.h"

@@ -9,6 +9,7 @@
 #include "support/EventLoop.h"
 #include "support/FakeServices.h"
 #include "support/FakeTouchscreen.h"
+#include "support/OneWidgetPages.h"
 #include "widgets/web/WidgetEngine.h"
 
 #include <QApplication>

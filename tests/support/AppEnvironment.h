@@ -1,7 +1,6 @@
 #pragma once
 
 #include "store/TarnStore.h"
-#include "support/OneWidgetPages.h"
 #include "support/StoreFixture.h"
 
 #include <QSettings>

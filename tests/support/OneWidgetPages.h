@@ -3,10 +3,7 @@
 #include "model/Board.h"
 #include "model/PageLayout.h"
 #include "model/Preferences.h"
-
-#include <QDir>
-#include <QSaveFile>
-#include <gtest/gtest.h>
+#include "support/TestFiles.h"
 
 // Writes a data folder whose first page holds the notes widget alone and whose other pages are
 // empty. A first start loads the thirteen widgets of the example pages, each in a process of its
@@ -20,8 +17,5 @@ inline void writeOneWidgetPages(const QString& dataDirectory) {
             layout.sections.first().widget.reset();
         preferences.pageLayouts.insert(rawValue(allBoards.at(index)), layout);
     }
-    QDir().mkpath(dataDirectory);
-    QSaveFile file(dataDirectory + "/preferences.json");
-    if (!file.open(QIODevice::WriteOnly) || file.write(preferences.toJson()) < 0 || !file.commit())
-        ADD_FAILURE() << "could not write " << file.fileName().toStdString();
+    writeFile(dataDirectory + "/preferences.json", preferences.toJson());
 }
