@@ -11,6 +11,15 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+// The sanitizers' build runs the dashboard's side many times slower and keeps freed memory aside:
+// there, tests check what our code does, not what it costs, and leave to the plain build what only
+// the engine's renderers do many times over.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool underSanitizers = true;
+#else
+constexpr bool underSanitizers = false;
+#endif
+
 class FakeLauncher : public AppLauncher {
 public:
     QMap<QString, QString> installed; // bundle id -> location

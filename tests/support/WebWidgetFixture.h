@@ -10,14 +10,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+// What a page costs is measured in the plain build only (see underSanitizers).
+constexpr bool costsMeasured = !underSanitizers;
+
 // A store on the source tree's resources and real widget pages on it, offscreen.
-// The sanitizers' build keeps freed memory aside and runs the dashboard's side many times slower:
-// there, what a page costs is not measured, only what it does.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool costsMeasured = false;
-#else
-constexpr bool costsMeasured = true;
-#endif
 
 struct WebWidgetFixture : StoreFixture {
     static constexpr const char* defaultHTML = "<html><body><script src=\"page.js\"></script>"

@@ -4,7 +4,7 @@
 # own: tests that are long on their own, or that measure what they cost.
 # Run after each build of the program:
 #   cmake -D EXECUTABLE=... -D OUTPUT=... [-D ALONE=Suite.Test:...] [-D EACH=ON]
-#         [-D ENVIRONMENT=...] [-D PROCESSORS=N] -P add-suites.cmake
+#         [-D ENVIRONMENT=...] -P add-suites.cmake
 # EACH=ON gives every test its own process.
 cmake_minimum_required(VERSION 3.25)
 
@@ -22,7 +22,7 @@ function(append_test name filter timeout)
     string(APPEND script "add_test([==[${name}]==] [==[${EXECUTABLE}]==] "
         "[==[--gtest_filter=${filter}]==])\n"
         "set_tests_properties([==[${name}]==] PROPERTIES ENVIRONMENT [==[${ENVIRONMENT}]==] "
-        "TIMEOUT ${timeout} PROCESSORS ${PROCESSORS})\n")
+        "TIMEOUT ${timeout})\n")
     set(script "${script}" PARENT_SCOPE)
 endfunction()
 

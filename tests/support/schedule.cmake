@@ -22,3 +22,5 @@ set_tests_properties(WebWidgetTest.TenThousandSnapshotsLeaveTheRendererFlat Puls
     Application.ThePreviewShowsOnAWaylandCompositorAndQuitsCleanly PROPERTIES COST 7)
 set_tests_properties(HostileResourceTest WebWidgetTest.EveryIncludedWidgetLoadsWithoutAScriptError
     Application.AHungDashboardGetsATimeLimitAndAClearMessage PROPERTIES COST 6)
+set_tests_properties(ServiceProcess ToolTest MprisTest PROPERTIES COST 4)
+set_tests_properties(ProjectTest DevSessionTest DesktopViewing PROPERTIES COST 2)

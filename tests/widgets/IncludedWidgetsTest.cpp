@@ -319,8 +319,13 @@ TEST_F(IncludedWidgetTest, EveryIncludedWidgetIsReadableInEveryStateAtEverySecti
     // third to all of its height on the landscape canvas (1892 x 516 points inside its margins,
     // 7 points around each tile), a third to all of the width and a tenth to all of the height on
     // the portrait one (512 x 1896).
-    const QList<QSize> sizes = {{175, 158}, {175, 502},  {1878, 158}, {1878, 502},
-                                {156, 175}, {156, 1882}, {498, 175},  {498, 1882}};
+    // Under the sanitizers, every widget and state at two of them, a small landscape tile and a
+    // tall portrait one: the other sizes differ only in the renderers' layout, which the plain
+    // build checks and the sanitizers do not see.
+    const QList<QSize> sizes =
+            underSanitizers ? QList<QSize>{{175, 158}, {498, 1882}}
+                            : QList<QSize>{{175, 158}, {175, 502},  {1878, 158}, {1878, 502},
+                                           {156, 175}, {156, 1882}, {498, 175},  {498, 1882}};
     QStringList unreadableFound;
     const QStringList ids = QDir(QString(TABLORA_RESOURCES_DIRECTORY) + "/Widgets")
                                     .entryList({"*.tarnwidget"}, QDir::Dirs)
