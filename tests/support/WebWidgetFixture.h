@@ -14,7 +14,6 @@
 constexpr bool costsMeasured = !underSanitizers;
 
 // A store on the source tree's resources and real widget pages on it, offscreen.
-
 struct WebWidgetFixture : StoreFixture {
     static constexpr const char* defaultHTML = "<html><body><script src=\"page.js\"></script>"
                                                "</body></html>";
